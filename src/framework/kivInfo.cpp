@@ -1,0 +1,409 @@
+#include "framework/kivInfo.h"
+
+#include <algorithm>
+
+#include "framework/kivException.h"
+#include "framework/kivFormat.h"
+#include "framework/kivInfoStream.h"
+#include "platform/kivMessageBox.h"
+#include "platform/kivStockIcons.h"
+#include "platform/kivTempFiles.h"
+
+// ---- Information tree ----
+
+TkivTreeItem::~TkivTreeItem() {
+  // An item freed by its parent's list is already out of it.
+  if (Parent && Parent->IndexOf(this) >= 0) (void)Parent->Extract(this).release();
+  Parent = nullptr;
+}
+
+void TkivTreeItem::Process(void*) {}
+
+void TkivTreeItem::ForEach(void* Arg) {
+  Process(Arg);
+  for (int32_t I = 0; I < Count(); ++I) GetChild(I).ForEach(Arg);
+}
+
+int32_t TkivTreeItem::GetHeight() const {
+  if (Object) {
+    const auto* Graphic = dynamic_cast<const TkivDIBitmap*>(Object);
+    return Graphic ? Graphic->Height() + 2 : 2;
+  }
+  return Height;
+}
+
+TkivTreeItem& TkivTreeItem::AddChild(std::unique_ptr<TkivTreeItem> Child) {
+  Child->Parent = this;
+  return Add(std::move(Child));
+}
+
+void TkivTreeItem::RemoveChild(TkivTreeItem& Child) {
+  const int32_t Index = IndexOf(&Child);
+  Child.Parent = nullptr;
+  if (Index >= 0) Delete(Index);
+}
+
+int32_t TkivTreeItem::IndexInParent() const { return Parent ? Parent->IndexOf(this) : 0; }
+
+int32_t TkivTreeItem::Level() const { return Parent ? Parent->Level() + 1 : 0; }
+
+TkivTreeItem& AddInfoItem(TkivTreeItem& Parent, uint32_t Icon, const std::string& Name,
+                          const std::string& Value) {
+  TkivTreeItem& Item = Parent.AddChild(std::make_unique<TkivTreeItem>());
+  Item.Icon = Icon;
+  Item.Name = Name;
+  Item.Value = Value;
+  return Item;
+}
+
+TkivTreeItem& AddInfoInt(TkivTreeItem& Parent, uint32_t Icon, const std::string& Name,
+                         int32_t Value) {
+  return AddInfoItem(Parent, Icon, Name, std::to_string(Value));
+}
+
+TkivTreeItem& AddInfoObject(TkivTreeItem& Parent, uint32_t Icon, const std::string& Name,
+                            TObject* Obj) {
+  TkivTreeItem& Item = AddInfoItem(Parent, Icon, Name, {});
+  Item.Object = Obj;
+  return Item;
+}
+
+TkivTreeItem& AddInfoCopy(TkivTreeItem& Parent, const TkivTreeItem& Source) {
+  TkivTreeItem& Copy = AddInfoItem(Parent, Source.Icon, Source.Name, Source.Value);
+  Copy.Object = Source.Object;
+  for (int32_t I = 0; I < Source.Count(); ++I) AddInfoCopy(Copy, Source.GetChild(I));
+  return Copy;
+}
+
+// ---- Segments ----
+
+TkivSegment* CurrentSegment = nullptr;
+
+void TkivSegment::TClass::GetFlags(TkivSegmentFlags& Flags) const {
+  if (IsInfoSegment()) Flags |= sfInfoSegment;
+}
+
+std::unique_ptr<TkivSegment> TkivSegment::TClass::NewInstance() const {
+  return std::make_unique<TkivSegment>(*this);
+}
+
+std::unique_ptr<TkivSegment> TkivSegment::TClass::Create() const { return NewInstance(); }
+
+TkivSegment& TkivSegment::TClass::Create(TkivSegmentList& Owner, bool AppendAtEnd) const {
+  std::unique_ptr<TkivSegment> Segment = NewInstance();
+  Segment->Owner = &Owner;
+  if (AppendAtEnd) return Owner.Add(std::move(Segment));
+  int32_t Index = 0;
+  while (Index < Owner.Count() && Owner.Segment(Index).ClassType().Order() < Order()) ++Index;
+  TkivSegment& Inserted = Owner.Insert(Index, std::move(Segment));
+  Inserted.Notify(3);
+  return Inserted;
+}
+
+const TkivSegment::TClass& TkivSegment::ClassObject() {
+  static const TClass Class("TkivSegment");
+  return Class;
+}
+
+TkivSegment::TkivSegment(const TClass& Class) : Class(Class) {
+  Info = std::make_unique<TkivTreeItem>();
+  Info->Name = Class.GetDescription();
+  Info->Header = true;
+  Class.GetFlags(Flags);
+}
+
+TkivSegment::~TkivSegment() {
+  if (CurrentSegment == this) CurrentSegment = nullptr;
+  Notify(1);
+}
+
+void TkivSegment::ParseData() { Data.SetPosition(0); }
+
+void TkivSegment::InitDefault() { Modified = true; }
+
+void TkivSegment::LoadFromStream(TStream& Stream) {
+  Modified = false;
+  Data.Clear();
+  const int64_t Left = BytesLeft(Stream);
+  if (Left > 0) Data.CopyFrom(Stream, Left);
+  Data.SetPosition(0);
+}
+
+void TkivSegment::SaveToStream(TStream& Stream) {
+  Data.SetPosition(0);
+  Stream.CopyFrom(Data, Data.GetSize());
+  Modified = false;
+}
+
+void TkivSegment::Refresh() {
+  Data.SetPosition(0);
+  Info->Clear();
+  FillInfo();
+  Notify(2);
+}
+
+void TkivSegment::FillInfo() {
+  if (!(Flags & sfNoSizeInfo)) AddInfoItem(*Info, 0, "Segment size:", std::to_string(Data.GetSize()));
+}
+
+bool TkivSegment::IsCurrent() const { return CurrentSegment == this; }
+
+void TkivSegment::SetCurrent(bool Flag) {
+  if (Flag == IsCurrent()) return;
+  CurrentSegment = Flag ? this : nullptr;
+}
+
+void TkivSegment::Notify(int32_t Kind) {
+  if (Owner) Owner->NotifySegment(Kind, this);
+}
+
+// ---- Segment lists and registries ----
+
+std::unique_ptr<TkivSegmentList> TkivSegmentList::TClass::Create() const {
+  return std::make_unique<TkivSegmentList>();
+}
+
+const TkivSegmentList::TClass& TkivSegmentList::ClassObject() {
+  static const TClass Class("TkivSegmentList");
+  return Class;
+}
+
+TkivSegmentListClassList* SegmentListClassList = nullptr;
+TkivSegmentClassList* SegmentClassList = nullptr;
+uint32_t ErrorIcon = 0, WarningIcon = 0, InfoIcon = 0;
+
+const TkivSegment::TClass& TkivSegmentList::GetFirstSegmentClass() const {
+  return (*SegmentClassList)[0];
+}
+
+const TkivSegmentClassList& TkivSegmentList::GetSegmentClassList() const {
+  return *SegmentClassList;
+}
+
+void TkivSegmentList::NotifySegment(int32_t Kind, TkivSegment* Segment) {
+  for (int32_t I = Listeners.Count() - 1; I >= 0; --I) {
+    auto* Listener = dynamic_cast<IkivSegmentNotify*>(Listeners.Item(I));
+    if (!Listener) continue;
+    try {
+      switch (Kind) {
+      case 0: Listener->SegmentAdded(this, Segment); break;
+      case 1: Listener->SegmentDeleted(this, Segment); break;
+      case 2: Listener->SegmentChanged(this, Segment); break;
+      case 3: Listener->SegmentsReordered(this); break;
+      default: break;
+      }
+    } catch (...) {
+      kivPlatform::ShowErrorMessage("Error", "Error on " + std::to_string(Kind));
+    }
+  }
+}
+
+void TkivSegmentList::Notify(TObject* Item, TListNotification Action) {
+  if (Action == TListNotification::Added) NotifySegment(0, static_cast<TkivSegment*>(Item));
+  if (Action == TListNotification::Deleted) NotifySegment(1, static_cast<TkivSegment*>(Item));
+  TkivTraceObjectList::Notify(Item, Action);
+}
+
+void TkivSegmentClassList::Insert(int32_t Index, const TkivSegment::TClass& Class) {
+  Items.insert(Items.begin() + std::clamp<int32_t>(Index, 0, Count()), &Class);
+}
+
+int32_t TkivSegmentClassList::IndexOf(const TkivSegment::TClass& Class) const {
+  const auto It = std::find(Items.begin(), Items.end(), &Class);
+  return It == Items.end() ? -1 : static_cast<int32_t>(It - Items.begin());
+}
+
+const TkivSegment::TClass* TkivSegmentClassList::FindReader(TStream& Stream) const {
+  for (const TkivSegment::TClass* Class : Items)
+    if (Class->CanRead(Stream)) return Class;
+  return nullptr;
+}
+
+void TkivSegmentListClassList::Insert(int32_t Index, const TkivSegmentList::TClass& Class) {
+  Items.insert(Items.begin() + std::clamp<int32_t>(Index, 0, Count()), &Class);
+}
+
+void RegisterSegmentListClass(const TkivSegmentList::TClass& Class) {
+  SegmentListClassList->Insert(0, Class);
+}
+
+void kivInfo_Initialize() {
+  SegmentListClassList = new TkivSegmentListClassList;
+  RegisterSegmentListClass(TkivSegmentList::ClassObject());
+  SegmentClassList = new TkivSegmentClassList;
+  SegmentClassList->Add(TkivSegment::ClassObject());
+  ErrorIcon = kivPlatform::LoadStockIcon(32513);
+  WarningIcon = kivPlatform::LoadStockIcon(32515);
+  InfoIcon = kivPlatform::LoadStockIcon(32516);
+}
+
+void kivInfo_Finalize() {
+  delete SegmentClassList;
+  SegmentClassList = nullptr;
+  delete SegmentListClassList;
+  SegmentListClassList = nullptr;
+}
+
+// ---- Thumbnail bitmaps ----
+
+namespace kivInfo {
+
+std::unique_ptr<TBitmap> TBitmap::TClass::Create() const { return std::make_unique<TBitmap>(*this); }
+
+const TBitmap::TClass& TBitmap::ClassObject() {
+  static const TClass Class("TBitmap");
+  return Class;
+}
+
+TBitmap::TBitmap(const TClass& Class) : Class(Class) { ++TraceObjectCount; }
+
+namespace {
+std::string TempDirectoryOverride;
+bool KeepTempFiles = false;
+} // namespace
+
+TBitmap::~TBitmap() {
+  if (!FileName.empty() && !KeepTempFiles) kivPlatform::DeleteFile(FileName);
+  --TraceObjectCount;
+}
+
+void TBitmap::CopyFrom(const TkivDIBitmap& Source) {
+  SetSize(Source.Width(), Source.Height());
+  Draw(0, 0, Source);
+}
+
+void TBitmap::ReadThumbnail(TStream& Stream) { Stream.SetPosition(Stream.GetSize()); }
+
+std::string GetTempDirectory() {
+  return TempDirectoryOverride.empty() ? kivPlatform::GetTempDirectory() : TempDirectoryOverride;
+}
+
+void SetTempDirectory(const std::string& Dir) { TempDirectoryOverride = Dir; }
+
+void SetKeepTempFiles(bool Keep) { KeepTempFiles = Keep; }
+
+std::string MakeTempFileName(const char* Pattern) {
+  const std::string Dir = GetTempDirectory();
+  // Claiming the name by creating the file keeps two processes from sharing one file.
+  for (int32_t N = 0; N >= 0; ++N) {
+    const std::string Path = Dir + Format(Pattern, N);
+    switch (kivPlatform::CreateFileExclusive(Path)) {
+    case kivPlatform::TCreateResult::Created: return Path;
+    case kivPlatform::TCreateResult::Exists: continue;
+    case kivPlatform::TCreateResult::Failed: throw Exception("Cannot create file \"" + Path + "\"");
+    }
+  }
+  throw Exception("No free temporary file name");
+}
+
+std::string GetTempFileName(TBitmap& Bitmap) {
+  if (Bitmap.FileName.empty()) Bitmap.FileName = MakeTempFileName("kivBMP%d.bmp");
+  TFileStream File(Bitmap.FileName, TFileMode::Create);
+  Bitmap.SaveToStream(File);
+  return Bitmap.FileName;
+}
+
+void LoadThumbnail(TBitmap& Bitmap, TStream& Stream) {
+  if (HasBytes(Stream, 1)) Bitmap.ReadThumbnail(Stream);
+}
+
+void SaveThumbnail(TBitmap& Bitmap, TStream& Stream) { Bitmap.WriteThumbnail(Stream); }
+
+void ClearPicture(TBitmap& Bitmap) {
+  Bitmap.SetWidth(0);
+  Bitmap.SetHeight(0);
+}
+
+} // namespace kivInfo
+
+// ---- Report blocks ----
+
+std::string FormatCannotDecode(const std::string& Value) {
+  return Format("%s (%s)", Value.c_str(), "cannot decode");
+}
+
+std::unique_ptr<TkivHTMLTABLE> CreateReportTable() { return std::make_unique<TkivHTMLTABLE>(1, 5); }
+
+TkivHTMLTABLE& AddReportTable(TkivHTMLItem& Parent) { return Parent.AddChild(CreateReportTable()); }
+
+TkivHTMLTD& AddTextCell(TkivHTMLTR& Row, const std::string& Text, const std::string& BgColor) {
+  TkivHTMLTD& Cell = AddCell(Row, 0, 0, false, BgColor);
+  AddText(Cell, Text);
+  return Cell;
+}
+
+TkivHTMLTR& AddTextRow(TkivHTMLTABLE& Table, std::initializer_list<std::string> Texts) {
+  TkivHTMLTR& Row = AddRow(Table);
+  for (const std::string& Text : Texts) AddTextCell(Row, Text);
+  return Row;
+}
+
+std::unique_ptr<TkivHTMLTABLE> CreateHexDumpTable(TStream& Stream, bool ShowOffsets, int64_t Count) {
+  auto Table = CreateReportTable();
+  TkivHTMLTR& Heading = AddRow(*Table);
+  if (ShowOffsets) AddText(AddPre(AddCell(Heading)), "Offset");
+  AddText(AddPre(AddCell(Heading)), "Hex");
+  AddText(AddPre(AddCell(Heading)), "Text");
+  TkivHTMLTR& Body = AddRow(*Table);
+  TkivHTMLPRE* Offsets = ShowOffsets ? &AddPre(AddCell(Body)) : nullptr;
+  TkivHTMLPRE& Hex = AddPre(AddCell(Body));
+  TkivHTMLPRE& Text = AddPre(AddCell(Body));
+  static const char Digits[] = "0123456789ABCDEF";
+  for (int64_t Offset = 0; Count > 0; Offset += 16) {
+    const int64_t N = std::min<int64_t>(Count, 16);
+    std::string HexLine, TextLine;
+    for (int64_t I = 0; I < N; ++I) {
+      const uint8_t B = ReadByte(Stream);
+      if (!HexLine.empty()) HexLine += ' ';
+      HexLine += Digits[B >> 4];
+      HexLine += Digits[B & 15];
+      TextLine += B < 32 ? ' ' : static_cast<char>(B);
+    }
+    Count -= 16;
+    if (Offsets) AddText(*Offsets, Format("%.8llX", static_cast<unsigned long long>(Offset)));
+    AddText(Hex, HexLine);
+    AddText(Text, TextLine);
+    if (Count > 0) {
+      if (Offsets) AddLineBreak(*Offsets);
+      AddLineBreak(Hex);
+      AddLineBreak(Text);
+    }
+  }
+  return Table;
+}
+
+void WriteExtraInfo(TkivHTMLItem& Parent, TStream& Stream) {
+  if (Stream.GetSize() == 0) return;
+  Stream.SetPosition(0);
+  AddParagraph(Parent);
+  AddText(Parent, "Extra info");
+  Parent.AddChild(CreateHexDumpTable(Stream, true, Stream.GetSize()));
+}
+
+void WriteThumbnailRows(TkivHTMLTABLE& Table, kivInfo::TBitmap& Bitmap, bool WithHeading) {
+  const int64_t W = Bitmap.Width(), H = Bitmap.Height();
+  if (W * H <= 0) return;
+  if (WithHeading) AddText(AddCell(AddRow(Table), 2, 0, false, {}, haCenter), "Thumbnail");
+  AddTextRow(Table, {"Compression", Bitmap.GetCompression()});
+  AddTextRow(Table, {"Width", std::to_string(W)});
+  AddTextRow(Table, {"Height", std::to_string(H)});
+  TkivHTMLTR& Row = AddRow(Table);
+  AddTextCell(Row, "Image");
+  AddImage(AddCell(Row), "file://" + kivInfo::GetTempFileName(Bitmap),
+           Format("Thumbnail %dx%d", Bitmap.Width(), Bitmap.Height()), Bitmap.Width(),
+           Bitmap.Height());
+}
+
+void AddThumbnailInfo(TkivTreeItem& InfoParent, kivInfo::TBitmap& Bitmap) {
+  if (int64_t(Bitmap.Width()) * Bitmap.Height() <= 0) return;
+  TkivTreeItem& Item = AddInfoItem(InfoParent, 0, "Thumbnail", {});
+  AddInfoItem(Item, 0, "Compression", Bitmap.GetCompression());
+  AddInfoInt(Item, 0, "Width", Bitmap.Width());
+  AddInfoInt(Item, 0, "Height", Bitmap.Height());
+  AddInfoObject(Item, 0, "Thumbnail", &Bitmap);
+}
+
+void AddMailNotice(TkivTreeItem& InfoParent) {
+  AddInfoItem(InfoParent, WarningIcon,
+              "If you have any information about this segment, please mail me", {});
+}

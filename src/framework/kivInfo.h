@@ -1,0 +1,286 @@
+#pragma once
+// The segment model: segments and their class objects, segment lists with their listeners,
+// the information tree, the class registries; and the report building blocks that every
+// decoder shares (report tables, hex dumps, "Extra info", thumbnail rows and files).
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/kivDIBitmap.h"
+#include "framework/kivHTML.h"
+#include "framework/kivInfoTrace.h"
+#include "framework/kivStream.h"
+
+class TkivSegment;
+class TkivSegmentList;
+class TkivSegmentClassList;
+
+// ---- Information tree ----
+
+class TkivTreeItem : public TkivTraceObjectList {
+public:
+  TkivTreeItem() = default;
+  ~TkivTreeItem() override;
+
+  uint32_t Icon = 0;
+  std::string Name;
+  std::string Value;
+  bool Header = false;
+  TObject* Object = nullptr;  // not owned
+  int32_t Height = 0;
+  TkivTreeItem* Parent = nullptr;
+
+  virtual void Process(void* Arg);
+  void ForEach(void* Arg);
+  virtual uint32_t GetIcon() const { return Icon; }
+  virtual std::string GetName() const { return Name; }
+  virtual std::string GetValue() const { return Value; }
+  virtual bool GetHeader() const { return Header; }
+  virtual int32_t GetHeight() const;
+
+  TkivTreeItem& AddChild(std::unique_ptr<TkivTreeItem> Child);
+  void RemoveChild(TkivTreeItem& Child);
+  TkivTreeItem& GetChild(int32_t Index) const { return static_cast<TkivTreeItem&>(*Item(Index)); }
+  int32_t IndexInParent() const;
+  int32_t Level() const;
+};
+
+TkivTreeItem& AddInfoItem(TkivTreeItem& Parent, uint32_t Icon, const std::string& Name,
+                          const std::string& Value);
+TkivTreeItem& AddInfoInt(TkivTreeItem& Parent, uint32_t Icon, const std::string& Name,
+                         int32_t Value);
+TkivTreeItem& AddInfoObject(TkivTreeItem& Parent, uint32_t Icon, const std::string& Name,
+                            TObject* Obj);
+TkivTreeItem& AddInfoCopy(TkivTreeItem& Parent, const TkivTreeItem& Source);
+
+// ---- Segments ----
+
+// Flag elements of a segment, as bit values.
+enum : uint8_t { sfNoSizeInfo = 1, sfInfoSegment = 2, sfStructure = 8 };
+using TkivSegmentFlags = uint8_t;
+
+class TkivSegment : public TkivTraceObject {
+public:
+  // The class object: the class-level operations, answered without an instance, and the
+  // virtual constructor.
+  class TClass {
+  public:
+    explicit TClass(std::string Name) : Name(std::move(Name)) {}
+    TClass(const TClass&) = delete;
+    TClass& operator=(const TClass&) = delete;
+    virtual ~TClass() = default;
+
+    const std::string& ClassName() const { return Name; }
+    virtual bool IsInfoSegment() const { return false; }
+    virtual void GetFlags(TkivSegmentFlags& Flags) const;
+    virtual uint8_t Order() const { return 127; }
+    virtual std::string GetDescription() const { return "Custom data section"; }
+    virtual std::string GetShortName() const { return "Data"; }
+    // Answers from the bytes at the stream's position and leaves the position unchanged.
+    virtual bool CanRead(TStream&) const { return true; }
+
+    // A free-standing segment, in no list.
+    std::unique_ptr<TkivSegment> Create() const;
+    // A segment owned by Owner: appended, or inserted at its ordered position.
+    TkivSegment& Create(TkivSegmentList& Owner, bool AppendAtEnd) const;
+
+  protected:
+    virtual std::unique_ptr<TkivSegment> NewInstance() const;
+
+  private:
+    std::string Name;
+  };
+  static const TClass& ClassObject();
+
+  explicit TkivSegment(const TClass& Class);
+  ~TkivSegment() override;
+
+  const TClass& ClassType() const { return Class; }
+
+  TMemoryStream Data;
+  bool Modified = false;
+  TkivSegmentList* Owner = nullptr;
+  TkivSegmentFlags Flags = 0;
+  std::unique_ptr<TkivTreeItem> Info;
+
+  virtual int64_t GetSize() const { return Data.GetSize(); }
+  virtual void ParseData();
+  virtual void InitDefault();
+  virtual void LoadFromStream(TStream& Stream);
+  virtual void SaveToStream(TStream& Stream);
+  virtual void Refresh();
+  virtual void FillInfo();
+  virtual void WriteHTML(TkivHTMLItem&) {}
+
+  bool IsCurrent() const;
+  void SetCurrent(bool Flag);
+  void Notify(int32_t Kind);
+
+private:
+  const TClass& Class;
+};
+
+// Creates instances of TSegment for a class object of type TBase.
+template <class TSegment, class TBase> class TkivSegmentClassOf : public TBase {
+public:
+  using TBase::TBase;
+
+protected:
+  std::unique_ptr<TkivSegment> NewInstance() const override {
+    return std::make_unique<TSegment>(*this);
+  }
+};
+
+extern TkivSegment* CurrentSegment;
+
+// The change notification interface of segment-list listeners. Kinds: 0 added, 1 deleted,
+// 2 changed, 3 reordered.
+class IkivSegmentNotify {
+public:
+  virtual ~IkivSegmentNotify() = default;
+  virtual void SegmentAdded(TObject* Sender, TkivSegment* Segment) = 0;
+  virtual void SegmentDeleted(TObject* Sender, TkivSegment* Segment) = 0;
+  virtual void SegmentChanged(TObject* Sender, TkivSegment* Segment) = 0;
+  virtual void SegmentsReordered(TObject* Sender) = 0;
+};
+
+class TkivSegmentList : public TkivTraceObjectList {
+public:
+  class TClass {
+  public:
+    explicit TClass(std::string Name) : Name(std::move(Name)) {}
+    virtual ~TClass() = default;
+    const std::string& ClassName() const { return Name; }
+    virtual std::unique_ptr<TkivSegmentList> Create() const;
+
+  private:
+    std::string Name;
+  };
+  static const TClass& ClassObject();
+
+  TkivSegmentList() = default;
+
+  // Listeners are owned; those that implement IkivSegmentNotify are told about changes.
+  TOwningList Listeners;
+
+  virtual const TkivSegment::TClass& GetFirstSegmentClass() const;
+  virtual const TkivSegmentClassList& GetSegmentClassList() const;
+
+  TkivSegment& Segment(int32_t Index) const { return static_cast<TkivSegment&>(*Item(Index)); }
+  void NotifySegment(int32_t Kind, TkivSegment* Segment);
+
+protected:
+  void Notify(TObject* Item, TListNotification Action) override;
+};
+
+// An ordered list of segment class objects; index 0 is asked first.
+class TkivSegmentClassList {
+public:
+  int32_t Count() const { return static_cast<int32_t>(Items.size()); }
+  const TkivSegment::TClass& operator[](int32_t Index) const { return *Items.at(size_t(Index)); }
+  void Add(const TkivSegment::TClass& Class) { Items.push_back(&Class); }
+  void Insert(int32_t Index, const TkivSegment::TClass& Class);
+  int32_t IndexOf(const TkivSegment::TClass& Class) const;
+  // The first class that can read the stream, or null.
+  const TkivSegment::TClass* FindReader(TStream& Stream) const;
+
+private:
+  std::vector<const TkivSegment::TClass*> Items;
+};
+
+class TkivSegmentListClassList {
+public:
+  int32_t Count() const { return static_cast<int32_t>(Items.size()); }
+  const TkivSegmentList::TClass& operator[](int32_t Index) const { return *Items.at(size_t(Index)); }
+  void Insert(int32_t Index, const TkivSegmentList::TClass& Class);
+
+private:
+  std::vector<const TkivSegmentList::TClass*> Items;
+};
+
+extern TkivSegmentListClassList* SegmentListClassList;
+extern TkivSegmentClassList* SegmentClassList;
+void RegisterSegmentListClass(const TkivSegmentList::TClass& Class);
+
+extern uint32_t ErrorIcon, WarningIcon, InfoIcon;
+
+void kivInfo_Initialize();
+void kivInfo_Finalize();
+
+// ---- Thumbnail bitmaps and report blocks ----
+
+namespace kivInfo {
+
+class TBitmap : public TkivDIBitmap {
+public:
+  class TClass {
+  public:
+    explicit TClass(std::string Name) : Name(std::move(Name)) {}
+    TClass(const TClass&) = delete;
+    TClass& operator=(const TClass&) = delete;
+    virtual ~TClass() = default;
+    const std::string& ClassName() const { return Name; }
+    // The virtual constructor.
+    virtual std::unique_ptr<TBitmap> Create() const;
+
+  private:
+    std::string Name;
+  };
+  static const TClass& ClassObject();
+
+  explicit TBitmap(const TClass& Class);
+  ~TBitmap() override;
+
+  const TClass& ClassType() const { return Class; }
+
+  std::string FileName;
+  TObject* Owner = nullptr;  // the segment or block that decoded the picture
+
+  virtual void CopyFrom(const TkivDIBitmap& Source);
+  virtual std::string GetCompression() const { return "Unknown"; }
+  virtual void ReadThumbnail(TStream& Stream);
+  virtual void WriteThumbnail(TStream&) {}
+  virtual int64_t GetDataSize() { return 0; }
+
+private:
+  const TClass& Class;
+};
+
+// Creates instances of TInstance for a bitmap class object.
+template <class TInstance> class TBitmapClassOf : public TBitmap::TClass {
+public:
+  using TBitmap::TClass::TClass;
+  std::unique_ptr<TBitmap> Create() const override { return std::make_unique<TInstance>(*this); }
+};
+
+// Chooses the bitmap's file on first use (claiming the name), then writes the picture to it.
+std::string GetTempFileName(TBitmap& Bitmap);
+// Creates the first free file Pattern % N (N = 0, 1, ...) in the temporary-files directory.
+std::string MakeTempFileName(const char* Pattern);
+std::string GetTempDirectory();
+// Thumbnail files go to Dir (with its trailing separator) instead of the system's directory;
+// empty restores the system's.
+void SetTempDirectory(const std::string& Dir);
+// Keeps the files when their bitmaps are freed: for pages saved by the user, whose pictures
+// must outlive the run.
+void SetKeepTempFiles(bool Keep);
+void LoadThumbnail(TBitmap& Bitmap, TStream& Stream);
+void SaveThumbnail(TBitmap& Bitmap, TStream& Stream);
+void ClearPicture(TBitmap& Bitmap);
+
+} // namespace kivInfo
+
+std::string FormatCannotDecode(const std::string& Value);
+// A detached table with Border 1 and CellPadding 5, and one created under Parent.
+std::unique_ptr<TkivHTMLTABLE> CreateReportTable();
+TkivHTMLTABLE& AddReportTable(TkivHTMLItem& Parent);
+// A cell holding Text (escaped), and a row of such cells.
+TkivHTMLTD& AddTextCell(TkivHTMLTR& Row, const std::string& Text, const std::string& BgColor = {});
+TkivHTMLTR& AddTextRow(TkivHTMLTABLE& Table, std::initializer_list<std::string> Texts);
+std::unique_ptr<TkivHTMLTABLE> CreateHexDumpTable(TStream& Stream, bool ShowOffsets, int64_t Count);
+void WriteExtraInfo(TkivHTMLItem& Parent, TStream& Stream);
+void WriteThumbnailRows(TkivHTMLTABLE& Table, kivInfo::TBitmap& Bitmap, bool WithHeading);
+void AddThumbnailInfo(TkivTreeItem& InfoParent, kivInfo::TBitmap& Bitmap);
+void AddMailNotice(TkivTreeItem& InfoParent);

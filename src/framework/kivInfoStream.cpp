@@ -1,0 +1,125 @@
+#include "framework/kivInfoStream.h"
+
+#include <algorithm>
+
+#include "framework/kivException.h"
+
+int64_t BytesLeft(const TStream& Stream) { return Stream.GetSize() - Stream.GetPosition(); }
+
+bool HasBytes(const TStream& Stream, int64_t Count) { return BytesLeft(Stream) >= Count; }
+
+int32_t Min(int32_t A, int32_t B) { return A < B ? A : B; }
+
+uint8_t ReadByte(TStream& Stream) {
+  uint8_t B;
+  Stream.ReadBuffer(&B, 1);
+  return B;
+}
+
+uint8_t ReadByteOr(TStream& Stream, uint8_t Default) {
+  return HasBytes(Stream, 1) ? ReadByte(Stream) : Default;
+}
+
+void WriteByte(TStream& Stream, uint8_t B) { Stream.WriteBuffer(&B, 1); }
+
+uint16_t Swap16(uint16_t W) { return static_cast<uint16_t>((W >> 8) | (W << 8)); }
+
+uint32_t Swap32(uint32_t L) {
+  return (L >> 24) | ((L >> 8) & 0xFF00u) | ((L << 8) & 0xFF0000u) | (L << 24);
+}
+
+uint16_t ReadWord(TStream& Stream, bool BigEndian) {
+  uint8_t B[2];
+  Stream.ReadBuffer(B, 2);
+  const uint16_t W = static_cast<uint16_t>(B[0] | (B[1] << 8));
+  return BigEndian ? Swap16(W) : W;
+}
+
+void WriteWord(TStream& Stream, uint16_t W, bool BigEndian) {
+  if (BigEndian) W = Swap16(W);
+  const uint8_t B[2] = {static_cast<uint8_t>(W), static_cast<uint8_t>(W >> 8)};
+  Stream.WriteBuffer(B, 2);
+}
+
+uint32_t ReadLong(TStream& Stream, bool BigEndian) {
+  uint8_t B[4];
+  Stream.ReadBuffer(B, 4);
+  const uint32_t L = B[0] | (B[1] << 8) | (B[2] << 16) | (static_cast<uint32_t>(B[3]) << 24);
+  return BigEndian ? Swap32(L) : L;
+}
+
+void WriteLong(TStream& Stream, uint32_t L, bool BigEndian) {
+  if (BigEndian) L = Swap32(L);
+  const uint8_t B[4] = {static_cast<uint8_t>(L), static_cast<uint8_t>(L >> 8),
+                        static_cast<uint8_t>(L >> 16), static_cast<uint8_t>(L >> 24)};
+  Stream.WriteBuffer(B, 4);
+}
+
+std::string ReadString(TStream& Stream, int64_t Length) {
+  if (Length <= 0) return {};
+  std::string S(static_cast<size_t>(std::clamp<int64_t>(BytesLeft(Stream), 0, Length)), '\0');
+  Stream.ReadBuffer(S.data(), static_cast<int64_t>(S.size()));
+  if (static_cast<int64_t>(S.size()) < Length) throw EReadError();
+  return S;
+}
+
+void WriteString(TStream& Stream, const std::string& S) {
+  Stream.WriteBuffer(S.data(), static_cast<int64_t>(S.size()));
+}
+
+std::string ReadCountedString(TStream& Stream) { return ReadString(Stream, ReadByte(Stream)); }
+
+void WriteCountedString(TStream& Stream, const std::string& S) {
+  const size_t N = std::min<size_t>(S.size(), 255);
+  WriteByte(Stream, static_cast<uint8_t>(N));
+  Stream.WriteBuffer(S.data(), static_cast<int64_t>(N));
+}
+
+std::string ReadZString(TStream& Stream) {
+  std::string S;
+  for (uint8_t B; (B = ReadByte(Stream)) != 0;) S.push_back(static_cast<char>(B));
+  return S;
+}
+
+std::u16string ReadWideString(TStream& Stream, int64_t ByteCount, bool BigEndian) {
+  const int64_t Units = ByteCount / 2;
+  std::u16string W;
+  W.reserve(static_cast<size_t>(std::clamp<int64_t>(BytesLeft(Stream) / 2, 0, Units)));
+  for (int64_t I = 0; I < Units; ++I) {
+    const uint16_t U = ReadWord(Stream, false);
+    W.push_back(static_cast<char16_t>(BigEndian ? Swap16(U) : U));
+  }
+  return W;
+}
+
+void WriteWideString(TStream& Stream, const std::u16string& W, bool BigEndian) {
+  for (char16_t U : W) WriteWord(Stream, static_cast<uint16_t>(U), BigEndian);
+}
+
+std::u16string SwapWideString(const std::u16string& W) {
+  std::u16string R(W);
+  for (char16_t& U : R) U = static_cast<char16_t>(Swap16(static_cast<uint16_t>(U)));
+  return R;
+}
+
+namespace {
+struct TEscape {
+  char Byte;
+  const char* Text;
+};
+constexpr TEscape EscapeTable[] = {{'&', "&amp"}, {'<', "&lt"}, {'>', "&gt"}, {'"', "&quot"}};
+} // namespace
+
+void WriteHTMLEscaped(TStream& Stream, const std::string& S) {
+  std::string Out;
+  Out.reserve(S.size());
+  for (char C : S) {
+    const auto* E = std::find_if(std::begin(EscapeTable), std::end(EscapeTable),
+                                 [C](const TEscape& T) { return T.Byte == C; });
+    if (E != std::end(EscapeTable))
+      Out += E->Text;
+    else
+      Out += C;
+  }
+  WriteString(Stream, Out);
+}

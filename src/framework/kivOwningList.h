@@ -1,0 +1,47 @@
+#pragma once
+// The root object class and the ordered list that owns its items. Every addition and deletion
+// goes through the notification hook, which sees a deleted item before it is freed.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class TObject {
+public:
+  TObject() = default;
+  TObject(const TObject&) = delete;
+  TObject& operator=(const TObject&) = delete;
+  virtual ~TObject() = default;
+};
+
+enum class TListNotification { Added, Extracted, Deleted };
+
+class TOwningList : public TObject {
+public:
+  explicit TOwningList(bool OwnsObjects = true) : OwnsObjects(OwnsObjects) {}
+  ~TOwningList() override;
+
+  int32_t Count() const { return static_cast<int32_t>(Items.size()); }
+  TObject* Item(int32_t Index) const { return Items.at(static_cast<size_t>(Index)).get(); }
+  int32_t IndexOf(const TObject* Object) const;
+
+  template <class T> T& Add(std::unique_ptr<T> Object) { return Insert(Count(), std::move(Object)); }
+  template <class T> T& Insert(int32_t Index, std::unique_ptr<T> Object) {
+    T& Ref = *Object;
+    InsertObject(Index, std::move(Object));
+    return Ref;
+  }
+  // Removes the item and frees it when the list owns it.
+  void Delete(int32_t Index);
+  // Removes the item without freeing it; the caller takes it over.
+  std::unique_ptr<TObject> Extract(TObject* Object);
+  void Clear();
+
+protected:
+  virtual void Notify(TObject* Object, TListNotification Action);
+
+private:
+  void InsertObject(int32_t Index, std::unique_ptr<TObject> Object);
+  bool OwnsObjects;
+  std::vector<std::unique_ptr<TObject>> Items;
+};

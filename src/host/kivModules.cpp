@@ -1,0 +1,41 @@
+#include "host/kivModules.h"
+
+#include "framework/kivInfo.h"
+#include "framework/kivInfoTrace.h"
+#include "framework/kivObjectList.h"
+#include "jpeg/kivJpegInfo.h"
+#include "platform/kivOle.h"
+
+namespace {
+
+struct TModule {
+  void (*Initialize)();
+  void (*Finalize)();
+};
+
+// Order matters: the JPEG segment class list puts each class at its front, so decoded
+// segments register after the generic classes, in the reverse of the order they are asked.
+const TModule Modules[] = {
+    {kivObjectList_Initialize, kivObjectList_Finalize},
+    {kivInfoTrace_Initialize, kivInfoTrace_Finalize},
+    {kivInfo_Initialize, kivInfo_Finalize},
+    {kivJpegInfo_Initialize, kivJpegInfo_Finalize},
+    // Decoded segments: one line each, in registration order.
+    {kivPlatform::OleInitialize, kivPlatform::OleUninitialize},
+};
+
+int StartCount = 0;
+
+} // namespace
+
+void InitializeModules() {
+  if (StartCount++ > 0) return;
+  for (const TModule& Module : Modules)
+    if (Module.Initialize) Module.Initialize();
+}
+
+void FinalizeModules() {
+  if (StartCount == 0 || --StartCount > 0) return;
+  for (auto It = std::rbegin(Modules); It != std::rend(Modules); ++It)
+    if (It->Finalize) It->Finalize();
+}

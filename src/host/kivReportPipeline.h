@@ -1,0 +1,29 @@
+#pragma once
+// The report pipeline: one segment file becomes one HTML page. The viewer window and the
+// command-line tool run the same code.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "framework/kivInfo.h"
+
+// The single line after the page's horizontal rule.
+extern const char* const CreditLine;
+
+enum class TkivLoadResult {
+  NotOpened,  // the file could not be opened; nothing was created
+  NotRead,    // no class accepted the bytes
+  Failed,     // loading or rendering raised; the segment may exist, nothing was shown
+  Shown,      // ShowHTML received the page
+};
+
+using TkivShowHTML = std::function<void(TMemoryStream& Html)>;
+
+// Loads FileName into Segment (which outlives the run) and hands the page to ShowHTML.
+// One protected run: every exception is discarded, every stream and the document released.
+TkivLoadResult LoadFile(const std::string& FileName, std::unique_ptr<TkivSegment>& Segment,
+                        const TkivShowHTML& ShowHTML);
+
+// Renders a segment into a complete page (document, report, footer).
+void WriteReportPage(TkivSegment& Segment, TStream& Html);

@@ -1,0 +1,7 @@
+#pragma once
+// OLE initialisation for the browser control.
+
+namespace kivPlatform {
+void OleInitialize();
+void OleUninitialize();
+} // namespace kivPlatform

@@ -1,0 +1,32 @@
+#!/bin/sh
+# Installs what the build needs (Debian, as root), builds, and runs the whole test suite:
+# the tests, the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, and a
+# short fuzz run of the report pipeline.
+set -eu
+cd "$(dirname "$0")/.."
+
+if command -v apt-get >/dev/null 2>&1 && [ "$(id -u)" = 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends \
+    cmake make g++ clang libclang-rt-14-dev libjpeg62-turbo-dev googletest libgtest-dev \
+    libgmock-dev libbenchmark-dev libimage-exiftool-perl ca-certificates >/dev/null
+fi
+
+export LC_ALL=C
+jobs=$(nproc 2>/dev/null || echo 2)
+
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DKIV_BENCH=ON >/dev/null
+cmake --build build/release -j "$jobs"
+(cd build/release && ctest --output-on-failure)
+
+cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKIV_SANITIZE=ON \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build build/sanitize -j "$jobs"
+(cd build/sanitize && ctest --output-on-failure)
+
+cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=Debug -DKIV_FUZZ=ON -DKIV_TESTS=OFF \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build build/fuzz -j "$jobs"
+sh fuzz/run-fuzz.sh build/fuzz 60
+echo "All tests passed."
