@@ -32,6 +32,9 @@ public:
 
 class TMemoryStream : public TStream {
 public:
+  TMemoryStream() = default;
+  // A stream holding Bytes, positioned at 0.
+  explicit TMemoryStream(const std::string& Bytes) { LoadFromString(Bytes); }
   int64_t GetSize() const override { return static_cast<int64_t>(Bytes.size()); }
   int64_t GetPosition() const override { return Position; }
   void SetPosition(int64_t NewPosition) override;

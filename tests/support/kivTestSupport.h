@@ -1,0 +1,41 @@
+#pragma once
+// Shared helpers of the test suites: bytes in and out of files, running the report pipeline
+// on bytes, and comparing with golden pages.
+
+#include <filesystem>
+#include <string>
+
+#include "framework/kivStream.h"
+
+namespace kivTest {
+
+std::string ReadFileBytes(const std::filesystem::path& Path);
+void WriteFileBytes(const std::filesystem::path& Path, const std::string& Bytes);
+
+// A fresh empty directory under the system's temporary directory, removed with the object.
+class TTempDir {
+public:
+  TTempDir();
+  ~TTempDir();
+  const std::filesystem::path& Path() const { return FPath; }
+  // The path with a trailing separator, as the thumbnail file functions want it.
+  std::string Dir() const { return FPath.string() + "/"; }
+
+private:
+  std::filesystem::path FPath;
+};
+
+// The page the pipeline writes for a segment file holding Bytes; empty when the run failed.
+// Thumbnail files go to ThumbnailDir when it is given.
+std::string RenderPage(const std::string& Bytes, const std::string& ThumbnailDir = {});
+
+// The golden page tests/golden/Name, or a failure message when it does not exist.
+std::string Golden(const std::string& Name);
+
+// The shared corpus of real JPEG files, or an empty path when it is not there.
+std::filesystem::path CorpusDir();
+
+// Bytes from a hex text such as "FF D8 00"; spaces are ignored.
+std::string Hex(const std::string& Text);
+
+} // namespace kivTest
