@@ -5,6 +5,8 @@
 #include "framework/kivObjectList.h"
 #include "jpeg/kivJpegInfo.h"
 #include "platform/kivOle.h"
+#include "tiff/kivJpegExifSegment2.h"
+#include "tiff/kivTiffInfo2.h"
 
 namespace {
 
@@ -21,6 +23,8 @@ const TModule Modules[] = {
     {kivInfo_Initialize, kivInfo_Finalize},
     {kivJpegInfo_Initialize, kivJpegInfo_Finalize},
     // Decoded segments: one line each, in registration order.
+    {kivJpegExifSegment2_Initialize, nullptr},
+    {kivTiffInfo2_Initialize, kivTiffInfo2_Finalize},
     {kivPlatform::OleInitialize, kivPlatform::OleUninitialize},
 };
 
