@@ -5,7 +5,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 
-if command -v apt-get >/dev/null 2>&1 && [ "$(id -u)" = 0 ]; then
+if [ "${KIV_NO_INSTALL:-0}" != 1 ] && command -v apt-get >/dev/null 2>&1 && [ "$(id -u)" = 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends \
