@@ -41,8 +41,15 @@ void TkivHTMLItem::WriteToStream(TStream& Stream) const {
 }
 
 void TkivHTMLItem::WriteOpenTag(TStream& Stream) const {
-  WriteString(Stream, "\r" + Indent() + "<" + GetTagName() + WithLeadingSpace(GetAttributes()) +
-                          ">" + GetOpenTagSuffix());
+  // Appended piece by piece: GCC 12 gives a false -Wrestrict for "literal" + string.
+  std::string S = "\r";
+  S += Indent();
+  S += '<';
+  S += GetTagName();
+  S += WithLeadingSpace(GetAttributes());
+  S += '>';
+  S += GetOpenTagSuffix();
+  WriteString(Stream, S);
 }
 
 void TkivHTMLItem::WriteCloseTag(TStream& Stream) const {
@@ -69,11 +76,18 @@ void TkivHTMLText::WriteToStream(TStream& Stream) const {
 }
 
 void TkivHTMLSimple::WriteOpenTag(TStream& Stream) const {
-  WriteString(Stream, "<" + GetTagName() + WithLeadingSpace(GetAttributes()) + ">");
+  std::string S = "<";
+  S += GetTagName();
+  S += WithLeadingSpace(GetAttributes());
+  S += '>';
+  WriteString(Stream, S);
 }
 
 void TkivHTMLSimple::WriteCloseTag(TStream& Stream) const {
-  WriteString(Stream, "</" + GetTagName() + ">");
+  std::string S = "</";
+  S += GetTagName();
+  S += '>';
+  WriteString(Stream, S);
 }
 
 std::string TkivHTMLH1::GetAttributes() const {
