@@ -3,7 +3,10 @@
 #include "framework/kivInfo.h"
 #include "framework/kivInfoTrace.h"
 #include "framework/kivObjectList.h"
+#include "jpeg/kivJpegCommentSegment.h"
 #include "jpeg/kivJpegInfo.h"
+#include "jpeg/kivJpegJfifSegment.h"
+#include "jpeg/kivJpegJfxxSegment.h"
 #include "platform/kivOle.h"
 
 namespace {
@@ -21,6 +24,9 @@ const TModule Modules[] = {
     {kivInfo_Initialize, kivInfo_Finalize},
     {kivJpegInfo_Initialize, kivJpegInfo_Finalize},
     // Decoded segments: one line each, in registration order.
+    {kivJpegCommentSegment_Initialize, nullptr},
+    {kivJpegJfxxSegment_Initialize, nullptr},
+    {kivJpegJfifSegment_Initialize, nullptr},
     {kivPlatform::OleInitialize, kivPlatform::OleUninitialize},
 };
 
