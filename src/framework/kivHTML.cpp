@@ -41,8 +41,15 @@ void TkivHTMLItem::WriteToStream(TStream& Stream) const {
 }
 
 void TkivHTMLItem::WriteOpenTag(TStream& Stream) const {
-  WriteString(Stream, "\r" + Indent() + "<" + GetTagName() + WithLeadingSpace(GetAttributes()) +
-                          ">" + GetOpenTagSuffix());
+  // Built by appending: GCC 12 warns falsely (-Wrestrict) on a chain of "literal" + string.
+  std::string S = "\r";
+  S += Indent();
+  S += '<';
+  S += GetTagName();
+  S += WithLeadingSpace(GetAttributes());
+  S += '>';
+  S += GetOpenTagSuffix();
+  WriteString(Stream, S);
 }
 
 void TkivHTMLItem::WriteCloseTag(TStream& Stream) const {
@@ -69,7 +76,11 @@ void TkivHTMLText::WriteToStream(TStream& Stream) const {
 }
 
 void TkivHTMLSimple::WriteOpenTag(TStream& Stream) const {
-  WriteString(Stream, "<" + GetTagName() + WithLeadingSpace(GetAttributes()) + ">");
+  std::string S = "<";
+  S += GetTagName();
+  S += WithLeadingSpace(GetAttributes());
+  S += '>';
+  WriteString(Stream, S);
 }
 
 void TkivHTMLSimple::WriteCloseTag(TStream& Stream) const {
