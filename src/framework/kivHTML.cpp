@@ -57,8 +57,10 @@ void TkivHTMLItem::WriteCloseTag(TStream& Stream) const {
 }
 
 int32_t TkivHTMLItem::IndexOfClass(const std::type_info& Class, int32_t StartIndex) const {
-  for (int32_t I = std::max(StartIndex, 0); I < Count(); ++I)
-    if (typeid(GetChild(I)) == Class) return I;
+  for (int32_t I = std::max(StartIndex, 0); I < Count(); ++I) {
+    const TkivHTMLItem& Child = GetChild(I);
+    if (typeid(Child) == Class) return I;
+  }
   return -1;
 }
 
