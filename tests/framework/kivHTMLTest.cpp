@@ -97,10 +97,3 @@ TEST(HTML, BodyIsFoundAmongTheRootsChildren) {
   // Exact classes only: every child is a subclass of TkivHTMLItem.
   EXPECT_EQ(Document.IndexOfClass(typeid(TkivHTMLItem)), -1);
 }
-
-TEST(HTML, ColorHelpers) {
-  EXPECT_EQ(YellowColorIf(true), "Yellow");
-  EXPECT_EQ(YellowColorIf(false), "");
-  EXPECT_EQ(RedColorIf(true), "Red");
-  EXPECT_EQ(RedColorIf(false), "");
-}

@@ -251,30 +251,6 @@ TEST_F(ReportFiles, ThumbnailRows) {
   EXPECT_EQ(Item.GetChild(3).GetHeight(), 4);
 }
 
-TEST_F(ReportFiles, BitmapBaseOperations) {
-  kivInfo::TBitmap Source(kivInfo::TBitmap::ClassObject()), Copy(kivInfo::TBitmap::ClassObject());
-  EXPECT_EQ(Source.Width() * Source.Height(), 0);
-  EXPECT_EQ(Source.PixelFormat(), TkivPixelFormat::pf24bit);
-  EXPECT_EQ(Source.FileName, "");
-  Paint(Source, 4, 3);
-  Copy.CopyFrom(Source);
-  ASSERT_EQ(Copy.Width(), 4);
-  ASSERT_EQ(Copy.Height(), 3);
-  EXPECT_EQ(Copy.GetPixel(3, 2), Source.GetPixel(3, 2));
-  kivInfo::ClearPicture(Copy);
-  EXPECT_EQ(Copy.Width(), 0);
-  EXPECT_EQ(Copy.Height(), 0);
-
-  TMemoryStream Stream("abc");
-  Stream.SetPosition(1);
-  kivInfo::LoadThumbnail(Copy, Stream);
-  EXPECT_EQ(Stream.GetPosition(), 3);
-  TMemoryStream Out;
-  kivInfo::SaveThumbnail(Copy, Out);
-  EXPECT_EQ(Out.GetSize(), 0);
-  EXPECT_EQ(Copy.GetDataSize(), 0);
-}
-
 TEST_F(ReportFiles, TwentyFourBitFileDecodes) {
   kivInfo::TBitmap Bitmap(kivInfo::TBitmap::ClassObject());
   Paint(Bitmap, 5, 3); // 15 bytes a row: padded to 16
