@@ -196,6 +196,12 @@ const TkivSegmentClassList& TkivSegmentList::GetSegmentClassList() const {
   return *SegmentClassList;
 }
 
+TkivSegmentList::~TkivSegmentList() {
+  // The segments tell their owner when they go, so they must go while the list and its
+  // listeners are still whole.
+  Clear();
+}
+
 void TkivSegmentList::NotifySegment(int32_t Kind, TkivSegment* Segment) {
   for (int32_t I = Listeners.Count() - 1; I >= 0; --I) {
     auto* Listener = dynamic_cast<IkivSegmentNotify*>(Listeners.Item(I));

@@ -161,6 +161,7 @@ public:
   static const TClass& ClassObject();
 
   TkivSegmentList() = default;
+  ~TkivSegmentList() override;
 
   // Listeners are owned; those that implement IkivSegmentNotify are told about changes.
   TOwningList Listeners;
