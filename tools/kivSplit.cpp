@@ -60,13 +60,14 @@ TkivSplitResult SplitJpegFile(const std::string& JpegFile, const std::string& Di
     }
     // Fill bytes: any number of FF may stand before a marker code.
     size_t Start = Pos;
-    while (Start + 1 < Bytes.size() && At(Start + 1) == 0xFF) ++Start;
+    while (Start + 1 < Bytes.size() && At(Start + 1) == 0xFF)
+      ++Start;
     if (Start + 1 >= Bytes.size()) {
       Result.Error = JpegFile + ": file ends inside the marker at " + Hex(Start);
       return Result;
     }
     const unsigned Marker = At(Start + 1);
-    if (Marker == 0xD9) return Result;  // end of image before any scan: nothing more to cut
+    if (Marker == 0xD9) return Result; // end of image before any scan: nothing more to cut
     if (Marker == 0x01 || (Marker >= 0xD0 && Marker <= 0xD8)) {
       if (!Emit(Marker, Start, 2)) return Result;
       Pos = Start + 2;
@@ -82,7 +83,8 @@ TkivSplitResult SplitJpegFile(const std::string& JpegFile, const std::string& Di
       return Result;
     }
     if (Start + 2 + Length > Bytes.size()) {
-      Result.Error = JpegFile + ": segment at " + Hex(Start) + " is cut short by the end of the file";
+      Result.Error =
+          JpegFile + ": segment at " + Hex(Start) + " is cut short by the end of the file";
       return Result;
     }
     if (!Emit(Marker, Start, 2 + Length)) return Result;

@@ -5,8 +5,8 @@
 #include <string>
 
 struct TkivSplitResult {
-  int Written = 0;       // segment files written
-  std::string Error;     // empty when the file was split up to its start of scan
+  int Written = 0;   // segment files written
+  std::string Error; // empty when the file was split up to its start of scan
 };
 
 TkivSplitResult SplitJpegFile(const std::string& JpegFile, const std::string& Directory);

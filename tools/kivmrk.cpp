@@ -49,15 +49,17 @@ int Report(const std::string& FileName, const std::string& PagePath) {
   }
   std::string Html;
   std::unique_ptr<TkivSegment> Segment;
-  const TkivLoadResult Result = LoadFile(FileName, Segment, [&](TMemoryStream& Stream) {
-    Html = Stream.ToString();
-  });
+  const TkivLoadResult Result =
+      LoadFile(FileName, Segment, [&](TMemoryStream& Stream) { Html = Stream.ToString(); });
   Segment.reset();
   switch (Result) {
-  case TkivLoadResult::NotOpened: return Fail("cannot read " + FileName);
+  case TkivLoadResult::NotOpened:
+    return Fail("cannot read " + FileName);
   case TkivLoadResult::NotRead:
-  case TkivLoadResult::Failed: return Fail(FileName + ": the report could not be built");
-  case TkivLoadResult::Shown: break;
+  case TkivLoadResult::Failed:
+    return Fail(FileName + ": the report could not be built");
+  case TkivLoadResult::Shown:
+    break;
   }
   if (Page.empty()) {
     std::fwrite(Html.data(), 1, Html.size(), stdout);

@@ -5,12 +5,12 @@
 set -eu
 cd "$(dirname "$0")/.."
 
-if command -v apt-get >/dev/null 2>&1 && [ "$(id -u)" = 0 ]; then
+if [ "${KIV_NO_INSTALL:-0}" != 1 ] && command -v apt-get >/dev/null 2>&1 && [ "$(id -u)" = 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends \
     cmake make g++ clang libclang-rt-14-dev libjpeg62-turbo-dev googletest libgtest-dev \
-    libgmock-dev libbenchmark-dev libimage-exiftool-perl ca-certificates >/dev/null
+    libgmock-dev libbenchmark-dev libimage-exiftool-perl netpbm ca-certificates >/dev/null
 fi
 
 export LC_ALL=C

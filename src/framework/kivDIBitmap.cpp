@@ -29,7 +29,8 @@ void TkivDIBitmap::SetSize(int32_t Width, int32_t Height) {
 
 TkivColor TkivDIBitmap::GetPixel(int32_t X, int32_t Y) const {
   if (X < 0 || Y < 0 || X >= FWidth || Y >= FHeight) return {};
-  return Format == TkivPixelFormat::pf24bit ? Pixels[IndexOf(X, Y)] : FPalette[Indexes[IndexOf(X, Y)]];
+  return Format == TkivPixelFormat::pf24bit ? Pixels[IndexOf(X, Y)]
+                                            : FPalette[Indexes[IndexOf(X, Y)]];
 }
 
 void TkivDIBitmap::SetPixel(int32_t X, int32_t Y, TkivColor Color) {
@@ -42,7 +43,7 @@ void TkivDIBitmap::SetPixel(int32_t X, int32_t Y, TkivColor Color) {
 }
 
 void TkivDIBitmap::Draw(int32_t X, int32_t Y, const TkivDIBitmap& Source) {
-  auto Notify = std::move(OnChange);  // one notification for the whole drawing
+  auto Notify = std::move(OnChange); // one notification for the whole drawing
   for (int32_t SY = 0; SY < Source.Height(); ++SY)
     for (int32_t SX = 0; SX < Source.Width(); ++SX)
       if (X + SX >= 0 && X + SX < FWidth && Y + SY >= 0 && Y + SY < FHeight)
@@ -93,26 +94,32 @@ struct TBox {
       S[2] += double(C.B) * double(N);
       Total += double(N);
     }
-    auto Channel = [&](double V) { return static_cast<uint8_t>(std::clamp(V / Total + 0.5, 0.0, 255.0)); };
+    auto Channel = [&](double V) {
+      return static_cast<uint8_t>(std::clamp(V / Total + 0.5, 0.0, 255.0));
+    };
     return {Channel(S[0]), Channel(S[1]), Channel(S[2])};
   }
 };
 
-uint8_t ChannelOf(const TkivColor& C, int K) { return K == 0 ? C.R : K == 1 ? C.G : C.B; }
+uint8_t ChannelOf(const TkivColor& C, int K) {
+  return K == 0 ? C.R : K == 1 ? C.G : C.B;
+}
 } // namespace
 
 void TkivDIBitmap::SetPixelFormat(TkivPixelFormat NewFormat) {
   if (NewFormat == Format) return;
   if (NewFormat == TkivPixelFormat::pf24bit) {
     Pixels.resize(Indexes.size());
-    for (size_t I = 0; I < Indexes.size(); ++I) Pixels[I] = FPalette[Indexes[I]];
+    for (size_t I = 0; I < Indexes.size(); ++I)
+      Pixels[I] = FPalette[Indexes[I]];
     Indexes.clear();
     Format = NewFormat;
     Changed();
     return;
   }
   std::map<uint32_t, size_t> Histogram;
-  for (const TkivColor& C : Pixels) ++Histogram[uint32_t(C.R) << 16 | uint32_t(C.G) << 8 | C.B];
+  for (const TkivColor& C : Pixels)
+    ++Histogram[uint32_t(C.R) << 16 | uint32_t(C.G) << 8 | C.B];
   std::vector<TBox> Boxes(1);
   for (const auto& [Key, N] : Histogram)
     Boxes[0].Colors.push_back({{uint8_t(Key >> 16), uint8_t(Key >> 8), uint8_t(Key)}, N});
@@ -127,7 +134,8 @@ void TkivDIBitmap::SetPixelFormat(TkivPixelFormat NewFormat) {
       return ChannelOf(A.first, K) < ChannelOf(B.first, K);
     });
     size_t Total = 0, Half = 0, Cut = 1;
-    for (const auto& P : It->Colors) Total += P.second;
+    for (const auto& P : It->Colors)
+      Total += P.second;
     for (size_t I = 0; I + 1 < It->Colors.size(); ++I) {
       Half += It->Colors[I].second;
       Cut = I + 1;
@@ -147,7 +155,8 @@ void TkivDIBitmap::SetPixelFormat(TkivPixelFormat NewFormat) {
   }
   Indexes.resize(Pixels.size());
   for (size_t I = 0; I < Pixels.size(); ++I)
-    Indexes[I] = IndexOfColor[uint32_t(Pixels[I].R) << 16 | uint32_t(Pixels[I].G) << 8 | Pixels[I].B];
+    Indexes[I] =
+        IndexOfColor[uint32_t(Pixels[I].R) << 16 | uint32_t(Pixels[I].G) << 8 | Pixels[I].B];
   Pixels.clear();
   Format = NewFormat;
   Changed();
@@ -163,18 +172,18 @@ void TkivDIBitmap::SaveToStream(TStream& Stream) const {
   const uint32_t PaletteSize = Indexed ? 256 * 4 : 0;
   const uint32_t Offset = 14 + 40 + PaletteSize;
   TMemoryStream Out;
-  WriteWord(Out, 0x4D42, false);  // "BM"
+  WriteWord(Out, 0x4D42, false); // "BM"
   WriteLong(Out, Offset + RowSize * uint32_t(FHeight), false);
   WriteLong(Out, 0, false);
   WriteLong(Out, Offset, false);
   WriteLong(Out, 40, false);
   WriteLong(Out, uint32_t(FWidth), false);
-  WriteLong(Out, uint32_t(FHeight), false);  // positive: rows bottom-up
+  WriteLong(Out, uint32_t(FHeight), false); // positive: rows bottom-up
   WriteWord(Out, 1, false);
   WriteWord(Out, Indexed ? 8 : 24, false);
-  WriteLong(Out, 0, false);  // BI_RGB
+  WriteLong(Out, 0, false); // BI_RGB
   WriteLong(Out, RowSize * uint32_t(FHeight), false);
-  WriteLong(Out, 2835, false);  // 72 dpi
+  WriteLong(Out, 2835, false); // 72 dpi
   WriteLong(Out, 2835, false);
   WriteLong(Out, Indexed ? 256 : 0, false);
   WriteLong(Out, 0, false);

@@ -51,7 +51,7 @@ private:
   uint8_t NearestIndex(TkivColor Color) const;
   int32_t FWidth = 0, FHeight = 0;
   TkivPixelFormat Format = TkivPixelFormat::pf24bit;
-  std::vector<TkivColor> Pixels;   // 24-bit
-  std::vector<uint8_t> Indexes;    // 8-bit
+  std::vector<TkivColor> Pixels; // 24-bit
+  std::vector<uint8_t> Indexes;  // 8-bit
   TPalette FPalette{};
 };

@@ -17,7 +17,8 @@ void AppendAlign(std::string& S, TkivHTMLAlign Align) {
 }
 
 void AppendVAlign(std::string& S, TkivHTMLVAlign VAlign) {
-  static const char* const Texts[] = {"", "VALIGN=\"TOP\"", "VALIGN=\"BOTTOM\"", "VALIGN=\"MIDDLE\""};
+  static const char* const Texts[] = {"", "VALIGN=\"TOP\"", "VALIGN=\"BOTTOM\"",
+                                      "VALIGN=\"MIDDLE\""};
   if (VAlign != vaNone && VAlign <= vaMiddle) Append(S, Texts[VAlign]);
 }
 
@@ -36,35 +37,36 @@ std::string WithLeadingSpace(const std::string& Attributes) {
 
 void TkivHTMLItem::WriteToStream(TStream& Stream) const {
   WriteOpenTag(Stream);
-  for (int32_t I = 0; I < Count(); ++I) GetChild(I).WriteToStream(Stream);
+  for (int32_t I = 0; I < Count(); ++I)
+    GetChild(I).WriteToStream(Stream);
   WriteCloseTag(Stream);
 }
 
 void TkivHTMLItem::WriteOpenTag(TStream& Stream) const {
-  // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on the chained operator+.
   std::string S = "\r";
-  S += Indent();
-  S += '<';
-  S += GetTagName();
-  S += WithLeadingSpace(GetAttributes());
-  S += '>';
-  S += GetOpenTagSuffix();
+  S.append(Indent()).append("<").append(GetTagName()).append(WithLeadingSpace(GetAttributes()));
+  S.append(">").append(GetOpenTagSuffix());
   WriteString(Stream, S);
 }
 
 void TkivHTMLItem::WriteCloseTag(TStream& Stream) const {
-  WriteString(Stream, Indent() + "</" + GetTagName() + ">\r");
+  std::string S = Indent();
+  S.append("</").append(GetTagName()).append(">\r");
+  WriteString(Stream, S);
 }
 
 int32_t TkivHTMLItem::IndexOfClass(const std::type_info& Class, int32_t StartIndex) const {
-  for (int32_t I = std::max(StartIndex, 0); I < Count(); ++I)
-    if (typeid(GetChild(I)) == Class) return I;
+  for (int32_t I = std::max(StartIndex, 0); I < Count(); ++I) {
+    const TkivHTMLItem& Child = GetChild(I);
+    if (typeid(Child) == Class) return I;
+  }
   return -1;
 }
 
 std::string TkivHTMLItem::Indent() const {
   std::string S = "  ";
-  for (const TkivHTMLItem* P = Parent; P; P = P->Parent) S += "  ";
+  for (const TkivHTMLItem* P = Parent; P; P = P->Parent)
+    S += "  ";
   return S;
 }
 
@@ -77,14 +79,14 @@ void TkivHTMLText::WriteToStream(TStream& Stream) const {
 
 void TkivHTMLSimple::WriteOpenTag(TStream& Stream) const {
   std::string S = "<";
-  S += GetTagName();
-  S += WithLeadingSpace(GetAttributes());
-  S += '>';
+  S.append(GetTagName()).append(WithLeadingSpace(GetAttributes())).append(">");
   WriteString(Stream, S);
 }
 
 void TkivHTMLSimple::WriteCloseTag(TStream& Stream) const {
-  WriteString(Stream, "</" + GetTagName() + ">");
+  std::string S = "</";
+  S.append(GetTagName()).append(">");
+  WriteString(Stream, S);
 }
 
 std::string TkivHTMLH1::GetAttributes() const {
@@ -158,11 +160,17 @@ TkivHTMLText& AddText(TkivHTMLItem& Parent, const std::string& Text, bool IsHTML
   return Parent.Create<TkivHTMLText>(Text, IsHTML);
 }
 
-TkivHTMLP& AddParagraph(TkivHTMLItem& Parent) { return Parent.Create<TkivHTMLP>(); }
+TkivHTMLP& AddParagraph(TkivHTMLItem& Parent) {
+  return Parent.Create<TkivHTMLP>();
+}
 
-TkivHTMLBR& AddLineBreak(TkivHTMLItem& Parent) { return Parent.Create<TkivHTMLBR>(); }
+TkivHTMLBR& AddLineBreak(TkivHTMLItem& Parent) {
+  return Parent.Create<TkivHTMLBR>();
+}
 
-TkivHTMLPRE& AddPre(TkivHTMLItem& Parent) { return Parent.Create<TkivHTMLPRE>(); }
+TkivHTMLPRE& AddPre(TkivHTMLItem& Parent) {
+  return Parent.Create<TkivHTMLPRE>();
+}
 
 TkivHTMLTR& AddRow(TkivHTMLTABLE& Table, const std::string& BgColor, TkivHTMLAlign Align,
                    TkivHTMLVAlign VAlign) {
@@ -190,6 +198,10 @@ TkivHTMLIMG& AddImage(TkivHTMLItem& Parent, const std::string& Src, const std::s
   return Parent.Create<TkivHTMLIMG>(Src, Alt, Width, Height);
 }
 
-std::string YellowColorIf(bool Flag) { return Flag ? "Yellow" : ""; }
+std::string YellowColorIf(bool Flag) {
+  return Flag ? "Yellow" : "";
+}
 
-std::string RedColorIf(bool Flag) { return Flag ? "Red" : ""; }
+std::string RedColorIf(bool Flag) {
+  return Flag ? "Red" : "";
+}

@@ -91,9 +91,9 @@ public:
 class TkivHTMLTD : public TkivHTMLSimple {
 public:
   TkivHTMLTD(int32_t ColSpan = 0, int32_t RowSpan = 0, bool NoWrap = false,
-             std::string BgColor = {}, TkivHTMLAlign Align = haNone,
-             TkivHTMLVAlign VAlign = vaNone, int32_t Width = 0, bool WidthInPercent = false,
-             int32_t Height = 0, bool HeightInPercent = false, std::string Background = {})
+             std::string BgColor = {}, TkivHTMLAlign Align = haNone, TkivHTMLVAlign VAlign = vaNone,
+             int32_t Width = 0, bool WidthInPercent = false, int32_t Height = 0,
+             bool HeightInPercent = false, std::string Background = {})
       : ColSpan(ColSpan), RowSpan(RowSpan), NoWrap(NoWrap), Align(Align), VAlign(VAlign),
         Width(Width), WidthInPercent(WidthInPercent), Height(Height),
         HeightInPercent(HeightInPercent), BgColor(std::move(BgColor)),

@@ -21,7 +21,8 @@ void TkivTreeItem::Process(void*) {}
 
 void TkivTreeItem::ForEach(void* Arg) {
   Process(Arg);
-  for (int32_t I = 0; I < Count(); ++I) GetChild(I).ForEach(Arg);
+  for (int32_t I = 0; I < Count(); ++I)
+    GetChild(I).ForEach(Arg);
 }
 
 int32_t TkivTreeItem::GetHeight() const {
@@ -43,9 +44,13 @@ void TkivTreeItem::RemoveChild(TkivTreeItem& Child) {
   if (Index >= 0) Delete(Index);
 }
 
-int32_t TkivTreeItem::IndexInParent() const { return Parent ? Parent->IndexOf(this) : 0; }
+int32_t TkivTreeItem::IndexInParent() const {
+  return Parent ? Parent->IndexOf(this) : 0;
+}
 
-int32_t TkivTreeItem::Level() const { return Parent ? Parent->Level() + 1 : 0; }
+int32_t TkivTreeItem::Level() const {
+  return Parent ? Parent->Level() + 1 : 0;
+}
 
 TkivTreeItem& AddInfoItem(TkivTreeItem& Parent, uint32_t Icon, const std::string& Name,
                           const std::string& Value) {
@@ -71,7 +76,8 @@ TkivTreeItem& AddInfoObject(TkivTreeItem& Parent, uint32_t Icon, const std::stri
 TkivTreeItem& AddInfoCopy(TkivTreeItem& Parent, const TkivTreeItem& Source) {
   TkivTreeItem& Copy = AddInfoItem(Parent, Source.Icon, Source.Name, Source.Value);
   Copy.Object = Source.Object;
-  for (int32_t I = 0; I < Source.Count(); ++I) AddInfoCopy(Copy, Source.GetChild(I));
+  for (int32_t I = 0; I < Source.Count(); ++I)
+    AddInfoCopy(Copy, Source.GetChild(I));
   return Copy;
 }
 
@@ -87,14 +93,17 @@ std::unique_ptr<TkivSegment> TkivSegment::TClass::NewInstance() const {
   return std::make_unique<TkivSegment>(*this);
 }
 
-std::unique_ptr<TkivSegment> TkivSegment::TClass::Create() const { return NewInstance(); }
+std::unique_ptr<TkivSegment> TkivSegment::TClass::Create() const {
+  return NewInstance();
+}
 
 TkivSegment& TkivSegment::TClass::Create(TkivSegmentList& Owner, bool AppendAtEnd) const {
   std::unique_ptr<TkivSegment> Segment = NewInstance();
   Segment->Owner = &Owner;
   if (AppendAtEnd) return Owner.Add(std::move(Segment));
   int32_t Index = 0;
-  while (Index < Owner.Count() && Owner.Segment(Index).ClassType().Order() < Order()) ++Index;
+  while (Index < Owner.Count() && Owner.Segment(Index).ClassType().Order() < Order())
+    ++Index;
   TkivSegment& Inserted = Owner.Insert(Index, std::move(Segment));
   Inserted.Notify(3);
   return Inserted;
@@ -117,9 +126,13 @@ TkivSegment::~TkivSegment() {
   Notify(1);
 }
 
-void TkivSegment::ParseData() { Data.SetPosition(0); }
+void TkivSegment::ParseData() {
+  Data.SetPosition(0);
+}
 
-void TkivSegment::InitDefault() { Modified = true; }
+void TkivSegment::InitDefault() {
+  Modified = true;
+}
 
 void TkivSegment::LoadFromStream(TStream& Stream) {
   Modified = false;
@@ -143,10 +156,13 @@ void TkivSegment::Refresh() {
 }
 
 void TkivSegment::FillInfo() {
-  if (!(Flags & sfNoSizeInfo)) AddInfoItem(*Info, 0, "Segment size:", std::to_string(Data.GetSize()));
+  if (!(Flags & sfNoSizeInfo))
+    AddInfoItem(*Info, 0, "Segment size:", std::to_string(Data.GetSize()));
 }
 
-bool TkivSegment::IsCurrent() const { return CurrentSegment == this; }
+bool TkivSegment::IsCurrent() const {
+  return CurrentSegment == this;
+}
 
 void TkivSegment::SetCurrent(bool Flag) {
   if (Flag == IsCurrent()) return;
@@ -180,17 +196,32 @@ const TkivSegmentClassList& TkivSegmentList::GetSegmentClassList() const {
   return *SegmentClassList;
 }
 
+TkivSegmentList::~TkivSegmentList() {
+  // The segments tell their owner when they go, so they must go while the list and its
+  // listeners are still whole.
+  Clear();
+}
+
 void TkivSegmentList::NotifySegment(int32_t Kind, TkivSegment* Segment) {
   for (int32_t I = Listeners.Count() - 1; I >= 0; --I) {
     auto* Listener = dynamic_cast<IkivSegmentNotify*>(Listeners.Item(I));
     if (!Listener) continue;
     try {
       switch (Kind) {
-      case 0: Listener->SegmentAdded(this, Segment); break;
-      case 1: Listener->SegmentDeleted(this, Segment); break;
-      case 2: Listener->SegmentChanged(this, Segment); break;
-      case 3: Listener->SegmentsReordered(this); break;
-      default: break;
+      case 0:
+        Listener->SegmentAdded(this, Segment);
+        break;
+      case 1:
+        Listener->SegmentDeleted(this, Segment);
+        break;
+      case 2:
+        Listener->SegmentChanged(this, Segment);
+        break;
+      case 3:
+        Listener->SegmentsReordered(this);
+        break;
+      default:
+        break;
       }
     } catch (...) {
       kivPlatform::ShowErrorMessage("Error", "Error on " + std::to_string(Kind));
@@ -248,14 +279,18 @@ void kivInfo_Finalize() {
 
 namespace kivInfo {
 
-std::unique_ptr<TBitmap> TBitmap::TClass::Create() const { return std::make_unique<TBitmap>(*this); }
+std::unique_ptr<TBitmap> TBitmap::TClass::Create() const {
+  return std::make_unique<TBitmap>(*this);
+}
 
 const TBitmap::TClass& TBitmap::ClassObject() {
   static const TClass Class("TBitmap");
   return Class;
 }
 
-TBitmap::TBitmap(const TClass& Class) : Class(Class) { ++TraceObjectCount; }
+TBitmap::TBitmap(const TClass& Class) : Class(Class) {
+  ++TraceObjectCount;
+}
 
 namespace {
 std::string TempDirectoryOverride;
@@ -272,15 +307,21 @@ void TBitmap::CopyFrom(const TkivDIBitmap& Source) {
   Draw(0, 0, Source);
 }
 
-void TBitmap::ReadThumbnail(TStream& Stream) { Stream.SetPosition(Stream.GetSize()); }
+void TBitmap::ReadThumbnail(TStream& Stream) {
+  Stream.SetPosition(Stream.GetSize());
+}
 
 std::string GetTempDirectory() {
   return TempDirectoryOverride.empty() ? kivPlatform::GetTempDirectory() : TempDirectoryOverride;
 }
 
-void SetTempDirectory(const std::string& Dir) { TempDirectoryOverride = Dir; }
+void SetTempDirectory(const std::string& Dir) {
+  TempDirectoryOverride = Dir;
+}
 
-void SetKeepTempFiles(bool Keep) { KeepTempFiles = Keep; }
+void SetKeepTempFiles(bool Keep) {
+  KeepTempFiles = Keep;
+}
 
 std::string MakeTempFileName(const char* Pattern) {
   const std::string Dir = GetTempDirectory();
@@ -288,9 +329,12 @@ std::string MakeTempFileName(const char* Pattern) {
   for (int32_t N = 0; N >= 0; ++N) {
     const std::string Path = Dir + Format(Pattern, N);
     switch (kivPlatform::CreateFileExclusive(Path)) {
-    case kivPlatform::TCreateResult::Created: return Path;
-    case kivPlatform::TCreateResult::Exists: continue;
-    case kivPlatform::TCreateResult::Failed: throw Exception("Cannot create file \"" + Path + "\"");
+    case kivPlatform::TCreateResult::Created:
+      return Path;
+    case kivPlatform::TCreateResult::Exists:
+      continue;
+    case kivPlatform::TCreateResult::Failed:
+      throw Exception("Cannot create file \"" + Path + "\"");
     }
   }
   throw Exception("No free temporary file name");
@@ -307,7 +351,9 @@ void LoadThumbnail(TBitmap& Bitmap, TStream& Stream) {
   if (HasBytes(Stream, 1)) Bitmap.ReadThumbnail(Stream);
 }
 
-void SaveThumbnail(TBitmap& Bitmap, TStream& Stream) { Bitmap.WriteThumbnail(Stream); }
+void SaveThumbnail(TBitmap& Bitmap, TStream& Stream) {
+  Bitmap.WriteThumbnail(Stream);
+}
 
 void ClearPicture(TBitmap& Bitmap) {
   Bitmap.SetWidth(0);
@@ -322,9 +368,13 @@ std::string FormatCannotDecode(const std::string& Value) {
   return Format("%s (%s)", Value.c_str(), "cannot decode");
 }
 
-std::unique_ptr<TkivHTMLTABLE> CreateReportTable() { return std::make_unique<TkivHTMLTABLE>(1, 5); }
+std::unique_ptr<TkivHTMLTABLE> CreateReportTable() {
+  return std::make_unique<TkivHTMLTABLE>(1, 5);
+}
 
-TkivHTMLTABLE& AddReportTable(TkivHTMLItem& Parent) { return Parent.AddChild(CreateReportTable()); }
+TkivHTMLTABLE& AddReportTable(TkivHTMLItem& Parent) {
+  return Parent.AddChild(CreateReportTable());
+}
 
 TkivHTMLTD& AddTextCell(TkivHTMLTR& Row, const std::string& Text, const std::string& BgColor) {
   TkivHTMLTD& Cell = AddCell(Row, 0, 0, false, BgColor);
@@ -334,11 +384,13 @@ TkivHTMLTD& AddTextCell(TkivHTMLTR& Row, const std::string& Text, const std::str
 
 TkivHTMLTR& AddTextRow(TkivHTMLTABLE& Table, std::initializer_list<std::string> Texts) {
   TkivHTMLTR& Row = AddRow(Table);
-  for (const std::string& Text : Texts) AddTextCell(Row, Text);
+  for (const std::string& Text : Texts)
+    AddTextCell(Row, Text);
   return Row;
 }
 
-std::unique_ptr<TkivHTMLTABLE> CreateHexDumpTable(TStream& Stream, bool ShowOffsets, int64_t Count) {
+std::unique_ptr<TkivHTMLTABLE> CreateHexDumpTable(TStream& Stream, bool ShowOffsets,
+                                                  int64_t Count) {
   auto Table = CreateReportTable();
   TkivHTMLTR& Heading = AddRow(*Table);
   if (ShowOffsets) AddText(AddPre(AddCell(Heading)), "Offset");

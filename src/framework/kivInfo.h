@@ -28,7 +28,7 @@ public:
   std::string Name;
   std::string Value;
   bool Header = false;
-  TObject* Object = nullptr;  // not owned
+  TObject* Object = nullptr; // not owned
   int32_t Height = 0;
   TkivTreeItem* Parent = nullptr;
 
@@ -161,6 +161,7 @@ public:
   static const TClass& ClassObject();
 
   TkivSegmentList() = default;
+  ~TkivSegmentList() override;
 
   // Listeners are owned; those that implement IkivSegmentNotify are told about changes.
   TOwningList Listeners;
@@ -193,7 +194,9 @@ private:
 class TkivSegmentListClassList {
 public:
   int32_t Count() const { return static_cast<int32_t>(Items.size()); }
-  const TkivSegmentList::TClass& operator[](int32_t Index) const { return *Items.at(size_t(Index)); }
+  const TkivSegmentList::TClass& operator[](int32_t Index) const {
+    return *Items.at(size_t(Index));
+  }
   void Insert(int32_t Index, const TkivSegmentList::TClass& Class);
 
 private:
@@ -236,7 +239,7 @@ public:
   const TClass& ClassType() const { return Class; }
 
   std::string FileName;
-  TObject* Owner = nullptr;  // the segment or block that decoded the picture
+  TObject* Owner = nullptr; // the segment or block that decoded the picture
 
   virtual void CopyFrom(const TkivDIBitmap& Source);
   virtual std::string GetCompression() const { return "Unknown"; }

@@ -4,11 +4,17 @@
 
 #include "framework/kivException.h"
 
-int64_t BytesLeft(const TStream& Stream) { return Stream.GetSize() - Stream.GetPosition(); }
+int64_t BytesLeft(const TStream& Stream) {
+  return Stream.GetSize() - Stream.GetPosition();
+}
 
-bool HasBytes(const TStream& Stream, int64_t Count) { return BytesLeft(Stream) >= Count; }
+bool HasBytes(const TStream& Stream, int64_t Count) {
+  return BytesLeft(Stream) >= Count;
+}
 
-int32_t Min(int32_t A, int32_t B) { return A < B ? A : B; }
+int32_t Min(int32_t A, int32_t B) {
+  return A < B ? A : B;
+}
 
 uint8_t ReadByte(TStream& Stream) {
   uint8_t B;
@@ -20,9 +26,13 @@ uint8_t ReadByteOr(TStream& Stream, uint8_t Default) {
   return HasBytes(Stream, 1) ? ReadByte(Stream) : Default;
 }
 
-void WriteByte(TStream& Stream, uint8_t B) { Stream.WriteBuffer(&B, 1); }
+void WriteByte(TStream& Stream, uint8_t B) {
+  Stream.WriteBuffer(&B, 1);
+}
 
-uint16_t Swap16(uint16_t W) { return static_cast<uint16_t>((W >> 8) | (W << 8)); }
+uint16_t Swap16(uint16_t W) {
+  return static_cast<uint16_t>((W >> 8) | (W << 8));
+}
 
 uint32_t Swap32(uint32_t L) {
   return (L >> 24) | ((L >> 8) & 0xFF00u) | ((L << 8) & 0xFF0000u) | (L << 24);
@@ -67,7 +77,9 @@ void WriteString(TStream& Stream, const std::string& S) {
   Stream.WriteBuffer(S.data(), static_cast<int64_t>(S.size()));
 }
 
-std::string ReadCountedString(TStream& Stream) { return ReadString(Stream, ReadByte(Stream)); }
+std::string ReadCountedString(TStream& Stream) {
+  return ReadString(Stream, ReadByte(Stream));
+}
 
 void WriteCountedString(TStream& Stream, const std::string& S) {
   const size_t N = std::min<size_t>(S.size(), 255);
@@ -77,7 +89,8 @@ void WriteCountedString(TStream& Stream, const std::string& S) {
 
 std::string ReadZString(TStream& Stream) {
   std::string S;
-  for (uint8_t B; (B = ReadByte(Stream)) != 0;) S.push_back(static_cast<char>(B));
+  for (uint8_t B; (B = ReadByte(Stream)) != 0;)
+    S.push_back(static_cast<char>(B));
   return S;
 }
 
@@ -93,12 +106,14 @@ std::u16string ReadWideString(TStream& Stream, int64_t ByteCount, bool BigEndian
 }
 
 void WriteWideString(TStream& Stream, const std::u16string& W, bool BigEndian) {
-  for (char16_t U : W) WriteWord(Stream, static_cast<uint16_t>(U), BigEndian);
+  for (char16_t U : W)
+    WriteWord(Stream, static_cast<uint16_t>(U), BigEndian);
 }
 
 std::u16string SwapWideString(const std::u16string& W) {
   std::u16string R(W);
-  for (char16_t& U : R) U = static_cast<char16_t>(Swap16(static_cast<uint16_t>(U)));
+  for (char16_t& U : R)
+    U = static_cast<char16_t>(Swap16(static_cast<uint16_t>(U)));
   return R;
 }
 

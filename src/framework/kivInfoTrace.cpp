@@ -6,7 +6,9 @@
 
 int32_t TraceObjectCount = 0;
 
-void kivInfoTrace_Initialize() { TraceObjectCount = 0; }
+void kivInfoTrace_Initialize() {
+  TraceObjectCount = 0;
+}
 
 void kivInfoTrace_Finalize() {
   if (TraceObjectCount == 0) return;

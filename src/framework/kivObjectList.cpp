@@ -20,7 +20,9 @@ void TkivObjectList::Notify(TObject* Item, TListNotification Action) {
   TOwningList::Notify(Item, Action);
 }
 
-void kivObjectList_Initialize() { ObjectListCount = 0; }
+void kivObjectList_Initialize() {
+  ObjectListCount = 0;
+}
 
 void kivObjectList_Finalize() {
   if (ObjectListCount == 0) return;

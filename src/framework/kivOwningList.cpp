@@ -4,10 +4,12 @@
 
 TOwningList::~TOwningList() {
   if (!OwnsObjects)
-    for (auto& Object : Items) (void)Object.release();
+    for (auto& Object : Items)
+      (void)Object.release();
   // Owned items are freed by the vector, last first, without notification: the list's
   // subclass part is already gone at this point.
-  while (!Items.empty()) Items.pop_back();
+  while (!Items.empty())
+    Items.pop_back();
 }
 
 int32_t TOwningList::IndexOf(const TObject* Object) const {
@@ -39,7 +41,8 @@ std::unique_ptr<TObject> TOwningList::Extract(TObject* Object) {
 }
 
 void TOwningList::Clear() {
-  while (!Items.empty()) Delete(Count() - 1);
+  while (!Items.empty())
+    Delete(Count() - 1);
 }
 
 void TOwningList::Notify(TObject*, TListNotification) {}

@@ -25,7 +25,9 @@ public:
   TObject* Item(int32_t Index) const { return Items.at(static_cast<size_t>(Index)).get(); }
   int32_t IndexOf(const TObject* Object) const;
 
-  template <class T> T& Add(std::unique_ptr<T> Object) { return Insert(Count(), std::move(Object)); }
+  template <class T> T& Add(std::unique_ptr<T> Object) {
+    return Insert(Count(), std::move(Object));
+  }
   template <class T> T& Insert(int32_t Index, std::unique_ptr<T> Object) {
     T& Ref = *Object;
     InsertObject(Index, std::move(Object));

@@ -25,7 +25,9 @@ void TStream::CopyFrom(TStream& Source, int64_t Count) {
   }
 }
 
-void TMemoryStream::SetPosition(int64_t NewPosition) { Position = std::max<int64_t>(0, NewPosition); }
+void TMemoryStream::SetPosition(int64_t NewPosition) {
+  Position = std::max<int64_t>(0, NewPosition);
+}
 
 int64_t TMemoryStream::Read(void* Buffer, int64_t Count) {
   const int64_t Left = GetSize() - Position;
@@ -78,9 +80,13 @@ TFileStream::~TFileStream() {
   if (File) std::fclose(File);
 }
 
-int64_t TFileStream::GetSize() const { return Size; }
+int64_t TFileStream::GetSize() const {
+  return Size;
+}
 
-int64_t TFileStream::GetPosition() const { return Position; }
+int64_t TFileStream::GetPosition() const {
+  return Position;
+}
 
 void TFileStream::SetPosition(int64_t NewPosition) {
   Position = std::max<int64_t>(0, NewPosition);
@@ -89,8 +95,8 @@ void TFileStream::SetPosition(int64_t NewPosition) {
 
 int64_t TFileStream::Read(void* Buffer, int64_t Count) {
   if (Count <= 0 || Position >= Size) return 0;
-  const int64_t N =
-      static_cast<int64_t>(std::fread(Buffer, 1, static_cast<size_t>(std::min(Count, Size - Position)), File));
+  const int64_t N = static_cast<int64_t>(
+      std::fread(Buffer, 1, static_cast<size_t>(std::min(Count, Size - Position)), File));
   Position += N;
   return N;
 }

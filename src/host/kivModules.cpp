@@ -3,7 +3,10 @@
 #include "framework/kivInfo.h"
 #include "framework/kivInfoTrace.h"
 #include "framework/kivObjectList.h"
+#include "jpeg/kivJpegCommentSegment.h"
 #include "jpeg/kivJpegInfo.h"
+#include "jpeg/kivJpegJfifSegment.h"
+#include "jpeg/kivJpegJfxxSegment.h"
 #include "platform/kivOle.h"
 #include "tiff/kivJpegExifSegment2.h"
 #include "tiff/kivTiffInfo2.h"
@@ -24,6 +27,9 @@ const TModule Modules[] = {
     {kivJpegInfo_Initialize, kivJpegInfo_Finalize},
     // Decoded segments: one line each, in registration order.
     {kivJpegExifSegment2_Initialize, nullptr},
+    {kivJpegCommentSegment_Initialize, nullptr},
+    {kivJpegJfxxSegment_Initialize, nullptr},
+    {kivJpegJfifSegment_Initialize, nullptr},
     {kivTiffInfo2_Initialize, kivTiffInfo2_Finalize},
     {kivPlatform::OleInitialize, kivPlatform::OleUninitialize},
 };

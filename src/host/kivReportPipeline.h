@@ -12,10 +12,10 @@
 extern const char* const CreditLine;
 
 enum class TkivLoadResult {
-  NotOpened,  // the file could not be opened; nothing was created
-  NotRead,    // no class accepted the bytes
-  Failed,     // loading or rendering raised; the segment may exist, nothing was shown
-  Shown,      // ShowHTML received the page
+  NotOpened, // the file could not be opened; nothing was created
+  NotRead,   // no class accepted the bytes
+  Failed,    // loading or rendering raised; the segment may exist, nothing was shown
+  Shown,     // ShowHTML received the page
 };
 
 using TkivShowHTML = std::function<void(TMemoryStream& Html)>;

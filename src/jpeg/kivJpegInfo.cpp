@@ -49,7 +49,8 @@ const TkivIntSegmentDesc& FindDesc(uint8_t Marker) {
   throw Exception("IntSegmentDesc not found");
 }
 
-class TSignatureClass : public TkivSegmentClassOf<TkivJpegSignatireSegment, TkivJpegSegment::TClass> {
+class TSignatureClass
+    : public TkivSegmentClassOf<TkivJpegSignatireSegment, TkivJpegSegment::TClass> {
 public:
   using TkivSegmentClassOf::TkivSegmentClassOf;
   uint8_t Marker() const override { return 0xD8; }
@@ -87,7 +88,9 @@ public:
   using TkivSegmentClassOf::TkivSegmentClassOf;
   bool IsInfoSegment() const override { return true; }
   uint8_t Marker() const override { return static_cast<uint8_t>(0xE0 + Number()); }
-  std::string GetDescription() const override { return "Application segment " + std::to_string(Number()); }
+  std::string GetDescription() const override {
+    return "Application segment " + std::to_string(Number());
+  }
   std::string GetShortName() const override { return "APP" + std::to_string(Number()); }
 
 private:
@@ -289,7 +292,9 @@ void TkivJpegThumbnailSegment::Install(std::unique_ptr<kivInfo::TBitmap> Bitmap)
   FThumbnail->OnChange = [this] { ThumbnailChanged(); };
 }
 
-int32_t TkivJpegThumbnailSegment::MaxThumbnailPixels(int32_t) const { return -1; }
+int32_t TkivJpegThumbnailSegment::MaxThumbnailPixels(int32_t) const {
+  return -1;
+}
 
 void TkivJpegThumbnailSegment::ThumbnailChanged() {
   if (MaxThumbnailWidth() > 0 && FThumbnail->Width() > MaxThumbnailWidth())
@@ -309,7 +314,9 @@ int64_t TkivJpegThumbnailSegment::GetSize() const {
   return TkivJpegInfoSegment::GetSize() + FThumbnail->GetDataSize();
 }
 
-void TkivJpegThumbnailSegment::ReadFields() { kivInfo::ClearPicture(*FThumbnail); }
+void TkivJpegThumbnailSegment::ReadFields() {
+  kivInfo::ClearPicture(*FThumbnail);
+}
 
 // ---- JPEG file ----
 
@@ -317,7 +324,9 @@ namespace {
 class TJpegFileClass : public TkivSegmentList::TClass {
 public:
   using TkivSegmentList::TClass::TClass;
-  std::unique_ptr<TkivSegmentList> Create() const override { return std::make_unique<TkivJpegFile>(); }
+  std::unique_ptr<TkivSegmentList> Create() const override {
+    return std::make_unique<TkivJpegFile>();
+  }
 };
 } // namespace
 
@@ -330,16 +339,21 @@ const TkivSegment::TClass& TkivJpegFile::GetFirstSegmentClass() const {
   return TkivJpegSignatireSegment::ClassObject();
 }
 
-const TkivSegmentClassList& TkivJpegFile::GetSegmentClassList() const { return *JpegSegmentClassList; }
+const TkivSegmentClassList& TkivJpegFile::GetSegmentClassList() const {
+  return *JpegSegmentClassList;
+}
 
 void kivJpegInfo_Initialize() {
   RegisterSegmentListClass(TkivJpegFile::ClassObject());
   JpegSegmentClassList = new TkivSegmentClassList;
   RegisterJpegSegmentClass(TkivJpegDataSegmemt::ClassObject());
   RegisterJpegSegmentClass(TkivJpegSignatireSegment::ClassObject());
-  for (const auto& Class : SysClasses) RegisterJpegSegmentClass(Class);
-  for (const auto& Class : APPClasses) RegisterJpegSegmentClass(Class);
-  for (const auto& Class : JPGClasses) RegisterJpegSegmentClass(Class);
+  for (const auto& Class : SysClasses)
+    RegisterJpegSegmentClass(Class);
+  for (const auto& Class : APPClasses)
+    RegisterJpegSegmentClass(Class);
+  for (const auto& Class : JPGClasses)
+    RegisterJpegSegmentClass(Class);
 }
 
 void kivJpegInfo_Finalize() {

@@ -1,9 +1,47 @@
 #include <gtest/gtest.h>
 
+#include "host/kivReportPipeline.h"
+#include "jpeg/kivJpegInfo.h"
 #include "support/kivTestSupport.h"
 
 using namespace kivTest;
 
 TEST(ReportPipeline, EmptyFileGivesTheBarePage) {
   EXPECT_EQ(RenderPage(""), Golden("host/empty.html"));
+}
+
+TEST(ReportPipeline, AFileThatCannotBeOpenedShowsNothing) {
+  TTempDir Dir;
+  std::unique_ptr<TkivSegment> Segment;
+  int Shown = 0;
+  EXPECT_EQ(
+      LoadFile((Dir.Path() / "missing.MRK").string(), Segment, [&](TMemoryStream&) { ++Shown; }),
+      TkivLoadResult::NotOpened);
+  EXPECT_EQ(Segment, nullptr);
+  EXPECT_EQ(Shown, 0);
+}
+
+TEST(ReportPipeline, TheSegmentOutlivesTheRun) {
+  TTempDir Dir;
+  const auto File = Dir.Path() / "a.MRK";
+  WriteFileBytes(File, Hex("FF DD 00 04 00 10 FF D9"));
+  std::unique_ptr<TkivSegment> Segment;
+  std::string Page;
+  int64_t Position = -1;
+  EXPECT_EQ(LoadFile(File.string(), Segment,
+                     [&](TMemoryStream& Html) {
+                       Position = Html.GetPosition();
+                       Page = Html.ToString();
+                     }),
+            TkivLoadResult::Shown);
+  ASSERT_NE(Segment, nullptr);
+  EXPECT_EQ(Segment->ClassType().ClassName(), "TkivJpegDRISegmentDD");
+  EXPECT_EQ(Segment->Data.ToString(), Hex("FF DD 00 04 00 10"));
+  EXPECT_EQ(Position, 0);
+  // The page the segment renders into a fresh document is the page that was shown.
+  TMemoryStream Again;
+  WriteReportPage(*Segment, Again);
+  EXPECT_EQ(Again.ToString(), Page);
+  EXPECT_NE(Page.find("<H2>Define restart interval</H2>Segment size: 6<BR><BR>"),
+            std::string::npos);
 }

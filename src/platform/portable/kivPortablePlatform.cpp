@@ -35,7 +35,9 @@ bool FileExists(const std::string& Path) {
   return ::lstat(Path.c_str(), &St) == 0;
 }
 
-bool DeleteFile(const std::string& Path) { return ::unlink(Path.c_str()) == 0; }
+bool DeleteFile(const std::string& Path) {
+  return ::unlink(Path.c_str()) == 0;
+}
 
 TCreateResult CreateFileExclusive(const std::string& Path) {
   const int Fd = ::open(Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -49,9 +51,13 @@ char DecimalSeparator() {
   return L && L->decimal_point && *L->decimal_point ? *L->decimal_point : '.';
 }
 
-std::string ShortDateFormat() { return ::nl_langinfo(D_FMT); }
+std::string ShortDateFormat() {
+  return ::nl_langinfo(D_FMT);
+}
 
-std::string LongTimeFormat() { return ::nl_langinfo(T_FMT); }
+std::string LongTimeFormat() {
+  return ::nl_langinfo(T_FMT);
+}
 
 namespace {
 // Windows-1251 bytes 0x80..0xBF; 0x98 has no character. 0xC0..0xFF are U+0410..U+044F.
@@ -85,7 +91,9 @@ std::string WideToAnsi(const std::u16string& W) {
   return S;
 }
 
-uint32_t LoadStockIcon(int32_t Id) { return static_cast<uint32_t>(Id); }
+uint32_t LoadStockIcon(int32_t Id) {
+  return static_cast<uint32_t>(Id);
+}
 
 void OleInitialize() {}
 void OleUninitialize() {}

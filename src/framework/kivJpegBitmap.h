@@ -1,0 +1,37 @@
+#pragma once
+// A JPEG-compressed thumbnail (JFXX 0x10, and the JPEG thumbnails of other segments). It
+// keeps the encoded bytes it was read from and writes them back unchanged until the
+// picture changes; then it encodes the picture anew.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "framework/kivInfo.h"
+#include "framework/kivJpegImage.h"
+
+class TkivJpegBitmap : public kivInfo::TBitmap {
+public:
+  explicit TkivJpegBitmap(const TClass& Class);
+  ~TkivJpegBitmap() override;
+  static const TClass& ClassObject();
+
+  std::string GetCompression() const override { return "Jpeg"; }
+  // The JPEG stream from the position to the end of Stream; a picture that cannot be
+  // decoded stays as far as it came, without a failure.
+  void ReadThumbnail(TStream& Stream) override;
+  void WriteThumbnail(TStream& Stream) override;
+  // Re-encodes first when the picture changed.
+  int64_t GetDataSize() override;
+
+  bool IsChanged() const { return FChanged; }
+  const TMemoryStream& EncodedData() const { return *FEncodedData; }
+
+protected:
+  void Changed() override;
+
+private:
+  bool FChanged = false;
+  std::unique_ptr<TkivJpegImage> FJpegImage;
+  std::unique_ptr<TMemoryStream> FEncodedData; // freed before the image
+};

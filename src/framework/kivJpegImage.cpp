@@ -1,0 +1,247 @@
+#include "framework/kivJpegImage.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include "framework/kivException.h"
+#include "framework/kivInfoStream.h"
+
+// libjpeg reports fatal errors through error_exit, which must not return. It jumps back to
+// the setjmp in Decode or Encode below; those frames hold no object with a destructor
+// between the setjmp and the libjpeg calls, so the jump skips nothing that needs cleaning
+// up. Everything with a destructor lives in the state objects of the callers.
+
+namespace {
+
+// Far more scans than any encoder writes; a stream with more is hostile (every progressive
+// scan walks the whole picture).
+constexpr int MaxScans = 500;
+// libjpeg's whole-picture buffers (progressive and multi-scan pictures) stay below this.
+constexpr long MaxLibraryMemory = 512L * 1024 * 1024;
+
+struct TErrorManager {
+  jpeg_error_mgr Pub;
+  std::jmp_buf Jump;
+  char Message[JMSG_LENGTH_MAX];
+};
+
+void ErrorExit(j_common_ptr Info) {
+  auto* Err = reinterpret_cast<TErrorManager*>(Info->err);
+  (*Info->err->format_message)(Info, Err->Message);
+  std::longjmp(Err->Jump, 1);
+}
+
+// Warnings (corrupt data that libjpeg works around) and trace messages are dropped.
+void OutputMessage(j_common_ptr) {}
+void EmitMessage(j_common_ptr, int) {}
+
+void InitErrorManager(TErrorManager& Err) {
+  jpeg_std_error(&Err.Pub);
+  Err.Pub.error_exit = ErrorExit;
+  Err.Pub.output_message = OutputMessage;
+  Err.Pub.emit_message = EmitMessage;
+  Err.Message[0] = 0;
+}
+
+void ProgressMonitor(j_common_ptr Info) {
+  if (Info->is_decompressor &&
+      reinterpret_cast<j_decompress_ptr>(Info)->input_scan_number > MaxScans) {
+    auto* Err = reinterpret_cast<TErrorManager*>(Info->err);
+    std::snprintf(Err->Message, sizeof Err->Message, "Too many scans");
+    std::longjmp(Err->Jump, 1);
+  }
+}
+
+struct TDecodeState {
+  jpeg_decompress_struct Info{};
+  TErrorManager Error{};
+  jpeg_progress_mgr Progress{};
+  bool Created = false;
+  bool TooLarge = false;
+  const std::string* Bytes = nullptr;
+  TkivDIBitmap* Picture = nullptr;
+  std::vector<JSAMPLE> Row;
+
+  ~TDecodeState() {
+    if (Created) jpeg_destroy_decompress(&Info);
+  }
+};
+
+TkivColor ColorOf(const JSAMPLE* P, int Components, bool InvertedCmyk) {
+  switch (Components) {
+  case 1:
+    return {P[0], P[0], P[0]};
+  case 3:
+    return {P[0], P[1], P[2]};
+  default: {
+    // Adobe writes CMYK inverted (0 = full ink); others write it plain.
+    const unsigned C = InvertedCmyk ? P[0] : 255u - P[0], M = InvertedCmyk ? P[1] : 255u - P[1],
+                   Y = InvertedCmyk ? P[2] : 255u - P[2], K = InvertedCmyk ? P[3] : 255u - P[3];
+    return {uint8_t((C * K + 127) / 255), uint8_t((M * K + 127) / 255),
+            uint8_t((Y * K + 127) / 255)};
+  }
+  }
+}
+
+// Returns false when libjpeg failed (the message is in S.Error.Message) or the picture is
+// too large (S.TooLarge). Rows decoded before a failure stay in the picture.
+bool Decode(TDecodeState& S) {
+  if (setjmp(S.Error.Jump)) return false;
+  jpeg_create_decompress(&S.Info);
+  S.Created = true;
+  S.Info.mem->max_memory_to_use = MaxLibraryMemory;
+  S.Progress.progress_monitor = ProgressMonitor;
+  S.Info.progress = &S.Progress;
+  jpeg_mem_src(&S.Info, reinterpret_cast<const unsigned char*>(S.Bytes->data()),
+               static_cast<unsigned long>(S.Bytes->size()));
+  jpeg_read_header(&S.Info, TRUE);
+  if (int64_t(S.Info.image_width) * int64_t(S.Info.image_height) > TkivJpegImage::MaxPixels) {
+    S.TooLarge = true;
+    return false;
+  }
+  switch (S.Info.jpeg_color_space) {
+  case JCS_GRAYSCALE:
+    S.Info.out_color_space = JCS_GRAYSCALE;
+    break;
+  case JCS_CMYK:
+  case JCS_YCCK:
+    S.Info.out_color_space = JCS_CMYK;
+    break;
+  default:
+    S.Info.out_color_space = JCS_RGB;
+    break;
+  }
+  jpeg_start_decompress(&S.Info);
+  const int Components = S.Info.output_components;
+  if (Components != 1 && Components != 3 && Components != 4)
+    ERREXIT(&S.Info, JERR_BAD_J_COLORSPACE);
+  const bool InvertedCmyk = S.Info.saw_Adobe_marker;
+  S.Picture->SetSize(int32_t(S.Info.output_width), int32_t(S.Info.output_height));
+  S.Row.resize(size_t(S.Info.output_width) * size_t(Components));
+  while (S.Info.output_scanline < S.Info.output_height) {
+    JSAMPROW Rows[1] = {S.Row.data()};
+    if (jpeg_read_scanlines(&S.Info, Rows, 1) != 1) break;
+    const int32_t Y = int32_t(S.Info.output_scanline) - 1;
+    for (int32_t X = 0; X < int32_t(S.Info.output_width); ++X)
+      S.Picture->SetPixel(
+          X, Y, ColorOf(&S.Row[size_t(X) * size_t(Components)], Components, InvertedCmyk));
+  }
+  jpeg_finish_decompress(&S.Info);
+  return true;
+}
+
+// A destination that grows a byte vector.
+struct TDestination {
+  jpeg_destination_mgr Pub;
+  std::vector<uint8_t>* Bytes;
+};
+
+void InitDestination(j_compress_ptr Info) {
+  auto* D = reinterpret_cast<TDestination*>(Info->dest);
+  D->Pub.next_output_byte = D->Bytes->data();
+  D->Pub.free_in_buffer = D->Bytes->size();
+}
+
+boolean EmptyOutputBuffer(j_compress_ptr Info) {
+  auto* D = reinterpret_cast<TDestination*>(Info->dest);
+  const size_t Used = D->Bytes->size();
+  bool Grown = true;
+  try {
+    D->Bytes->resize(Used * 2);
+  } catch (...) {
+    Grown = false;
+  }
+  if (!Grown) ERREXIT1(Info, JERR_OUT_OF_MEMORY, 0);
+  D->Pub.next_output_byte = D->Bytes->data() + Used;
+  D->Pub.free_in_buffer = D->Bytes->size() - Used;
+  return TRUE;
+}
+
+void TermDestination(j_compress_ptr Info) {
+  auto* D = reinterpret_cast<TDestination*>(Info->dest);
+  D->Bytes->resize(D->Bytes->size() - D->Pub.free_in_buffer);
+}
+
+struct TEncodeState {
+  jpeg_compress_struct Info{};
+  TErrorManager Error{};
+  TDestination Destination{};
+  bool Created = false;
+  const TkivDIBitmap* Picture = nullptr;
+  int Quality = 90;
+  std::vector<uint8_t> Bytes = std::vector<uint8_t>(4096);
+  std::vector<JSAMPLE> Row;
+
+  ~TEncodeState() {
+    if (Created) jpeg_destroy_compress(&Info);
+  }
+};
+
+bool Encode(TEncodeState& S) {
+  if (setjmp(S.Error.Jump)) return false;
+  jpeg_create_compress(&S.Info);
+  S.Created = true;
+  S.Destination.Pub.init_destination = InitDestination;
+  S.Destination.Pub.empty_output_buffer = EmptyOutputBuffer;
+  S.Destination.Pub.term_destination = TermDestination;
+  S.Destination.Bytes = &S.Bytes;
+  S.Info.dest = &S.Destination.Pub;
+  S.Info.image_width = JDIMENSION(S.Picture->Width());
+  S.Info.image_height = JDIMENSION(S.Picture->Height());
+  S.Info.input_components = 3;
+  S.Info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&S.Info);
+  jpeg_set_quality(&S.Info, S.Quality, TRUE);
+  jpeg_start_compress(&S.Info, TRUE);
+  S.Row.resize(size_t(S.Picture->Width()) * 3);
+  while (S.Info.next_scanline < S.Info.image_height) {
+    const int32_t Y = int32_t(S.Info.next_scanline);
+    for (int32_t X = 0; X < S.Picture->Width(); ++X) {
+      const TkivColor C = S.Picture->GetPixel(X, Y);
+      S.Row[size_t(X) * 3] = C.R;
+      S.Row[size_t(X) * 3 + 1] = C.G;
+      S.Row[size_t(X) * 3 + 2] = C.B;
+    }
+    JSAMPROW Rows[1] = {S.Row.data()};
+    jpeg_write_scanlines(&S.Info, Rows, 1);
+  }
+  jpeg_finish_compress(&S.Info);
+  return true;
+}
+
+} // namespace
+
+void TkivJpegImage::LoadFromStream(TStream& Stream) {
+  Picture.SetSize(0, 0);
+  const std::string Bytes = ReadString(Stream, BytesLeft(Stream));
+  TDecodeState State;
+  InitErrorManager(State.Error);
+  State.Info.err = &State.Error.Pub;
+  State.Bytes = &Bytes;
+  State.Picture = &Picture;
+  if (Decode(State)) return;
+  if (State.TooLarge) throw Exception("JPEG picture too large");
+  throw Exception(std::string("JPEG error: ") + State.Error.Message);
+}
+
+void TkivJpegImage::SaveToStream(TStream& Stream) const {
+  if (int64_t(Picture.Width()) * Picture.Height() <= 0) return;
+  TEncodeState State;
+  InitErrorManager(State.Error);
+  State.Info.err = &State.Error.Pub;
+  State.Picture = &Picture;
+  State.Quality = Quality;
+  if (!Encode(State)) throw Exception(std::string("JPEG error: ") + State.Error.Message);
+  Stream.WriteBuffer(State.Bytes.data(), int64_t(State.Bytes.size()));
+}
+
+void TkivJpegImage::Assign(const TkivDIBitmap& Source) {
+  Picture.SetSize(0, 0);
+  Picture.SetSize(Source.Width(), Source.Height());
+  Picture.Draw(0, 0, Source);
+}

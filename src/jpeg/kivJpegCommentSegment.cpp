@@ -1,0 +1,55 @@
+#include "jpeg/kivJpegCommentSegment.h"
+
+#include "framework/kivInfoStream.h"
+
+namespace {
+
+class TCommentClass
+    : public TkivSegmentClassOf<TkivJpegCommentSegment, TkivJpegInfoSegment::TClass> {
+public:
+  using TkivSegmentClassOf::TkivSegmentClassOf;
+  uint8_t Marker() const override { return 0xFE; }
+  std::string GetDescription() const override { return "Comment segment"; }
+  std::string GetShortName() const override { return "COM"; }
+};
+
+} // namespace
+
+const TkivJpegInfoSegment::TClass& TkivJpegCommentSegment::ClassObject() {
+  static const TCommentClass Class("TkivJpegCommentSegment");
+  return Class;
+}
+
+int64_t TkivJpegCommentSegment::GetSize() const {
+  return Comment.empty() ? 0 : 4 + int64_t(Comment.size()) + 1;
+}
+
+void TkivJpegCommentSegment::SaveToStream(TStream& Stream) {
+  if (!Comment.empty()) TkivJpegInfoSegment::SaveToStream(Stream);
+}
+
+void TkivJpegCommentSegment::ReadFields() {
+  Comment = ReadString(Data, BytesLeft(Data));
+  const size_t Zero = Comment.find('\0');
+  if (Zero != std::string::npos) Comment.resize(Zero);
+}
+
+void TkivJpegCommentSegment::WriteFields(TStream& Stream) {
+  WriteString(Stream, Comment);
+  WriteByte(Stream, 0);
+}
+
+void TkivJpegCommentSegment::WriteDataHTML(TkivHTMLItem& Parent) {
+  AddText(Parent, "Comment:");
+  AddParagraph(Parent);
+  AddText(Parent, Comment);
+}
+
+void TkivJpegCommentSegment::FillInfo() {
+  TkivJpegInfoSegment::FillInfo();
+  AddInfoItem(*Info, 0, "Comment", Comment);
+}
+
+void kivJpegCommentSegment_Initialize() {
+  RegisterJpegSegmentClass(TkivJpegCommentSegment::ClassObject());
+}

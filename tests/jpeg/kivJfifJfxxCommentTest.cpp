@@ -1,0 +1,256 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <vector>
+
+#include "framework/kivInfo.h"
+#include "framework/kivJpegBitmap.h"
+#include "framework/kivJpegImage.h"
+#include "jpeg/kivJpegCommentSegment.h"
+#include "jpeg/kivJpegJfifSegment.h"
+#include "jpeg/kivJpegJfxxSegment.h"
+#include "support/kivTestSupport.h"
+
+using namespace kivTest;
+
+namespace {
+
+const std::string JfifId = std::string("JFIF", 4) + '\0', JfxxId = std::string("JFXX", 4) + '\0';
+
+std::string Replace(std::string S, const std::string& From, const std::string& To) {
+  for (size_t At = S.find(From); At != std::string::npos; At = S.find(From, At + To.size()))
+    S.replace(At, From.size(), To);
+  return S;
+}
+
+// The page, with the thumbnail files kept in Dir for a look at them afterwards.
+std::string Render(const std::string& Bytes, const TTempDir& Dir) {
+  kivInfo::SetKeepTempFiles(true);
+  const std::string Page = RenderPage(Bytes, Dir.Dir());
+  kivInfo::SetKeepTempFiles(false);
+  return Page;
+}
+
+std::string Expected(const std::string& Name, const TTempDir& Dir, const std::string& Size = {}) {
+  return Replace(Replace(Golden("jpeg/" + Name), "@DIR@", Dir.Dir()), "@SIZE@", Size);
+}
+
+std::string Segment(uint8_t Marker, const std::string& Payload) {
+  const size_t L = Payload.size() + 2;
+  return std::string{char(0xFF), char(Marker), char(L >> 8), char(L & 0xFF)} + Payload;
+}
+
+struct TPicture {
+  int W = 0, H = 0;
+  std::vector<TkivColor> Pixels;
+  TkivColor At(int X, int Y) const { return Pixels[size_t(Y * W + X)]; }
+};
+
+// The BMP file decoded by netpbm's bmptopnm, so that the file is checked by a reader that
+// is not ours; nothing when the tool is missing.
+std::optional<TPicture> DecodeBmp(const std::filesystem::path& Bmp) {
+  if (std::system("command -v bmptopnm >/dev/null 2>&1") != 0) return std::nullopt;
+  const std::string Pnm = Bmp.string() + ".pnm";
+  const std::string Command = "bmptopnm '" + Bmp.string() + "' > '" + Pnm + "' 2>/dev/null";
+  if (std::system(Command.c_str()) != 0) return TPicture{};
+  std::ifstream In(Pnm, std::ios::binary);
+  std::string Magic;
+  int MaxValue = 0;
+  TPicture P;
+  In >> Magic >> P.W >> P.H >> MaxValue;
+  In.get();
+  if ((Magic != "P6" && Magic != "P5") || MaxValue != 255) return TPicture{};
+  for (int I = 0; I < P.W * P.H; ++I) {
+    uint8_t C[3] = {};
+    In.read(reinterpret_cast<char*>(C), Magic == "P6" ? 3 : 1);
+    P.Pixels.push_back(Magic == "P6" ? TkivColor{C[0], C[1], C[2]} : TkivColor{C[0], C[0], C[0]});
+  }
+  if (!In) return TPicture{};
+  return P;
+}
+
+bool Near(TkivColor A, TkivColor B, int Tolerance) {
+  return std::abs(A.R - B.R) <= Tolerance && std::abs(A.G - B.G) <= Tolerance &&
+         std::abs(A.B - B.B) <= Tolerance;
+}
+
+// Colors of {1, 2, 3} (no real colour) mark pixels that are not compared.
+constexpr TkivColor AnyColor{1, 2, 3};
+
+void ExpectBmp(const TTempDir& Dir, int W, int H, const std::vector<TkivColor>& Colors,
+               int Tolerance = 0) {
+  const auto Picture = DecodeBmp(Dir.Path() / "kivBMP0.bmp");
+  if (!Picture) {
+    std::cout << "bmptopnm not installed: BMP contents not checked\n";
+    return;
+  }
+  ASSERT_EQ(Picture->W, W);
+  ASSERT_EQ(Picture->H, H);
+  for (int I = 0; I < W * H; ++I)
+    if (!(Colors[size_t(I)] == AnyColor)) {
+      EXPECT_TRUE(Near(Picture->Pixels[size_t(I)], Colors[size_t(I)], Tolerance))
+          << "pixel " << I << ": " << int(Picture->Pixels[size_t(I)].R) << ","
+          << int(Picture->Pixels[size_t(I)].G) << "," << int(Picture->Pixels[size_t(I)].B);
+    }
+}
+
+template <class T> std::unique_ptr<T> Load(const std::string& Bytes) {
+  std::unique_ptr<TkivSegment> Segment = T::ClassObject().Create();
+  TMemoryStream Stream(Bytes);
+  Segment->LoadFromStream(Stream);
+  return std::unique_ptr<T>(static_cast<T*>(Segment.release()));
+}
+
+std::vector<std::string> InfoNames(const TkivSegment& Segment) {
+  std::vector<std::string> Names;
+  for (int32_t I = 0; I < Segment.Info->Count(); ++I)
+    Names.push_back(Segment.Info->GetChild(I).Name + "=" + Segment.Info->GetChild(I).Value);
+  return Names;
+}
+
+constexpr TkivColor Red{255, 0, 0}, Green{0, 255, 0}, Blue{0, 0, 255}, White{255, 255, 255};
+
+// 32 x 16: the left half red, the right half blue (each half whole colour blocks).
+std::string RedBlueJpeg() {
+  TkivDIBitmap Picture;
+  Picture.SetSize(32, 16);
+  for (int Y = 0; Y < 16; ++Y)
+    for (int X = 0; X < 32; ++X)
+      Picture.SetPixel(X, Y, X < 16 ? Red : Blue);
+  TkivJpegImage Image;
+  Image.Assign(Picture);
+  TMemoryStream Out;
+  Image.SaveToStream(Out);
+  return Out.ToString();
+}
+
+} // namespace
+
+TEST(JfifSegment, PagesWithoutThumbnail) {
+  TTempDir Dir;
+  const std::string Header = Hex("01 02 01 00 48 00 48 00 00");
+  EXPECT_EQ(Render(Segment(0xE0, JfifId + Header), Dir), Expected("jfif.html", Dir));
+  EXPECT_EQ(Render(Segment(0xE0, JfifId + Hex("01 02 00 00 48 00 48 00 00")), Dir),
+            Expected("jfif-units0.html", Dir));
+  EXPECT_EQ(Render(Segment(0xE0, JfifId + Hex("01 02 05 00 48 00 48 00 00")), Dir),
+            Expected("jfif-units5.html", Dir));
+  // Only the version in the file: the rest are the defaults.
+  EXPECT_EQ(Render(Segment(0xE0, JfifId + Hex("01 01")), Dir), Expected("jfif-length9.html", Dir));
+  EXPECT_TRUE(std::filesystem::is_empty(Dir.Path()));
+}
+
+TEST(JfifSegment, InfoTreeNamesUnitsAndSkipsDensitiesWithoutUnit) {
+  auto Unit0 = Load<TkivJpegJfifSegment>(Segment(0xE0, JfifId + Hex("01 02 00 00 48 00 48 00 00")));
+  EXPECT_EQ(InfoNames(*Unit0), (std::vector<std::string>{"Segment size:=18", "Version=1.02",
+                                                         "Density units=No unit"}));
+  auto Unit5 = Load<TkivJpegJfifSegment>(Segment(0xE0, JfifId + Hex("01 02 05 01 2C 00 0A")));
+  EXPECT_EQ(
+      InfoNames(*Unit5),
+      (std::vector<std::string>{"Segment size:=16", "Version=1.02", "Density units=<unknown units>",
+                                "Horizontal density=300", "Vertical density=10"}));
+}
+
+TEST(JfifSegment, PageWithThumbnailAndItsBitmapFile) {
+  TTempDir Dir;
+  const std::string Bytes = Segment(
+      0xE0, JfifId + Hex("01 02 01 00 48 00 48 02 02 FF 00 00 00 FF 00 00 00 FF FF FF FF 21"));
+  EXPECT_EQ(Render(Bytes, Dir), Expected("jfif-thumbnail.html", Dir));
+  ExpectBmp(Dir, 2, 2, {Red, Green, Blue, White});
+}
+
+TEST(JfifSegment, WritesItselfBackAndCountsItsThumbnail) {
+  const std::string Bytes =
+      Segment(0xE0, JfifId + Hex("01 02 01 00 48 00 48 02 01 FF 00 00 00 FF 00"));
+  auto Jfif = Load<TkivJpegJfifSegment>(Bytes);
+  EXPECT_EQ(Jfif->GetSize(), 18 + 6);
+  Jfif->InitDefault();
+  EXPECT_EQ(Jfif->Data.ToString(), Bytes);
+}
+
+TEST(JfxxSegment, UncompressedThumbnailPages) {
+  TTempDir Rgb;
+  EXPECT_EQ(Render(Segment(0xE0, JfxxId + Hex("13 03 01 FF 00 00 00 FF 00 00 00 FF")), Rgb),
+            Expected("jfxx-rgb.html", Rgb));
+  ExpectBmp(Rgb, 3, 1, {Red, Green, Blue});
+
+  TTempDir Palette;
+  std::string Entries(768, '\0');
+  Entries.replace(3, 12, Hex("FF 00 00 00 FF 00 00 00 FF FF FF FF"));
+  EXPECT_EQ(Render(Segment(0xE0, JfxxId + Hex("11 04 01") + Entries + Hex("04 03 02 01")), Palette),
+            Expected("jfxx-palette.html", Palette));
+  ExpectBmp(Palette, 4, 1, {White, Blue, Green, Red});
+}
+
+TEST(JfxxSegment, JpegThumbnailPageAndUnchangedWriteBack) {
+  const std::string Jpeg = RedBlueJpeg();
+  const std::string Bytes = Segment(0xE0, JfxxId + Hex("10") + Jpeg);
+  TTempDir Dir;
+  EXPECT_EQ(Render(Bytes, Dir), Expected("jfxx-jpeg.html", Dir, std::to_string(Bytes.size())));
+  std::vector<TkivColor> Colors;
+  for (int I = 0; I < 32 * 16; ++I)
+    Colors.push_back(I % 32 < 14 ? Red : I % 32 >= 18 ? Blue : AnyColor);
+  ExpectBmp(Dir, 32, 16, Colors, 40);
+
+  auto Jfxx = Load<TkivJpegJfxxSegment>(Bytes);
+  EXPECT_EQ(&Jfxx->Thumbnail().ClassType(), &TkivJpegBitmap::ClassObject());
+  TMemoryStream Out;
+  Jfxx->Thumbnail().WriteThumbnail(Out);
+  EXPECT_EQ(Out.ToString(), Jpeg);
+  Jfxx->InitDefault();
+  EXPECT_EQ(Jfxx->Data.ToString(), Bytes);
+}
+
+TEST(JfxxSegment, UnknownCodeAndUndecodableJpegShowNoTable) {
+  TTempDir Dir;
+  EXPECT_EQ(Render(Segment(0xE0, JfxxId + Hex("12 41 3C 42")), Dir),
+            Expected("jfxx-code12.html", Dir));
+
+  // A JPEG that cannot be decoded: no picture, and its bytes are thumbnail data, not extra.
+  const std::string Page = Render(Segment(0xE0, JfxxId + Hex("10 FF D8 FF 00 01 02")), Dir);
+  EXPECT_NE(Page.find("<H2>JFXX segment</H2>Segment size: 16<BR>    </BODY>"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::is_empty(Dir.Path()));
+}
+
+TEST(CommentSegment, TextStopsAtZeroAndMayBeEmpty) {
+  TTempDir Dir;
+  EXPECT_EQ(Render(Segment(0xFE, Hex("61 62 63 00 78 79 7A")), Dir),
+            Expected("comment-zero.html", Dir));
+  EXPECT_EQ(Render(Segment(0xFE, ""), Dir), Expected("comment-empty.html", Dir));
+  auto Comment = Load<TkivJpegCommentSegment>(Segment(0xFE, "a<b"));
+  EXPECT_EQ(InfoNames(*Comment), (std::vector<std::string>{"Segment size:=7", "Comment=a<b"}));
+  Comment->InitDefault();
+  EXPECT_EQ(Comment->Data.ToString(), Segment(0xFE, std::string("a<b") + '\0'));
+}
+
+TEST(JfifJfxxCommentSegments, CorpusSegmentsRender) {
+  if (CorpusDir().empty()) GTEST_SKIP() << "no corpus";
+  int Rendered = 0;
+  for (const auto& Image : std::filesystem::directory_iterator(CorpusDir() / "segments")) {
+    if (!Image.is_directory()) continue;
+    for (const auto& File : std::filesystem::directory_iterator(Image.path())) {
+      const std::string Bytes = ReadFileBytes(File.path());
+      if (Bytes.size() < 4 || uint8_t(Bytes[0]) != 0xFF) continue;
+      const uint16_t L = uint16_t(uint8_t(Bytes[2]) << 8 | uint8_t(Bytes[3]));
+      std::string Heading;
+      if (uint8_t(Bytes[1]) == 0xFE && L >= 2)
+        Heading = "Comment segment";
+      else if (uint8_t(Bytes[1]) == 0xE0 && L >= 7 && Bytes.compare(4, 5, JfifId) == 0)
+        Heading = "JFIF segment";
+      else if (uint8_t(Bytes[1]) == 0xE0 && L >= 7 && Bytes.compare(4, 5, JfxxId) == 0)
+        Heading = "JFXX segment";
+      if (Heading.empty()) continue;
+      TTempDir Dir;
+      const std::string Page = Render(Bytes, Dir);
+      EXPECT_NE(Page.find("<H2>" + Heading + "</H2>"), std::string::npos) << File.path();
+      // A thumbnail on the page has its file.
+      EXPECT_EQ(Page.find("<IMG") != std::string::npos,
+                std::filesystem::exists(Dir.Path() / "kivBMP0.bmp"))
+          << File.path();
+      ++Rendered;
+    }
+  }
+  if (Rendered == 0) GTEST_SKIP() << "no JFIF, JFXX or comment segments in the corpus";
+}
