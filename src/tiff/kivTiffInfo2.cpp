@@ -10,6 +10,7 @@
 #include "framework/kivException.h"
 #include "framework/kivFormat.h"
 #include "framework/kivInfoStream.h"
+#include "framework/kivJpegImage.h"
 #include "platform/kivCodePage.h"
 #include "platform/kivLocale.h"
 
@@ -1300,9 +1301,18 @@ const TkivCustomTiffBitmap::TClass& TkivTiffJpegBitmap::ClassObject() {
   return Class;
 }
 
-void TkivTiffJpegBitmap::LoadFromIFD(const TkivTiffIFD&, TStream&) {
-  // The JPEG decoder is wired in with the JPEG image object.
-  SetSize(0, 0);
+void TkivTiffJpegBitmap::LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream) {
+  try {
+    const TkivTiffEntry* Entry = IFD.FindEntry(513);
+    if (!Entry) Fail();
+    Stream.SetPosition(IntegerValue(Entry->GetValue(0)) + IFD.BaseOffset());
+    // The decoder reads as far as the picture goes; the stored length is not needed.
+    TkivJpegImage Image;
+    Image.LoadFromStream(Stream);
+    CopyFrom(Image.Bitmap());
+  } catch (...) {
+    SetSize(0, 0);
+  }
 }
 
 // ---- Registry ----
