@@ -52,6 +52,7 @@ public:
 
 class TkivHTMLSimple : public TkivHTMLItem {
 public:
+  std::string GetTagName() const override { return "Simple"; }
   void WriteOpenTag(TStream& Stream) const override;
   void WriteCloseTag(TStream& Stream) const override;
 };

@@ -232,6 +232,8 @@ void TkivSegmentList::NotifySegment(int32_t Kind, TkivSegment* Segment) {
 void TkivSegmentList::Notify(TObject* Item, TListNotification Action) {
   if (Action == TListNotification::Added) NotifySegment(0, static_cast<TkivSegment*>(Item));
   if (Action == TListNotification::Deleted) NotifySegment(1, static_cast<TkivSegment*>(Item));
+  // An extracted segment is free-standing from now on.
+  if (Action == TListNotification::Extracted) static_cast<TkivSegment*>(Item)->Owner = nullptr;
   TkivTraceObjectList::Notify(Item, Action);
 }
 

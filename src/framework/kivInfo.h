@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/kivClassObject.h"
 #include "framework/kivDIBitmap.h"
 #include "framework/kivHTML.h"
 #include "framework/kivInfoTrace.h"
@@ -65,14 +66,9 @@ class TkivSegment : public TkivTraceObject {
 public:
   // The class object: the class-level operations, answered without an instance, and the
   // virtual constructor.
-  class TClass {
+  class TClass : public TkivClassObject {
   public:
-    explicit TClass(std::string Name) : Name(std::move(Name)) {}
-    TClass(const TClass&) = delete;
-    TClass& operator=(const TClass&) = delete;
-    virtual ~TClass() = default;
-
-    const std::string& ClassName() const { return Name; }
+    using TkivClassObject::TkivClassObject;
     virtual bool IsInfoSegment() const { return false; }
     virtual void GetFlags(TkivSegmentFlags& Flags) const;
     virtual uint8_t Order() const { return 127; }
@@ -88,9 +84,6 @@ public:
 
   protected:
     virtual std::unique_ptr<TkivSegment> NewInstance() const;
-
-  private:
-    std::string Name;
   };
   static const TClass& ClassObject();
 
@@ -148,15 +141,10 @@ public:
 
 class TkivSegmentList : public TkivTraceObjectList {
 public:
-  class TClass {
+  class TClass : public TkivClassObject {
   public:
-    explicit TClass(std::string Name) : Name(std::move(Name)) {}
-    virtual ~TClass() = default;
-    const std::string& ClassName() const { return Name; }
+    using TkivClassObject::TkivClassObject;
     virtual std::unique_ptr<TkivSegmentList> Create() const;
-
-  private:
-    std::string Name;
   };
   static const TClass& ClassObject();
 
@@ -218,18 +206,11 @@ namespace kivInfo {
 
 class TBitmap : public TkivDIBitmap {
 public:
-  class TClass {
+  class TClass : public TkivClassObject {
   public:
-    explicit TClass(std::string Name) : Name(std::move(Name)) {}
-    TClass(const TClass&) = delete;
-    TClass& operator=(const TClass&) = delete;
-    virtual ~TClass() = default;
-    const std::string& ClassName() const { return Name; }
+    using TkivClassObject::TkivClassObject;
     // The virtual constructor.
     virtual std::unique_ptr<TBitmap> Create() const;
-
-  private:
-    std::string Name;
   };
   static const TClass& ClassObject();
 

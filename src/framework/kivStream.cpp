@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "framework/kivException.h"
 
@@ -63,6 +64,9 @@ void TMemoryStream::LoadFromString(const std::string& S) {
 }
 
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) {
+  std::error_code Ec;
+  if (Mode == TFileMode::OpenRead && !std::filesystem::is_regular_file(FileName, Ec))
+    throw EFOpenError(FileName);
   File = std::fopen(FileName.c_str(), Mode == TFileMode::OpenRead ? "rb" : "wb");
   if (!File) throw EFOpenError(FileName);
   if (Mode == TFileMode::OpenRead) {

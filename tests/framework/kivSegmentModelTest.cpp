@@ -108,6 +108,17 @@ TEST(SegmentModel, FreeingAListWithListenersAndSegments) {
   EXPECT_NE(Log.find("1:A10"), std::string::npos);
 }
 
+TEST(SegmentModel, AnExtractedSegmentOutlivesItsList) {
+  std::unique_ptr<TObject> Taken;
+  {
+    TkivSegmentList List;
+    Taken = List.Extract(&Order10.Create(List, true));
+  }
+  // Freed after the list: it must not tell the list about it.
+  EXPECT_EQ(static_cast<TkivSegment&>(*Taken).Owner, nullptr);
+  Taken.reset();
+}
+
 TEST(SegmentModel, FreeStandingSegment) {
   auto Segment = TkivSegment::ClassObject().Create();
   EXPECT_EQ(Segment->Owner, nullptr);

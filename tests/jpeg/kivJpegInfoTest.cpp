@@ -117,7 +117,9 @@ TEST(JpegClasses, TheChosenClass) {
   EXPECT_EQ(ReaderName(""), "TkivJpegDataSegmemt");
   // The length field is not compared with what the file holds.
   EXPECT_EQ(ReaderName(Hex("FF ED FF FF")), "TkivJpegAPPSegment13");
-  EXPECT_EQ(ReaderName(Hex("FF FE 00 02")), "TkivJpegJPGSegment14");
+  // JPG14 shares its code with the comment marker, whose decoder is asked first.
+  EXPECT_EQ(ReaderName(Hex("FF FE 00 02")), "TkivJpegCommentSegment");
+  EXPECT_EQ(ReaderName(Hex("FF FD 00 02")), "TkivJpegJPGSegment13");
   EXPECT_EQ(ReaderName(Hex("FF CA 00 02")), "TkivJpegSOF10SegmentCA");
   EXPECT_EQ(ReaderName(Hex("FF C8 00 02")), "TkivJpegSOF8SegmentC8");
   EXPECT_EQ(ReaderName(Hex("FE C0 00 02")), "TkivJpegDataSegmemt");

@@ -92,6 +92,10 @@ TEST(Cli, Failures) {
   EXPECT_EQ(Missing.Err.find('\n'), Missing.Err.size() - 1) << Missing.Err;
   EXPECT_NE(Missing.Err.find("missing.MRK"), std::string::npos) << Missing.Err;
 
+  const TRun Directory = RunCli(Quoted(Dir.Path().string()));
+  EXPECT_NE(Directory.Status, 0);
+  EXPECT_NE(Directory.Err.find("cannot read"), std::string::npos) << Directory.Err;
+
   for (const char* Args : {"", "--bogus", "a b", "-o"}) {
     const TRun Bad = RunCli(Args);
     EXPECT_NE(Bad.Status, 0) << Args;
