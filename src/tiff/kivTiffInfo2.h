@@ -11,6 +11,7 @@
 #include <variant>
 #include <vector>
 
+#include "framework/kivClassObject.h"
 #include "framework/kivHTML.h"
 #include "framework/kivInfo.h"
 #include "framework/kivInfoTrace.h"
@@ -87,13 +88,9 @@ TTagNameRec FindTagRec(const TTagNameRec* Table, size_t Count, uint16_t Tag);
 
 // ---- Directories ----
 
-class TkivTiffIFDClass {
+class TkivTiffIFDClass : public TkivClassObject {
 public:
-  explicit TkivTiffIFDClass(std::string Name) : Name(std::move(Name)) {}
-  TkivTiffIFDClass(const TkivTiffIFDClass&) = delete;
-  TkivTiffIFDClass& operator=(const TkivTiffIFDClass&) = delete;
-  virtual ~TkivTiffIFDClass() = default;
-  const std::string& ClassName() const { return Name; }
+  using TkivClassObject::TkivClassObject;
   // A new IFD at the end of Parent's list.
   TkivTiffIFD& Create(TkivTiffCustomItem& Parent) const;
   // A free-standing IFD without parent.
@@ -101,9 +98,6 @@ public:
 
 protected:
   virtual std::unique_ptr<TkivTiffIFD> NewInstance() const;
-
-private:
-  std::string Name;
 };
 
 template <class TInstance> class TkivTiffIFDClassOf : public TkivTiffIFDClass {
@@ -204,13 +198,9 @@ private:
 
 // The entry class object: the class-level tests that pick an entry's class, and the virtual
 // constructor.
-class TkivTiffEntryClass {
+class TkivTiffEntryClass : public TkivClassObject {
 public:
-  explicit TkivTiffEntryClass(std::string Name) : Name(std::move(Name)) {}
-  TkivTiffEntryClass(const TkivTiffEntryClass&) = delete;
-  TkivTiffEntryClass& operator=(const TkivTiffEntryClass&) = delete;
-  virtual ~TkivTiffEntryClass() = default;
-  const std::string& ClassName() const { return Name; }
+  using TkivClassObject::TkivClassObject;
 
   virtual bool AcceptsTag(uint16_t) const { return true; }
   virtual bool AcceptsType(uint16_t) const { return true; }
@@ -225,9 +215,6 @@ public:
 
 protected:
   virtual std::unique_ptr<TkivTiffEntry> NewInstance() const;
-
-private:
-  std::string Name;
 };
 
 template <class TInstance, class TBase> class TkivTiffEntryClassOf : public TBase {
