@@ -40,6 +40,51 @@ std::string LargestGenericSegment() {
   return Bytes;
 }
 
+// An EXIF segment in Motorola order: IFD0 with 99 resolutions and an EXIF offset to a
+// sub-IFD of 100 exposure times, every value out of line.
+std::string ExifSegment() {
+  const auto W16 = [](std::string& S, uint32_t V) {
+    S += static_cast<char>(V >> 8);
+    S += static_cast<char>(V);
+  };
+  const auto W32 = [&](std::string& S, uint32_t V) {
+    W16(S, V >> 16);
+    W16(S, V & 0xFFFF);
+  };
+  const auto WriteIFD = [&](std::string& T, uint16_t Tag, uint32_t N, uint32_t SubIFD) {
+    const uint32_t Start = static_cast<uint32_t>(T.size());
+    const uint32_t Data = Start + 2 + 12 * 100 + 4;
+    W16(T, 100);
+    for (uint32_t I = 0; I < N; ++I) {
+      W16(T, Tag);
+      W16(T, 5);
+      W32(T, 1);
+      W32(T, Data + 8 * I);
+    }
+    if (N < 100) {
+      W16(T, 0x8769);
+      W16(T, 4);
+      W32(T, 1);
+      W32(T, SubIFD);
+    }
+    W32(T, 0);
+    for (uint32_t I = 0; I < N; ++I) {
+      W32(T, I + 1);
+      W32(T, 60);
+    }
+  };
+  std::string Tiff = "MM";
+  W16(Tiff, 42);
+  W32(Tiff, 8);
+  const uint32_t SubIFD = 8 + 2 + 1200 + 4 + 99 * 8;
+  WriteIFD(Tiff, 0x011A, 99, SubIFD);
+  WriteIFD(Tiff, 0x829A, 100, 0);
+  std::string Bytes = "\xFF\xE1";
+  W16(Bytes, static_cast<uint32_t>(Tiff.size() + 8));
+  Bytes += std::string("Exif\0\0", 6) + Tiff;
+  return Bytes;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -48,6 +93,7 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(Thumbs);
   kivInfo::SetTempDirectory(Thumbs);
   benchmark::RegisterBenchmark("Render/APP15_64KiB", BM_Render, LargestGenericSegment());
+  benchmark::RegisterBenchmark("Render/EXIF_200_entries", BM_Render, ExifSegment());
   for (const auto& Entry : std::filesystem::directory_iterator(KIV_SAMPLES_DIR)) {
     std::ifstream In(Entry.path(), std::ios::binary);
     benchmark::RegisterBenchmark(("Render/" + Entry.path().filename().string()).c_str(), BM_Render,
