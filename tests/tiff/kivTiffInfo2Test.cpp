@@ -271,3 +271,21 @@ TEST(TiffSpecialEntries, UserComments) {
   L.Tiff.IFD(0).Entry(0).GetValueText(S);
   EXPECT_EQ(S, "(ASCII) Hello");
 }
+
+TEST(TiffReader, DeepNestingIsNotFollowedForever) {
+  // Forty EXIF IFDs, each holding only the offset of the next one.
+  const bool M = false;
+  std::string B = std::string("II*\0", 4) + W32(M, 8);
+  for (uint32_t K = 0; K < 40; ++K)
+    B += W16(M, 1) + Entry(M, 0x8769, ftLong, 1, W32(M, 8 + 18 * (K + 1))) + W32(M, 0);
+  TLoaded L(B);
+  const TkivTiffCustomItem* Item = &L.Tiff;
+  int Depth = 0;
+  while (Item->Count() > 0 && Item->IFD(0).Count() > 0) {
+    Item = &Item->IFD(0).Entry(0);
+    ++Depth;
+  }
+  EXPECT_GT(Depth, 3);
+  EXPECT_LT(Depth, 40);
+  EXPECT_FALSE(RenderTiff(B).empty());
+}
