@@ -104,7 +104,7 @@ TEST(TiffReader, HeaderAndChainBounds) {
 TEST(TiffReader, HundredEntriesAreReadAndOneMoreEndsTheChain) {
   for (bool M : {false, true})
     for (uint16_t N : {100, 101}) {
-      std::vector<TEntrySpec> Entries(N, TEntrySpec{0x0112, ftShort, 1, W16(M, 1)});
+      std::vector<TEntryDef> Entries(N, TEntryDef{0x0112, ftShort, 1, W16(M, 1)});
       TLoaded L(BuildTiff(M, {Entries, {{0x0112, ftShort, 1, W16(M, 1)}}}));
       ASSERT_GE(L.Tiff.Count(), 1);
       EXPECT_EQ(L.Tiff.IFD(0).Count(), N == 100 ? 100 : 0);
@@ -181,7 +181,7 @@ TEST(TiffReader, EntriesAdvanceTwelveBytesWhateverHappens) {
 }
 
 TEST(TiffTags, FormattersAndTheirTests) {
-  const auto Expect = [](bool M, const TEntrySpec& Entry, const std::string& Cell) {
+  const auto Expect = [](bool M, const TEntryDef& Entry, const std::string& Cell) {
     EXPECT_EQ(ValueCell(M, Entry), Cell) << Entry.Tag << (M ? " Motorola" : " Intel");
   };
   for (bool M : {false, true}) {

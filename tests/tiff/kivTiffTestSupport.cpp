@@ -20,7 +20,7 @@ std::string W32(bool Motorola, uint32_t V) {
   return S.ToString();
 }
 
-std::string BuildTiff(bool Motorola, const std::vector<std::vector<TEntrySpec>>& IFDs,
+std::string BuildTiff(bool Motorola, const std::vector<std::vector<TEntryDef>>& IFDs,
                       uint32_t LastNext) {
   std::string Out = (Motorola ? "MM" : "II") + W16(Motorola, 42) + W32(Motorola, 8);
   for (size_t I = 0; I < IFDs.size(); ++I) {
@@ -29,7 +29,7 @@ std::string BuildTiff(bool Motorola, const std::vector<std::vector<TEntrySpec>>&
     uint32_t DataAt = Start + 2 + 12 * static_cast<uint32_t>(Entries.size()) + 4;
     std::string Data;
     Out += W16(Motorola, static_cast<uint16_t>(Entries.size()));
-    for (const TEntrySpec& E : Entries) {
+    for (const TEntryDef& E : Entries) {
       Out += W16(Motorola, E.Tag) + W16(Motorola, E.Type) + W32(Motorola, E.Count);
       if (E.Data.size() <= 4) {
         Out += E.Data + std::string(4 - E.Data.size(), '\0');
@@ -66,7 +66,7 @@ std::string ValueCell(const TkivTiffEntry& Entry) {
   return Out.ToString();
 }
 
-std::string ValueCell(bool Motorola, const TEntrySpec& Entry) {
+std::string ValueCell(bool Motorola, const TEntryDef& Entry) {
   TMemoryStream In(BuildTiff(Motorola, {{Entry}}));
   TkivTiff Tiff;
   Tiff.LoadFromStream(In);

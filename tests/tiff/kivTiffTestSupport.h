@@ -13,7 +13,7 @@ namespace kivTiffTest {
 std::string W16(bool Motorola, uint16_t V);
 std::string W32(bool Motorola, uint32_t V);
 
-struct TEntrySpec {
+struct TEntryDef {
   uint16_t Tag;
   uint16_t Type;
   uint32_t Count;
@@ -22,14 +22,14 @@ struct TEntrySpec {
 
 // Header, then each IFD in turn with its data behind it; each next-IFD field points at the
 // following IFD, the last at LastNext.
-std::string BuildTiff(bool Motorola, const std::vector<std::vector<TEntrySpec>>& IFDs,
+std::string BuildTiff(bool Motorola, const std::vector<std::vector<TEntryDef>>& IFDs,
                       uint32_t LastNext = 0);
 
 // The report of a structure read from Bytes, written from a bare element.
 std::string RenderTiff(const std::string& Bytes);
 
 // The first entry of the first IFD of a structure with that one entry, and its value cell.
-std::string ValueCell(bool Motorola, const TEntrySpec& Entry);
+std::string ValueCell(bool Motorola, const TEntryDef& Entry);
 std::string ValueCell(const kivTiffInfo2::TkivTiffEntry& Entry);
 
 } // namespace kivTiffTest
