@@ -85,6 +85,34 @@ std::string ExifSegment() {
   return Bytes;
 }
 
+// The largest EXIF segment: a chain of full 100-entry directories (Intel order) of inline
+// Orientation values, as many as 64 KiB hold.
+std::string LargestExifSegment() {
+  std::string Tiff("II\x2A\0\x08\0\0\0", 8);
+  const auto W16 = [&](uint32_t V) {
+    Tiff += static_cast<char>(V);
+    Tiff += static_cast<char>(V >> 8);
+  };
+  const size_t DirectorySize = 2 + 100 * 12 + 4;
+  const size_t Directories = (65535 - 2 - 6 - 8) / DirectorySize;
+  for (size_t D = 0; D < Directories; ++D) {
+    W16(100);
+    for (uint32_t I = 0; I < 100; ++I) {
+      W16(0x0112), W16(3), W16(1), W16(0), W16(1 + I % 8), W16(0);
+    }
+    const uint32_t Next = D + 1 < Directories ? uint32_t(8 + (D + 1) * DirectorySize) : 0;
+    W16(Next & 0xFFFF), W16(Next >> 16);
+  }
+  const size_t Length = Tiff.size() + 8;
+  return std::string("\xFF\xE1") + static_cast<char>(Length >> 8) + static_cast<char>(Length) +
+         std::string("Exif\0\0", 6) + Tiff;
+}
+
+std::string FileBytes(const std::filesystem::path& Path) {
+  std::ifstream In(Path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(In), {});
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -94,11 +122,14 @@ int main(int argc, char** argv) {
   kivInfo::SetTempDirectory(Thumbs);
   benchmark::RegisterBenchmark("Render/APP15_64KiB", BM_Render, LargestGenericSegment());
   benchmark::RegisterBenchmark("Render/EXIF_200_entries", BM_Render, ExifSegment());
-  for (const auto& Entry : std::filesystem::directory_iterator(KIV_SAMPLES_DIR)) {
-    std::ifstream In(Entry.path(), std::ios::binary);
+  benchmark::RegisterBenchmark("Render/EXIF_64KiB", BM_Render, LargestExifSegment());
+  for (const auto& Entry : std::filesystem::directory_iterator(KIV_SAMPLES_DIR))
     benchmark::RegisterBenchmark(("Render/" + Entry.path().filename().string()).c_str(), BM_Render,
-                                 std::string(std::istreambuf_iterator<char>(In), {}));
-  }
+                                 FileBytes(Entry.path()));
+  // A real camera's EXIF segment with its thumbnail, when the shared corpus is there.
+  const std::filesystem::path Camera = KIV_CORPUS_DIR "/segments/kphotoalbum__search/0002_FFE1.MRK";
+  if (std::filesystem::exists(Camera))
+    benchmark::RegisterBenchmark("Render/corpus_camera_EXIF", BM_Render, FileBytes(Camera));
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
