@@ -1,7 +1,5 @@
 #include "framework/kivJpegBitmap.h"
 
-#include "framework/kivException.h"
-
 const kivInfo::TBitmap::TClass& TkivJpegBitmap::ClassObject() {
   static const kivInfo::TBitmapClassOf<TkivJpegBitmap> Class("TkivJpegBitmap");
   return Class;
@@ -20,15 +18,16 @@ void TkivJpegBitmap::Changed() {
 
 void TkivJpegBitmap::ReadThumbnail(TStream& Stream) {
   const int64_t Start = Stream.GetPosition();
+  // A thumbnail that cannot be decoded, or not held in memory, must not cost the page:
+  // whatever goes wrong, the picture shows what could be decoded.
   try {
     FJpegImage->LoadFromStream(Stream);
-  } catch (const Exception&) {
-    // A corrupt thumbnail shows what could be decoded.
+  } catch (...) {
   }
   try {
     SetSize(FJpegImage->Width(), FJpegImage->Height());
     FJpegImage->Draw(*this, 0, 0);
-  } catch (const Exception&) {
+  } catch (...) {
   }
   FEncodedData->Clear();
   const int64_t Consumed = Stream.GetPosition() - Start;
