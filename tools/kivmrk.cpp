@@ -37,21 +37,32 @@ int Fail(const std::string& Message) {
 }
 
 int Report(const std::string& FileName, const std::string& PagePath) {
+  // The page is tried before anything is written beside it, so that a page that cannot be
+  // written leaves no thumbnail files behind; an existing page keeps its bytes until the new
+  // one is ready.
   std::filesystem::path Page;
+  bool PageExisted = false;
   if (!PagePath.empty()) {
     std::error_code Ec;
     Page = std::filesystem::absolute(PagePath, Ec);
-    if (Ec) return Fail("cannot write " + PagePath);
+    if (!Ec) PageExisted = std::filesystem::exists(Page, Ec);
+    if (Ec || !std::ofstream(Page, std::ios::binary | std::ios::app).good())
+      return Fail("cannot write " + PagePath);
     std::string Dir = Page.parent_path().string();
     if (Dir.empty() || Dir.back() != '/') Dir += '/';
     kivInfo::SetTempDirectory(Dir);
-    kivInfo::SetKeepTempFiles(true);
   }
   std::string Html;
   std::unique_ptr<TkivSegment> Segment;
   const TkivLoadResult Result =
       LoadFile(FileName, Segment, [&](TMemoryStream& Stream) { Html = Stream.ToString(); });
+  // Thumbnails stay beside a page that was written; those of a failed run go with it.
+  kivInfo::SetKeepTempFiles(!Page.empty() && Result == TkivLoadResult::Shown);
   Segment.reset();
+  if (Result != TkivLoadResult::Shown && !Page.empty() && !PageExisted) {
+    std::error_code Ec;
+    std::filesystem::remove(Page, Ec);
+  }
   switch (Result) {
   case TkivLoadResult::NotOpened:
     return Fail("cannot read " + FileName);

@@ -62,7 +62,7 @@ public:
   void ParseData() override;
 };
 
-// The extension markers JPG0..JPG13.
+// The extension markers JPG0..JPG14 (no class for 10).
 class TkivJpegJPGSegment : public TkivJpegNormalSegment {
 public:
   using TkivJpegNormalSegment::TkivJpegNormalSegment;

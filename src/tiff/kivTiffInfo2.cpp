@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <type_traits>
@@ -150,8 +151,41 @@ std::string FloatToText(long double V) {
   return Mantissa + "E" + Sign + Exponent;
 }
 
+// Fixed decimals as people round them: the value to 18 significant digits (what extended
+// precision carries), then halves away from zero, so 45/8 gives 5.63 and 3/20 gives 0.2.
 std::string FixedText(long double V, int Decimals) {
-  return Localize(Format("%.*Lf", Decimals, V));
+  if (!std::isfinite(V)) return Localize(Format("%.*Lf", Decimals, V));
+  const std::string Scientific = Format("%.17Le", V);
+  const size_t E = Scientific.find('e');
+  std::string Digits; // Digits[k] stands for 10^(Exponent - k)
+  for (size_t I = 0; I < E; ++I)
+    if (Scientific[I] >= '0' && Scientific[I] <= '9') Digits += Scientific[I];
+  const int Exponent = std::atoi(Scientific.c_str() + E + 1);
+  // The value times 10^Decimals, rounded, as decimal digits.
+  const int Keep = Exponent + 1 + Decimals;
+  std::string Scaled;
+  if (Keep < 0) {
+    Scaled = "0";
+  } else if (Keep >= int(Digits.size())) {
+    Scaled = Digits + std::string(size_t(Keep) - Digits.size(), '0');
+  } else {
+    Scaled = "0" + Digits.substr(0, size_t(Keep));
+    if (Digits[size_t(Keep)] >= '5')
+      for (size_t I = Scaled.size(); I-- > 0;) {
+        if (Scaled[I] != '9') {
+          ++Scaled[I];
+          break;
+        }
+        Scaled[I] = '0';
+      }
+  }
+  const size_t Width = size_t(Decimals) + 1; // at least one digit before the point
+  while (Scaled.size() > Width && Scaled[0] == '0')
+    Scaled.erase(0, 1);
+  if (Scaled.size() < Width) Scaled.insert(0, Width - Scaled.size(), '0');
+  if (Decimals > 0)
+    Scaled.insert(Scaled.size() - size_t(Decimals), 1, kivPlatform::DecimalSeparator());
+  return (Scientific[0] == '-' ? "-" : "") + Scaled;
 }
 
 bool ParseInt64(const std::string& S, int64_t& Value) {

@@ -193,6 +193,9 @@ TEST(TiffTags, FormattersAndTheirTests) {
     Expect(M, {0x829A, ftRational, 1, Rational(M, 10, 1)}, "<TD>1/0 sec</TD>");
     Expect(M, {0x9201, ftSRational, 1, Rational(M, 6, 1)}, "<TD>6.00 (1/64 sec)</TD>");
     Expect(M, {0x829D, ftRational, 1, Rational(M, 28, 10)}, "<TD>F2.8</TD>");
+    // Fixed decimals round halves away from zero, as a camera's 45/8 is read.
+    Expect(M, {0x9201, ftSRational, 1, Rational(M, 45, 8)}, "<TD>5.63 (1/49 sec)</TD>");
+    Expect(M, {0x9203, ftSRational, 1, Rational(M, uint32_t(-1), 4)}, "<TD>-0.3 EV</TD>");
     Expect(M, {0x9204, ftSRational, 1, Rational(M, uint32_t(-1), 3)}, "<TD>-0.3 EV</TD>");
     Expect(M, {0x9000, ftUndefined, 4, "0220"}, "<TD>2.20</TD>");
     Expect(M, {0x9000, ftUndefined, 4, "0230"}, "<TD>2.30</TD>");

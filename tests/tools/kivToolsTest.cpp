@@ -104,6 +104,28 @@ TEST(Cli, Failures) {
   }
 }
 
+TEST(Cli, ThumbnailsStayOnlyBesideAWrittenPage) {
+  // A JFIF header with a 1x1 RGB thumbnail.
+  const std::string Jfif =
+      Hex("FF E0 00 13") + std::string("JFIF\0", 5) + Hex("01 01 00 00 01 00 01 01 01 FF 00 00");
+  TTempDir Dir;
+  const fs::path File = Dir.Path() / "in.MRK";
+  WriteFileBytes(File, Jfif);
+  const fs::path Sub = Dir.Path() / "sub";
+  fs::create_directory(Sub);
+  const TRun IntoDirectory = RunCli(Quoted(File.string()) + " -o " + Quoted(Sub.string()));
+  EXPECT_NE(IntoDirectory.Status, 0);
+  EXPECT_NE(IntoDirectory.Err.find("cannot write"), std::string::npos) << IntoDirectory.Err;
+  EXPECT_FALSE(fs::exists(Dir.Path() / "kivBMP0.bmp"));
+
+  const fs::path Page = Sub / "page.html";
+  const TRun Written = RunCli(Quoted(File.string()) + " -o " + Quoted(Page.string()));
+  EXPECT_EQ(Written.Status, 0) << Written.Err;
+  EXPECT_TRUE(fs::exists(Sub / "kivBMP0.bmp"));
+  EXPECT_NE(ReadFileBytes(Page).find("SRC=\"file://" + (Sub / "kivBMP0.bmp").string() + "\""),
+            std::string::npos);
+}
+
 TEST(Cli, PageEqualsThePipelinesPage) {
   std::vector<std::string> Inputs = {"", Hex("FF D8 FF E0"), Hex("FF DB 00 43 00 01 02"),
                                      Hex("FF E0 00 04 3C 26")};
