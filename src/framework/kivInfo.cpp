@@ -89,14 +89,6 @@ void TkivSegment::TClass::GetFlags(TkivSegmentFlags& Flags) const {
   if (IsInfoSegment()) Flags |= sfInfoSegment;
 }
 
-std::unique_ptr<TkivSegment> TkivSegment::TClass::NewInstance() const {
-  return std::make_unique<TkivSegment>(*this);
-}
-
-std::unique_ptr<TkivSegment> TkivSegment::TClass::Create() const {
-  return NewInstance();
-}
-
 TkivSegment& TkivSegment::TClass::Create(TkivSegmentList& Owner, bool AppendAtEnd) const {
   std::unique_ptr<TkivSegment> Segment = NewInstance();
   Segment->Owner = &Owner;
@@ -110,7 +102,7 @@ TkivSegment& TkivSegment::TClass::Create(TkivSegmentList& Owner, bool AppendAtEn
 }
 
 const TkivSegment::TClass& TkivSegment::ClassObject() {
-  static const TClass Class("TkivSegment");
+  static const TkivClassOf<TkivSegment> Class("TkivSegment");
   return Class;
 }
 
@@ -175,12 +167,8 @@ void TkivSegment::Notify(int32_t Kind) {
 
 // ---- Segment lists and registries ----
 
-std::unique_ptr<TkivSegmentList> TkivSegmentList::TClass::Create() const {
-  return std::make_unique<TkivSegmentList>();
-}
-
 const TkivSegmentList::TClass& TkivSegmentList::ClassObject() {
-  static const TClass Class("TkivSegmentList");
+  static const TkivClassOf<TkivSegmentList> Class("TkivSegmentList");
   return Class;
 }
 
@@ -281,12 +269,8 @@ void kivInfo_Finalize() {
 
 namespace kivInfo {
 
-std::unique_ptr<TBitmap> TBitmap::TClass::Create() const {
-  return std::make_unique<TBitmap>(*this);
-}
-
 const TBitmap::TClass& TBitmap::ClassObject() {
-  static const TClass Class("TBitmap");
+  static const TkivClassOf<TBitmap> Class("TBitmap");
   return Class;
 }
 

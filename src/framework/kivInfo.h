@@ -66,9 +66,9 @@ class TkivSegment : public TkivTraceObject {
 public:
   // The class object: the class-level operations, answered without an instance, and the
   // virtual constructor.
-  class TClass : public TkivClassObject {
+  class TClass : public TkivClassFamily<TkivSegment> {
   public:
-    using TkivClassObject::TkivClassObject;
+    using TkivClassFamily::TkivClassFamily;
     virtual bool IsInfoSegment() const { return false; }
     virtual void GetFlags(TkivSegmentFlags& Flags) const;
     virtual uint8_t Order() const { return 127; }
@@ -77,13 +77,10 @@ public:
     // Answers from the bytes at the stream's position and leaves the position unchanged.
     virtual bool CanRead(TStream&) const { return true; }
 
-    // A free-standing segment, in no list.
-    std::unique_ptr<TkivSegment> Create() const;
-    // A segment owned by Owner: appended, or inserted at its ordered position.
+    // Create() makes a free-standing segment, in no list; this one a segment owned by Owner:
+    // appended, or inserted at its ordered position.
+    using TkivClassFamily::Create;
     TkivSegment& Create(TkivSegmentList& Owner, bool AppendAtEnd) const;
-
-  protected:
-    virtual std::unique_ptr<TkivSegment> NewInstance() const;
   };
   static const TClass& ClassObject();
 
@@ -115,17 +112,6 @@ private:
   const TClass& Class;
 };
 
-// Creates instances of TSegment for a class object of type TBase.
-template <class TSegment, class TBase> class TkivSegmentClassOf : public TBase {
-public:
-  using TBase::TBase;
-
-protected:
-  std::unique_ptr<TkivSegment> NewInstance() const override {
-    return std::make_unique<TSegment>(*this);
-  }
-};
-
 extern TkivSegment* CurrentSegment;
 
 // The change notification interface of segment-list listeners. Kinds: 0 added, 1 deleted,
@@ -141,15 +127,16 @@ public:
 
 class TkivSegmentList : public TkivTraceObjectList {
 public:
-  class TClass : public TkivClassObject {
+  class TClass : public TkivClassFamily<TkivSegmentList> {
   public:
-    using TkivClassObject::TkivClassObject;
-    virtual std::unique_ptr<TkivSegmentList> Create() const;
+    using TkivClassFamily::TkivClassFamily;
   };
   static const TClass& ClassObject();
 
-  TkivSegmentList() = default;
+  explicit TkivSegmentList(const TClass& Class) : Class(Class) {}
   ~TkivSegmentList() override;
+
+  const TClass& ClassType() const { return Class; }
 
   // Listeners are owned; those that implement IkivSegmentNotify are told about changes.
   TOwningList Listeners;
@@ -162,6 +149,9 @@ public:
 
 protected:
   void Notify(TObject* Item, TListNotification Action) override;
+
+private:
+  const TClass& Class;
 };
 
 // An ordered list of segment class objects; index 0 is asked first.
@@ -206,11 +196,9 @@ namespace kivInfo {
 
 class TBitmap : public TkivDIBitmap {
 public:
-  class TClass : public TkivClassObject {
+  class TClass : public TkivClassFamily<TBitmap> {
   public:
-    using TkivClassObject::TkivClassObject;
-    // The virtual constructor.
-    virtual std::unique_ptr<TBitmap> Create() const;
+    using TkivClassFamily::TkivClassFamily;
   };
   static const TClass& ClassObject();
 
@@ -230,13 +218,6 @@ public:
 
 private:
   const TClass& Class;
-};
-
-// Creates instances of TInstance for a bitmap class object.
-template <class TInstance> class TBitmapClassOf : public TBitmap::TClass {
-public:
-  using TBitmap::TClass::TClass;
-  std::unique_ptr<TBitmap> Create() const override { return std::make_unique<TInstance>(*this); }
 };
 
 // Chooses the bitmap's file on first use (claiming the name), then writes the picture to it.

@@ -49,10 +49,9 @@ const TkivIntSegmentDesc& FindDesc(uint8_t Marker) {
   throw Exception("IntSegmentDesc not found");
 }
 
-class TSignatureClass
-    : public TkivSegmentClassOf<TkivJpegSignatireSegment, TkivJpegSegment::TClass> {
+class TSignatureClass : public TkivClassOf<TkivJpegSignatireSegment> {
 public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
+  using TkivClassOf::TkivClassOf;
   uint8_t Marker() const override { return 0xD8; }
   uint8_t Order() const override { return 0; }
   std::string GetDescription() const override { return "Jpeg signature segment"; }
@@ -70,9 +69,9 @@ public:
   }
 };
 
-class TSysClass : public TkivSegmentClassOf<TkivJpegSysSegment, TkivJpegNormalSegment::TClass> {
+class TSysClass : public TkivClassOf<TkivJpegSysSegment> {
 public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
+  using TkivClassOf::TkivClassOf;
   uint8_t Order() const override { return 200; }
   uint8_t Marker() const override { return static_cast<uint8_t>(LastTwoDigits(ClassName(), 16)); }
   std::string GetDescription() const override { return FindDesc(Marker()).Description; }
@@ -83,9 +82,9 @@ public:
   }
 };
 
-class TAPPClass : public TkivSegmentClassOf<TkivJpegAPPSegment, TkivJpegNormalSegment::TClass> {
+class TAPPClass : public TkivClassOf<TkivJpegAPPSegment> {
 public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
+  using TkivClassOf::TkivClassOf;
   bool IsInfoSegment() const override { return true; }
   uint8_t Marker() const override { return static_cast<uint8_t>(0xE0 + Number()); }
   std::string GetDescription() const override {
@@ -97,9 +96,9 @@ private:
   int Number() const { return LastTwoDigits(ClassName(), 10); }
 };
 
-class TJPGClass : public TkivSegmentClassOf<TkivJpegJPGSegment, TkivJpegNormalSegment::TClass> {
+class TJPGClass : public TkivClassOf<TkivJpegJPGSegment> {
 public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
+  using TkivClassOf::TkivClassOf;
   uint8_t Marker() const override { return static_cast<uint8_t>(0xF0 + Number()); }
   std::string GetDescription() const override {
     return "Jpeg extension segment " + std::to_string(Number());
@@ -114,9 +113,9 @@ private:
   int Number() const { return LastTwoDigits(ClassName(), 10); }
 };
 
-class TDataClass : public TkivSegmentClassOf<TkivJpegDataSegmemt, TkivSegment::TClass> {
+class TDataClass : public TkivClassOf<TkivJpegDataSegmemt> {
 public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
+  using TkivClassOf::TkivClassOf;
   void GetFlags(TkivSegmentFlags& Flags) const override {
     TkivSegment::TClass::GetFlags(Flags);
     Flags |= sfStructure;
@@ -320,18 +319,8 @@ void TkivJpegThumbnailSegment::ReadFields() {
 
 // ---- JPEG file ----
 
-namespace {
-class TJpegFileClass : public TkivSegmentList::TClass {
-public:
-  using TkivSegmentList::TClass::TClass;
-  std::unique_ptr<TkivSegmentList> Create() const override {
-    return std::make_unique<TkivJpegFile>();
-  }
-};
-} // namespace
-
 const TkivSegmentList::TClass& TkivJpegFile::ClassObject() {
-  static const TJpegFileClass Class("TkivJpegFile");
+  static const TkivClassOf<TkivJpegFile> Class("TkivJpegFile");
   return Class;
 }
 

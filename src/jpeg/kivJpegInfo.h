@@ -137,6 +137,7 @@ private:
 
 class TkivJpegFile : public TkivSegmentList {
 public:
+  using TkivSegmentList::TkivSegmentList;
   static const TkivSegmentList::TClass& ClassObject();
   const TkivSegment::TClass& GetFirstSegmentClass() const override;
   const TkivSegmentClassList& GetSegmentClassList() const override;

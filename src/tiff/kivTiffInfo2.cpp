@@ -731,17 +731,13 @@ TTagNameRec FindTagRec(const TTagNameRec* Table, size_t Count, uint16_t Tag) {
 // ---- Directories ----
 
 TkivTiffIFD& TkivTiffIFDClass::Create(TkivTiffCustomItem& Parent) const {
-  std::unique_ptr<TkivTiffIFD> IFD = NewInstance();
+  std::unique_ptr<TkivTiffIFD> IFD = Create();
   IFD->Parent = &Parent;
   return Parent.Add(std::move(IFD));
 }
 
-std::unique_ptr<TkivTiffIFD> TkivTiffIFDClass::NewInstance() const {
-  return std::make_unique<TkivTiffIFD>(*this);
-}
-
 const TkivTiffIFD::TClass& TkivTiffIFD::ClassObject() {
-  static const TClass Class("TkivTiffIFD");
+  static const TkivClassOf<TkivTiffIFD> Class("TkivTiffIFD");
   return Class;
 }
 
@@ -839,7 +835,7 @@ void TkivTiffIFD::WriteHTML(TkivHTMLTABLE& Table) const {
 }
 
 const TkivTiffIFD::TClass& TkivTiffFirstIFD::ClassObject() {
-  static const TkivTiffIFDClassOf<TkivTiffFirstIFD> Class("TkivTiffFirstIFD");
+  static const TkivClassOf<TkivTiffFirstIFD> Class("TkivTiffFirstIFD");
   return Class;
 }
 
@@ -848,7 +844,7 @@ void TkivTiffFirstIFD::GetTagRec(const TkivTiffEntry& Entry, TTagNameRec& Rec) c
 }
 
 const TkivTiffIFD::TClass& TkivTiffInteroperabilityIFD::ClassObject() {
-  static const TkivTiffIFDClassOf<TkivTiffInteroperabilityIFD> Class("TkivTiffInteroperabilityIFD");
+  static const TkivClassOf<TkivTiffInteroperabilityIFD> Class("TkivTiffInteroperabilityIFD");
   return Class;
 }
 
@@ -940,17 +936,13 @@ const TkivTiffIFDClass& TkivTiffEntryClass::IFDClass() const {
 }
 
 TkivTiffEntry& TkivTiffEntryClass::Create(TkivTiffIFD& Parent) const {
-  std::unique_ptr<TkivTiffEntry> Entry = NewInstance();
+  std::unique_ptr<TkivTiffEntry> Entry = Create();
   Entry->Parent = &Parent;
   return Parent.Add(std::move(Entry));
 }
 
-std::unique_ptr<TkivTiffEntry> TkivTiffEntryClass::NewInstance() const {
-  return std::make_unique<TkivTiffEntry>(*this);
-}
-
 const TkivTiffEntry::TClass& TkivTiffEntry::ClassObject() {
-  static const TClass Class("TkivTiffEntry");
+  static const TkivClassOf<TkivTiffEntry> Class("TkivTiffEntry");
   return Class;
 }
 
@@ -1085,18 +1077,15 @@ void TkivTiffOffsetEntry::ReadValues(TStream& Stream) {
 }
 
 namespace {
-class TExifOffsetClass
-    : public TkivTiffEntryClassOf<TkivTiffExifOffsetEntry, TkivTiffOffsetEntry::TClass> {
+class TExifOffsetClass : public TkivClassOf<TkivTiffExifOffsetEntry> {
 public:
-  using TkivTiffEntryClassOf::TkivTiffEntryClassOf;
+  using TkivClassOf::TkivClassOf;
   bool AcceptsTag(uint16_t Tag) const override { return Tag == 0x8769; }
 };
 
-class TInteroperabilityOffsetClass
-    : public TkivTiffEntryClassOf<TkivTiffInteroperabilityOffsetEntry,
-                                  TkivTiffOffsetEntry::TClass> {
+class TInteroperabilityOffsetClass : public TkivClassOf<TkivTiffInteroperabilityOffsetEntry> {
 public:
-  using TkivTiffEntryClassOf::TkivTiffEntryClassOf;
+  using TkivClassOf::TkivClassOf;
   bool AcceptsTag(uint16_t Tag) const override { return Tag == 0xA005; }
   const TkivTiffIFDClass& IFDClass() const override {
     return TkivTiffInteroperabilityIFD::ClassObject();
@@ -1140,11 +1129,9 @@ std::string Trim(const std::string& S) {
   return S.substr(First, Last - First);
 }
 
-template <class TEntry>
-class TTagTypeClass : public TkivTiffEntryClassOf<TEntry, TkivTiffEntryClass> {
+template <class TEntry> class TTagTypeClass : public TkivClassOf<TEntry> {
 public:
-  TTagTypeClass(std::string Name, uint16_t Tag)
-      : TkivTiffEntryClassOf<TEntry, TkivTiffEntryClass>(std::move(Name)), Tag(Tag) {}
+  TTagTypeClass(std::string Name, uint16_t Tag) : TkivClassOf<TEntry>(std::move(Name)), Tag(Tag) {}
   bool AcceptsTag(uint16_t T) const override { return T == Tag; }
   bool AcceptsType(uint16_t FieldType) const override { return FieldType == ftUndefined; }
 
@@ -1305,28 +1292,17 @@ void TkivTiffUserCommentEntry::WriteValueCell(TkivHTMLTR& Row) const {
 // ---- Thumbnails ----
 
 std::unique_ptr<TkivCustomTiffBitmap>
-TkivCustomTiffBitmap::TClass::CreateFromIFD(const TkivTiffIFD&, TStream&) const {
-  return std::make_unique<TkivCustomTiffBitmap>(*this);
-}
-
-std::unique_ptr<kivInfo::TBitmap> TkivCustomTiffBitmap::TClass::Create() const {
-  return std::make_unique<TkivCustomTiffBitmap>(*this);
+TkivCustomTiffBitmap::TClass::CreateFromIFD(const TkivTiffIFD& IFD, TStream& Stream) const {
+  std::unique_ptr<TkivCustomTiffBitmap> Bitmap = CreateInstance(*this);
+  Bitmap->LoadFromIFD(IFD, Stream);
+  return Bitmap;
 }
 
 namespace {
-class TTiffJpegBitmapClass : public TkivCustomTiffBitmap::TClass {
+class TTiffJpegBitmapClass : public TkivClassOf<TkivTiffJpegBitmap> {
 public:
-  using TkivCustomTiffBitmap::TClass::TClass;
+  using TkivClassOf::TkivClassOf;
   bool CanLoad(const TkivTiffIFD& IFD) const override { return IFD.FindEntry(513) != nullptr; }
-  std::unique_ptr<TkivCustomTiffBitmap> CreateFromIFD(const TkivTiffIFD& IFD,
-                                                      TStream& Stream) const override {
-    auto Bitmap = std::make_unique<TkivTiffJpegBitmap>(*this);
-    Bitmap->LoadFromIFD(IFD, Stream);
-    return Bitmap;
-  }
-  std::unique_ptr<kivInfo::TBitmap> Create() const override {
-    return std::make_unique<TkivTiffJpegBitmap>(*this);
-  }
 };
 } // namespace
 

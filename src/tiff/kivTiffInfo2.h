@@ -88,26 +88,13 @@ TTagNameRec FindTagRec(const TTagNameRec* Table, size_t Count, uint16_t Tag);
 
 // ---- Directories ----
 
-class TkivTiffIFDClass : public TkivClassObject {
+class TkivTiffIFDClass : public TkivClassFamily<TkivTiffIFD> {
 public:
-  using TkivClassObject::TkivClassObject;
-  // A new IFD at the end of Parent's list.
+  using TkivClassFamily::TkivClassFamily;
+  // Create() makes a free-standing IFD without parent; this one a new IFD at the end of
+  // Parent's list.
+  using TkivClassFamily::Create;
   TkivTiffIFD& Create(TkivTiffCustomItem& Parent) const;
-  // A free-standing IFD without parent.
-  std::unique_ptr<TkivTiffIFD> Create() const { return NewInstance(); }
-
-protected:
-  virtual std::unique_ptr<TkivTiffIFD> NewInstance() const;
-};
-
-template <class TInstance> class TkivTiffIFDClassOf : public TkivTiffIFDClass {
-public:
-  using TkivTiffIFDClass::TkivTiffIFDClass;
-
-protected:
-  std::unique_ptr<TkivTiffIFD> NewInstance() const override {
-    return std::make_unique<TInstance>(*this);
-  }
 };
 
 // One directory; its items are its entries in file order.
@@ -198,9 +185,9 @@ private:
 
 // The entry class object: the class-level tests that pick an entry's class, and the virtual
 // constructor.
-class TkivTiffEntryClass : public TkivClassObject {
+class TkivTiffEntryClass : public TkivClassFamily<TkivTiffEntry> {
 public:
-  using TkivClassObject::TkivClassObject;
+  using TkivClassFamily::TkivClassFamily;
 
   virtual bool AcceptsTag(uint16_t) const { return true; }
   virtual bool AcceptsType(uint16_t) const { return true; }
@@ -209,22 +196,9 @@ public:
   virtual bool CanRead(TStream& Stream, bool Motorola, int64_t Base) const;
   virtual const TkivTiffIFDClass& IFDClass() const;
 
-  // A new entry at the end of Parent's list.
+  // Create() makes a free-standing entry; this one a new entry at the end of Parent's list.
+  using TkivClassFamily::Create;
   TkivTiffEntry& Create(TkivTiffIFD& Parent) const;
-  std::unique_ptr<TkivTiffEntry> Create() const { return NewInstance(); }
-
-protected:
-  virtual std::unique_ptr<TkivTiffEntry> NewInstance() const;
-};
-
-template <class TInstance, class TBase> class TkivTiffEntryClassOf : public TBase {
-public:
-  using TBase::TBase;
-
-protected:
-  std::unique_ptr<TkivTiffEntry> NewInstance() const override {
-    return std::make_unique<TInstance>(*this);
-  }
 };
 
 // One IFD entry; its children are the IFDs it leads to (offset entries only).
@@ -387,13 +361,15 @@ public:
   class TClass : public kivInfo::TBitmap::TClass {
   public:
     using kivInfo::TBitmap::TClass::TClass;
+    using TInstanceBase = TkivCustomTiffBitmap;
     virtual bool CanLoad(const TkivTiffIFD&) const { return false; }
-    // The virtual constructor: the picture an IFD points to.
-    virtual std::unique_ptr<TkivCustomTiffBitmap> CreateFromIFD(const TkivTiffIFD& IFD,
-                                                                TStream& Stream) const;
-    std::unique_ptr<kivInfo::TBitmap> Create() const override;
+    // The picture an IFD points to: a new bitmap of this class, loaded from the IFD.
+    std::unique_ptr<TkivCustomTiffBitmap> CreateFromIFD(const TkivTiffIFD& IFD,
+                                                        TStream& Stream) const;
   };
   explicit TkivCustomTiffBitmap(const TClass& Class) : kivInfo::TBitmap(Class) {}
+  // Base: an empty picture.
+  virtual void LoadFromIFD(const TkivTiffIFD&, TStream&) {}
 };
 
 class TkivTiffJpegBitmap : public TkivCustomTiffBitmap {
@@ -403,7 +379,7 @@ public:
   std::string GetCompression() const override { return "Jpeg"; }
   // Decodes the JPEG image at the IFD's JPEGInterchangeFormat offset; an empty picture when
   // that fails.
-  void LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream);
+  void LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream) override;
 };
 
 } // namespace kivTiffInfo2

@@ -39,9 +39,9 @@ public:
   uint8_t Field = 0;
 };
 
-class TTestIdClass : public TkivSegmentClassOf<TTestIdSegment, TkivJpegInfoSegment::TClass> {
+class TTestIdClass : public TkivClassOf<TTestIdSegment> {
 public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
+  using TkivClassOf::TkivClassOf;
   uint8_t Marker() const override { return 0xE0; }
   std::string GetIdentifier() const override { return std::string("JFIF\0", 5); }
 };
@@ -55,10 +55,9 @@ public:
   int32_t MaxThumbnailHeight() const override { return 3; }
 };
 
-class TTestThumbClass
-    : public TkivSegmentClassOf<TTestThumbSegment, TkivJpegThumbnailSegment::TClass> {
+class TTestThumbClass : public TkivClassOf<TTestThumbSegment> {
 public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
+  using TkivClassOf::TkivClassOf;
   uint8_t Marker() const override { return 0xE5; }
 };
 const TTestThumbClass TestThumbClass("TTestThumbSegment");
@@ -69,7 +68,7 @@ public:
   std::string GetCompression() const override { return "Other"; }
   int64_t GetDataSize() override { return 3 * Width() * Height(); }
 };
-const kivInfo::TBitmapClassOf<TOtherBitmap> OtherBitmapClass("TOtherBitmap");
+const TkivClassOf<TOtherBitmap> OtherBitmapClass("TOtherBitmap");
 
 } // namespace
 
@@ -227,7 +226,7 @@ TEST(JpegClasses, SegmentListClasses) {
   auto File = TkivJpegFile::ClassObject().Create();
   EXPECT_EQ(&File->GetFirstSegmentClass(), &TkivJpegSignatireSegment::ClassObject());
   EXPECT_EQ(&File->GetSegmentClassList(), JpegSegmentClassList);
-  TkivSegmentList Plain;
+  TkivSegmentList Plain(TkivSegmentList::ClassObject());
   EXPECT_EQ(&Plain.GetFirstSegmentClass(), &TkivSegment::ClassObject());
 }
 
