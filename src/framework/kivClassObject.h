@@ -22,10 +22,21 @@
 //
 // A class that answers differently derives its class object from TkivClassOf and overrides
 // the answers: `class TBarClass : public TkivClassOf<TkivBar> { bool CanRead(...) ... };`.
+//
+// A registry of a family is a TkivClassList of its class object type, held by value and
+// filled by the unit's initialisation (never by a static constructor):
+//
+//   using TkivFooClassList = TkivClassList<TkivFoo::TClass>;
+//   TkivFooClassList FooClassList;                 // Clear() in the unit's finalisation
+//   FooClassList.Insert(0, TkivBar::ClassObject());
+//   const TkivFoo::TClass* Class = FooClassList.FindReader(Stream); // the first CanRead
 
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 class TkivClassObject {
 public:
@@ -81,3 +92,35 @@ std::unique_ptr<typename TClass::TInstanceBase> CreateInstance(const TClass& Cla
   using TInstance = typename TClass::TInstanceBase;
   return std::unique_ptr<TInstance>(static_cast<TInstance*>(Class.Create().release()));
 }
+
+// An ordered list of class objects of one family: a registry. Index 0 is asked first. The
+// class objects are constant singletons; the list only refers to them.
+template <class TClass> class TkivClassList {
+public:
+  int32_t Count() const { return static_cast<int32_t>(Items.size()); }
+  const TClass& operator[](int32_t Index) const { return *Items.at(size_t(Index)); }
+  void Add(const TClass& Class) { Items.push_back(&Class); }
+  // Index is clamped to 0..Count.
+  void Insert(int32_t Index, const TClass& Class) {
+    Items.insert(Items.begin() + std::clamp<int32_t>(Index, 0, Count()), &Class);
+  }
+  int32_t IndexOf(const TClass& Class) const {
+    const auto It = std::find(Items.begin(), Items.end(), &Class);
+    return It == Items.end() ? -1 : static_cast<int32_t>(It - Items.begin());
+  }
+  void Clear() { Items.clear(); }
+
+  // The first class that Accepts, asked in order; null when none does.
+  template <class TPredicate> const TClass* FindFirst(TPredicate&& Accepts) const {
+    for (const TClass* Class : Items)
+      if (Accepts(*Class)) return Class;
+    return nullptr;
+  }
+  // The first class whose class-level CanRead answers yes to Args; null when none does.
+  template <class... TArgs> const TClass* FindReader(TArgs&&... Args) const {
+    return FindFirst([&](const TClass& Class) { return Class.CanRead(Args...); });
+  }
+
+private:
+  std::vector<const TClass*> Items;
+};

@@ -172,16 +172,16 @@ const TkivSegmentList::TClass& TkivSegmentList::ClassObject() {
   return Class;
 }
 
-TkivSegmentListClassList* SegmentListClassList = nullptr;
-TkivSegmentClassList* SegmentClassList = nullptr;
+TkivSegmentListClassList SegmentListClassList;
+TkivSegmentClassList SegmentClassList;
 uint32_t ErrorIcon = 0, WarningIcon = 0, InfoIcon = 0;
 
 const TkivSegment::TClass& TkivSegmentList::GetFirstSegmentClass() const {
-  return (*SegmentClassList)[0];
+  return SegmentClassList[0];
 }
 
 const TkivSegmentClassList& TkivSegmentList::GetSegmentClassList() const {
-  return *SegmentClassList;
+  return SegmentClassList;
 }
 
 TkivSegmentList::~TkivSegmentList() {
@@ -225,44 +225,21 @@ void TkivSegmentList::Notify(TObject* Item, TListNotification Action) {
   TkivTraceObjectList::Notify(Item, Action);
 }
 
-void TkivSegmentClassList::Insert(int32_t Index, const TkivSegment::TClass& Class) {
-  Items.insert(Items.begin() + std::clamp<int32_t>(Index, 0, Count()), &Class);
-}
-
-int32_t TkivSegmentClassList::IndexOf(const TkivSegment::TClass& Class) const {
-  const auto It = std::find(Items.begin(), Items.end(), &Class);
-  return It == Items.end() ? -1 : static_cast<int32_t>(It - Items.begin());
-}
-
-const TkivSegment::TClass* TkivSegmentClassList::FindReader(TStream& Stream) const {
-  for (const TkivSegment::TClass* Class : Items)
-    if (Class->CanRead(Stream)) return Class;
-  return nullptr;
-}
-
-void TkivSegmentListClassList::Insert(int32_t Index, const TkivSegmentList::TClass& Class) {
-  Items.insert(Items.begin() + std::clamp<int32_t>(Index, 0, Count()), &Class);
-}
-
 void RegisterSegmentListClass(const TkivSegmentList::TClass& Class) {
-  SegmentListClassList->Insert(0, Class);
+  SegmentListClassList.Insert(0, Class);
 }
 
 void kivInfo_Initialize() {
-  SegmentListClassList = new TkivSegmentListClassList;
   RegisterSegmentListClass(TkivSegmentList::ClassObject());
-  SegmentClassList = new TkivSegmentClassList;
-  SegmentClassList->Add(TkivSegment::ClassObject());
+  SegmentClassList.Add(TkivSegment::ClassObject());
   ErrorIcon = kivPlatform::LoadStockIcon(32513);
   WarningIcon = kivPlatform::LoadStockIcon(32515);
   InfoIcon = kivPlatform::LoadStockIcon(32516);
 }
 
 void kivInfo_Finalize() {
-  delete SegmentClassList;
-  SegmentClassList = nullptr;
-  delete SegmentListClassList;
-  SegmentListClassList = nullptr;
+  SegmentClassList.Clear();
+  SegmentListClassList.Clear();
 }
 
 // ---- Thumbnail bitmaps ----

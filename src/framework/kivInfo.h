@@ -16,7 +16,6 @@
 
 class TkivSegment;
 class TkivSegmentList;
-class TkivSegmentClassList;
 
 // ---- Information tree ----
 
@@ -112,6 +111,9 @@ private:
   const TClass& Class;
 };
 
+// A registry of segment classes; the JPEG segment class list is one too.
+using TkivSegmentClassList = TkivClassList<TkivSegment::TClass>;
+
 extern TkivSegment* CurrentSegment;
 
 // The change notification interface of segment-list listeners. Kinds: 0 added, 1 deleted,
@@ -154,35 +156,11 @@ private:
   const TClass& Class;
 };
 
-// An ordered list of segment class objects; index 0 is asked first.
-class TkivSegmentClassList {
-public:
-  int32_t Count() const { return static_cast<int32_t>(Items.size()); }
-  const TkivSegment::TClass& operator[](int32_t Index) const { return *Items.at(size_t(Index)); }
-  void Add(const TkivSegment::TClass& Class) { Items.push_back(&Class); }
-  void Insert(int32_t Index, const TkivSegment::TClass& Class);
-  int32_t IndexOf(const TkivSegment::TClass& Class) const;
-  // The first class that can read the stream, or null.
-  const TkivSegment::TClass* FindReader(TStream& Stream) const;
+using TkivSegmentListClassList = TkivClassList<TkivSegmentList::TClass>;
 
-private:
-  std::vector<const TkivSegment::TClass*> Items;
-};
-
-class TkivSegmentListClassList {
-public:
-  int32_t Count() const { return static_cast<int32_t>(Items.size()); }
-  const TkivSegmentList::TClass& operator[](int32_t Index) const {
-    return *Items.at(size_t(Index));
-  }
-  void Insert(int32_t Index, const TkivSegmentList::TClass& Class);
-
-private:
-  std::vector<const TkivSegmentList::TClass*> Items;
-};
-
-extern TkivSegmentListClassList* SegmentListClassList;
-extern TkivSegmentClassList* SegmentClassList;
+extern TkivSegmentListClassList SegmentListClassList;
+// The generic registry: TkivSegment alone.
+extern TkivSegmentClassList SegmentClassList;
 void RegisterSegmentListClass(const TkivSegmentList::TClass& Class);
 
 extern uint32_t ErrorIcon, WarningIcon, InfoIcon;

@@ -30,10 +30,10 @@ const TkivIntSegmentDesc IntSegmentDescs[22] = {
     {0xDF, "Expand reference component(s)", "EXP"},
 };
 
-TkivSegmentClassList* JpegSegmentClassList = nullptr;
+TkivSegmentClassList JpegSegmentClassList;
 
 void RegisterJpegSegmentClass(const TkivSegment::TClass& Class) {
-  JpegSegmentClassList->Insert(0, Class);
+  JpegSegmentClassList.Insert(0, Class);
 }
 
 namespace {
@@ -329,12 +329,11 @@ const TkivSegment::TClass& TkivJpegFile::GetFirstSegmentClass() const {
 }
 
 const TkivSegmentClassList& TkivJpegFile::GetSegmentClassList() const {
-  return *JpegSegmentClassList;
+  return JpegSegmentClassList;
 }
 
 void kivJpegInfo_Initialize() {
   RegisterSegmentListClass(TkivJpegFile::ClassObject());
-  JpegSegmentClassList = new TkivSegmentClassList;
   RegisterJpegSegmentClass(TkivJpegDataSegmemt::ClassObject());
   RegisterJpegSegmentClass(TkivJpegSignatireSegment::ClassObject());
   for (const auto& Class : SysClasses)
@@ -346,6 +345,5 @@ void kivJpegInfo_Initialize() {
 }
 
 void kivJpegInfo_Finalize() {
-  delete JpegSegmentClassList;
-  JpegSegmentClassList = nullptr;
+  JpegSegmentClassList.Clear();
 }

@@ -151,7 +151,7 @@ struct TkivIntSegmentDesc {
 extern const TkivIntSegmentDesc IntSegmentDescs[22];
 
 // The list the report driver walks: index 0 is asked first.
-extern TkivSegmentClassList* JpegSegmentClassList;
+extern TkivSegmentClassList JpegSegmentClassList;
 // Puts the class at the front of the JPEG segment class list.
 void RegisterJpegSegmentClass(const TkivSegment::TClass& Class);
 

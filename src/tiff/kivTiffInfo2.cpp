@@ -748,12 +748,9 @@ TkivTiffEntry& TkivTiffIFD::Entry(int32_t Index) const {
 }
 
 const TkivTiffEntryClass& TkivTiffIFD::GetEntryClass(TStream& Stream) const {
-  if (TiffEntryClassList)
-    for (int32_t I = 0; I < TiffEntryClassList->Count(); ++I) {
-      const TkivTiffEntryClass& Class = (*TiffEntryClassList)[I];
-      if (Class.CanRead(Stream, IsMotorola(), BaseOffset())) return Class;
-    }
-  return TkivTiffEntry::ClassObject();
+  const TkivTiffEntryClass* Class =
+      TiffEntryClassList.FindReader(Stream, IsMotorola(), BaseOffset());
+  return Class ? *Class : TkivTiffEntry::ClassObject();
 }
 
 void TkivTiffIFD::GetTagRec(const TkivTiffEntry& Entry, TTagNameRec& Rec) const {
@@ -1327,10 +1324,10 @@ void TkivTiffJpegBitmap::LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream) {
 
 // ---- Registry ----
 
-TkivTiffEntryClassList* TiffEntryClassList = nullptr;
+TkivTiffEntryClassList TiffEntryClassList;
 
 void RegisterTiffEntryClass(const TkivTiffEntryClass& Class) {
-  TiffEntryClassList->Add(Class);
+  TiffEntryClassList.Add(Class);
 }
 
 // ---- The root ----
@@ -1363,7 +1360,6 @@ void TkivTiff::WriteHTML(TkivHTMLItem& Parent) const {
 using namespace kivTiffInfo2;
 
 void kivTiffInfo2_Initialize() {
-  TiffEntryClassList = new TkivTiffEntryClassList;
   RegisterTiffEntryClass(TkivTiffExifOffsetEntry::ClassObject());
   RegisterTiffEntryClass(TkivTiffInteroperabilityOffsetEntry::ClassObject());
   RegisterTiffEntryClass(TkivTiffUserCommentEntry::ClassObject());
@@ -1372,6 +1368,5 @@ void kivTiffInfo2_Initialize() {
 }
 
 void kivTiffInfo2_Finalize() {
-  delete TiffEntryClassList;
-  TiffEntryClassList = nullptr;
+  TiffEntryClassList.Clear();
 }

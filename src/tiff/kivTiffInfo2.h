@@ -326,17 +326,8 @@ public:
 };
 
 // The entry class registry: asked in order, the first class that can read an entry wins.
-class TkivTiffEntryClassList {
-public:
-  int32_t Count() const { return static_cast<int32_t>(Items.size()); }
-  const TkivTiffEntryClass& operator[](int32_t Index) const { return *Items.at(size_t(Index)); }
-  void Add(const TkivTiffEntryClass& Class) { Items.push_back(&Class); }
-
-private:
-  std::vector<const TkivTiffEntryClass*> Items;
-};
-
-extern TkivTiffEntryClassList* TiffEntryClassList;
+using TkivTiffEntryClassList = TkivClassList<TkivTiffEntryClass>;
+extern TkivTiffEntryClassList TiffEntryClassList;
 void RegisterTiffEntryClass(const TkivTiffEntryClass& Class);
 
 // ---- The root ----
