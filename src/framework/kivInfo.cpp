@@ -332,7 +332,7 @@ std::string FormatCannotDecode(const std::string& Value) {
 }
 
 std::unique_ptr<TkivHTMLTABLE> CreateReportTable() {
-  return std::make_unique<TkivHTMLTABLE>(1, 5);
+  return std::make_unique<TkivHTMLTABLE>(TkivHTMLTableOptions{.Border = 1, .CellPadding = 5});
 }
 
 TkivHTMLTABLE& AddReportTable(TkivHTMLItem& Parent) {
@@ -340,7 +340,7 @@ TkivHTMLTABLE& AddReportTable(TkivHTMLItem& Parent) {
 }
 
 TkivHTMLTD& AddTextCell(TkivHTMLTR& Row, const std::string& Text, const std::string& BgColor) {
-  TkivHTMLTD& Cell = AddCell(Row, 0, 0, false, BgColor);
+  TkivHTMLTD& Cell = AddCell(Row, {.BgColor = BgColor});
   AddText(Cell, Text);
   return Cell;
 }
@@ -398,7 +398,7 @@ void WriteExtraInfo(TkivHTMLItem& Parent, TStream& Stream) {
 void WriteThumbnailRows(TkivHTMLTABLE& Table, kivInfo::TBitmap& Bitmap, bool WithHeading) {
   const int64_t W = Bitmap.Width(), H = Bitmap.Height();
   if (W * H <= 0) return;
-  if (WithHeading) AddText(AddCell(AddRow(Table), 2, 0, false, {}, haCenter), "Thumbnail");
+  if (WithHeading) AddText(AddCell(AddRow(Table), {.ColSpan = 2, .Align = haCenter}), "Thumbnail");
   AddTextRow(Table, {"Compression", Bitmap.GetCompression()});
   AddTextRow(Table, {"Width", std::to_string(W)});
   AddTextRow(Table, {"Height", std::to_string(H)});

@@ -817,17 +817,17 @@ int32_t TkivTiffIFD::Level() const {
 
 void TkivTiffIFD::WriteHTML(TkivHTMLTABLE& Table) const {
   const int32_t L = Level();
-  TkivHTMLTD& Heading = AddCell(AddRow(Table), 5);
+  TkivHTMLTD& Heading = AddCell(AddRow(Table), {.ColSpan = 5});
   if (4 * L - 6 >= 0) AddText(Heading, Indentation(4 * L - 5), true);
   AddText(Heading, GetName());
   for (int32_t I = 0; I < Count(); ++I)
     Entry(I).WriteHTML(Table);
   if (Thumbnail) {
     TkivHTMLTR& Row = AddRow(Table);
-    TkivHTMLTD& Label = AddCell(Row, 1);
+    TkivHTMLTD& Label = AddCell(Row, {.ColSpan = 1});
     if (4 * L - 2 >= 0) AddText(Label, Indentation(4 * L - 1), true);
     AddText(Label, "Thumbnail");
-    WriteThumbnailRows(AddReportTable(AddCell(Row, 4)), *Thumbnail, false);
+    WriteThumbnailRows(AddReportTable(AddCell(Row, {.ColSpan = 4})), *Thumbnail, false);
   }
 }
 
@@ -1032,7 +1032,8 @@ TkivHTMLTD& TkivTiffEntry::AddNameCell(TkivHTMLTR& Row) const {
   std::string TagText;
   GetTagText(Tag, TagText);
   const std::string Name = GetName();
-  TkivHTMLTD& Cell = AddCell(Row, 1, 1, false, YellowColorIf(Name == TagText));
+  TkivHTMLTD& Cell =
+      AddCell(Row, {.ColSpan = 1, .RowSpan = 1, .BgColor = YellowColorIf(Name == TagText)});
   const int32_t L = Level();
   if (4 * L - 6 >= 0) AddText(Cell, Indentation(4 * L - 5), true);
   AddText(Cell, Name);
@@ -1047,7 +1048,7 @@ void TkivTiffEntry::WriteHTML(TkivHTMLTABLE& Table) const {
   AddTextCell(Row, S.substr(3));
   bool Unknown = false;
   GetTypeName(FieldType, Unknown, S);
-  AddText(AddCell(Row, 1, 1, false, YellowColorIf(Unknown)), S);
+  AddText(AddCell(Row, {.ColSpan = 1, .RowSpan = 1, .BgColor = YellowColorIf(Unknown)}), S);
   AddTextCell(Row, std::to_string(FCount));
   WriteValueCell(Row);
   for (int32_t I = 0; I < Count(); ++I)
