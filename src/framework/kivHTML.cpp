@@ -33,6 +33,15 @@ void AppendQuoted(std::string& S, const char* Name, const std::string& Value) {
 std::string WithLeadingSpace(const std::string& Attributes) {
   return Attributes.empty() ? Attributes : " " + Attributes;
 }
+
+// The attributes that cells and tables share, in the order both write them.
+template <class TOptions> void AppendColorAlignSize(std::string& S, const TOptions& O) {
+  AppendQuoted(S, "BGCOLOR=", O.BgColor);
+  AppendAlign(S, O.Align);
+  AppendVAlign(S, O.VAlign);
+  AppendNumber(S, "WIDTH=", O.Size.Width, O.Size.WidthInPercent);
+  AppendNumber(S, "HEIGHT=", O.Size.Height, O.Size.HeightInPercent);
+}
 } // namespace
 
 void TkivHTMLItem::WriteToStream(TStream& Stream) const {
@@ -96,17 +105,12 @@ std::string TkivHTMLH1::GetAttributes() const {
 }
 
 std::string TkivHTMLTD::GetAttributes() const {
-  const TkivHTMLCellOptions& O = Options;
   std::string S;
-  AppendNumber(S, "COLSPAN=", O.ColSpan);
-  AppendNumber(S, "ROWSPAN=", O.RowSpan);
-  AppendQuoted(S, "BGCOLOR=", O.BgColor);
-  AppendAlign(S, O.Align);
-  AppendVAlign(S, O.VAlign);
-  AppendNumber(S, "WIDTH=", O.Width, O.WidthInPercent);
-  AppendNumber(S, "HEIGHT=", O.Height, O.HeightInPercent);
-  if (O.NoWrap) Append(S, "NOWRAP");
-  AppendQuoted(S, "BACKGROUNF=", O.Background);
+  AppendNumber(S, "COLSPAN=", Options.ColSpan);
+  AppendNumber(S, "ROWSPAN=", Options.RowSpan);
+  AppendColorAlignSize(S, Options);
+  if (Options.NoWrap) Append(S, "NOWRAP");
+  AppendQuoted(S, "BACKGROUNF=", Options.Background);
   return S;
 }
 
@@ -119,17 +123,12 @@ std::string TkivHTMLTR::GetAttributes() const {
 }
 
 std::string TkivHTMLTABLE::GetAttributes() const {
-  const TkivHTMLTableOptions& O = Options;
   std::string S;
-  AppendNumber(S, "BORDER=", O.Border);
-  AppendNumber(S, "CELLPADDING=", O.CellPadding);
-  AppendNumber(S, "CELLSPACING=", O.CellSpacing);
-  AppendQuoted(S, "BGCOLOR=", O.BgColor);
-  AppendAlign(S, O.Align);
-  AppendVAlign(S, O.VAlign);
-  AppendNumber(S, "WIDTH=", O.Width, O.WidthInPercent);
-  AppendNumber(S, "HEIGHT=", O.Height, O.HeightInPercent);
-  AppendQuoted(S, "BACKGROUNF=", O.Background);
+  AppendNumber(S, "BORDER=", Options.Border);
+  AppendNumber(S, "CELLPADDING=", Options.CellPadding);
+  AppendNumber(S, "CELLSPACING=", Options.CellSpacing);
+  AppendColorAlignSize(S, Options);
+  AppendQuoted(S, "BACKGROUNF=", Options.Background);
   return S;
 }
 

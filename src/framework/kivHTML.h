@@ -89,6 +89,14 @@ public:
   std::string GetTagName() const override { return "PRE"; }
 };
 
+// A width and a height, each in pixels or in percent of the space there is; 0 is not set.
+struct TkivHTMLSize {
+  int32_t Width = 0;
+  bool WidthInPercent = false;
+  int32_t Height = 0;
+  bool HeightInPercent = false;
+};
+
 // The attributes of a cell, set by name: AddCell(Row, {.ColSpan = 2, .BgColor = "Yellow"}).
 // Designated initialisers follow the order of the fields; every field has an initialiser so
 // that any may be left out.
@@ -98,10 +106,7 @@ struct TkivHTMLCellOptions {
   bool NoWrap = false;
   TkivHTMLAlign Align = haNone;
   TkivHTMLVAlign VAlign = vaNone;
-  int32_t Width = 0;
-  bool WidthInPercent = false;
-  int32_t Height = 0;
-  bool HeightInPercent = false;
+  TkivHTMLSize Size{};
   std::string BgColor{};
   std::string Background{};
 };
@@ -134,10 +139,7 @@ struct TkivHTMLTableOptions {
   int32_t CellSpacing = 0;
   TkivHTMLAlign Align = haNone;
   TkivHTMLVAlign VAlign = vaNone;
-  int32_t Width = 0;
-  bool WidthInPercent = false;
-  int32_t Height = 0;
-  bool HeightInPercent = false;
+  TkivHTMLSize Size{};
   std::string BgColor{};
   std::string Background{};
 };

@@ -14,27 +14,23 @@ std::string Written(const TkivHTMLItem& Item) {
 } // namespace
 
 TEST(HTML, AttributesInTheirOrder) {
-  TkivHTMLTABLE Table({.Border = 1,
-                       .CellPadding = 5,
-                       .CellSpacing = 2,
-                       .Align = haRight,
-                       .Width = 80,
-                       .WidthInPercent = true,
-                       .Height = 20,
-                       .HeightInPercent = true,
-                       .BgColor = "Red",
-                       .Background = "t.png"});
+  TkivHTMLTABLE Table(
+      {.Border = 1,
+       .CellPadding = 5,
+       .CellSpacing = 2,
+       .Align = haRight,
+       .Size = {.Width = 80, .WidthInPercent = true, .Height = 20, .HeightInPercent = true},
+       .BgColor = "Red",
+       .Background = "t.png"});
   TkivHTMLTR& Row = AddRow(Table, {.Align = haLeft, .BgColor = "Yellow"});
   AddCell(Row, {.ColSpan = 2,
                 .RowSpan = 3,
                 .NoWrap = true,
                 .Align = haCenter,
-                .Width = 50,
-                .WidthInPercent = true,
-                .Height = 10,
+                .Size = {.Width = 50, .WidthInPercent = true, .Height = 10},
                 .BgColor = "Yellow",
                 .Background = "bg.png"});
-  AddColorCell(Row, "Red", {.Width = 7});
+  AddColorCell(Row, "Red", {.Size = {.Width = 7}});
   AddCell(Row);
   EXPECT_EQ(
       Written(Table),
