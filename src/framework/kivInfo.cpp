@@ -97,7 +97,7 @@ TkivSegment& TkivSegment::TClass::Create(TkivSegmentList& Owner, bool AppendAtEn
   while (Index < Owner.Count() && Owner.Segment(Index).ClassType().Order() < Order())
     ++Index;
   TkivSegment& Inserted = Owner.Insert(Index, std::move(Segment));
-  Inserted.Notify(3);
+  Inserted.Notify(TkivSegmentNotification::Reordered);
   return Inserted;
 }
 
@@ -115,7 +115,7 @@ TkivSegment::TkivSegment(const TClass& Class) : Class(Class) {
 
 TkivSegment::~TkivSegment() {
   if (CurrentSegment == this) CurrentSegment = nullptr;
-  Notify(1);
+  Notify(TkivSegmentNotification::Deleted);
 }
 
 void TkivSegment::ParseData() {
@@ -144,7 +144,7 @@ void TkivSegment::Refresh() {
   Data.SetPosition(0);
   Info->Clear();
   FillInfo();
-  Notify(2);
+  Notify(TkivSegmentNotification::Changed);
 }
 
 void TkivSegment::FillInfo() {
@@ -161,7 +161,7 @@ void TkivSegment::SetCurrent(bool Flag) {
   CurrentSegment = Flag ? this : nullptr;
 }
 
-void TkivSegment::Notify(int32_t Kind) {
+void TkivSegment::Notify(TkivSegmentNotification Kind) {
   if (Owner) Owner->NotifySegment(Kind, this);
 }
 
@@ -190,36 +190,36 @@ TkivSegmentList::~TkivSegmentList() {
   Clear();
 }
 
-void TkivSegmentList::NotifySegment(int32_t Kind, TkivSegment* Segment) {
+void TkivSegmentList::NotifySegment(TkivSegmentNotification Kind, TkivSegment* Segment) {
   for (int32_t I = Listeners.Count() - 1; I >= 0; --I) {
     auto* Listener = dynamic_cast<IkivSegmentNotify*>(Listeners.Item(I));
     if (!Listener) continue;
     try {
       switch (Kind) {
-      case 0:
+      case TkivSegmentNotification::Added:
         Listener->SegmentAdded(this, Segment);
         break;
-      case 1:
+      case TkivSegmentNotification::Deleted:
         Listener->SegmentDeleted(this, Segment);
         break;
-      case 2:
+      case TkivSegmentNotification::Changed:
         Listener->SegmentChanged(this, Segment);
         break;
-      case 3:
+      case TkivSegmentNotification::Reordered:
         Listener->SegmentsReordered(this);
-        break;
-      default:
         break;
       }
     } catch (...) {
-      kivPlatform::ShowErrorMessage("Error", "Error on " + std::to_string(Kind));
+      kivPlatform::ShowErrorMessage("Error", "Error on " + std::to_string(int(Kind)));
     }
   }
 }
 
 void TkivSegmentList::Notify(TObject* Item, TListNotification Action) {
-  if (Action == TListNotification::Added) NotifySegment(0, static_cast<TkivSegment*>(Item));
-  if (Action == TListNotification::Deleted) NotifySegment(1, static_cast<TkivSegment*>(Item));
+  if (Action == TListNotification::Added)
+    NotifySegment(TkivSegmentNotification::Added, static_cast<TkivSegment*>(Item));
+  if (Action == TListNotification::Deleted)
+    NotifySegment(TkivSegmentNotification::Deleted, static_cast<TkivSegment*>(Item));
   // An extracted segment is free-standing from now on.
   if (Action == TListNotification::Extracted) static_cast<TkivSegment*>(Item)->Owner = nullptr;
   TkivTraceObjectList::Notify(Item, Action);

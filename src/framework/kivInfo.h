@@ -57,6 +57,9 @@ TkivTreeItem& AddInfoCopy(TkivTreeItem& Parent, const TkivTreeItem& Source);
 
 // ---- Segments ----
 
+// What a segment list tells its listeners; an error message names the kind by its number.
+enum class TkivSegmentNotification : uint8_t { Added, Deleted, Changed, Reordered };
+
 // Flag elements of a segment, as bit values.
 enum : uint8_t { sfNoSizeInfo = 1, sfInfoSegment = 2, sfStructure = 8 };
 using TkivSegmentFlags = uint8_t;
@@ -105,7 +108,7 @@ public:
 
   bool IsCurrent() const;
   void SetCurrent(bool Flag);
-  void Notify(int32_t Kind);
+  void Notify(TkivSegmentNotification Kind);
 
 private:
   const TClass& Class;
@@ -116,8 +119,7 @@ using TkivSegmentClassList = TkivClassList<TkivSegment::TClass>;
 
 extern TkivSegment* CurrentSegment;
 
-// The change notification interface of segment-list listeners. Kinds: 0 added, 1 deleted,
-// 2 changed, 3 reordered.
+// The change notification interface of segment-list listeners: one method per kind.
 class IkivSegmentNotify {
 public:
   virtual ~IkivSegmentNotify() = default;
@@ -147,7 +149,7 @@ public:
   virtual const TkivSegmentClassList& GetSegmentClassList() const;
 
   TkivSegment& Segment(int32_t Index) const { return static_cast<TkivSegment&>(*Item(Index)); }
-  void NotifySegment(int32_t Kind, TkivSegment* Segment);
+  void NotifySegment(TkivSegmentNotification Kind, TkivSegment* Segment);
 
 protected:
   void Notify(TObject* Item, TListNotification Action) override;
