@@ -12,12 +12,16 @@ TEST(NumberText, GeneralAndFixedTexts) {
     const char* General;
     const char* OneDecimal;
   } Cases[] = {
-      {72, "72", "72.0"},         {3.5L, "3.5", "3.5"},
+      {72, "72", "72.0"},
+      {3.5L, "3.5", "3.5"},
       {0.15L, "0.15", "0.2"}, // halves away from zero, from the value as extended precision reads
                               // it
-      {-0.25L, "-0.25", "-0.3"},  {-0.04L, "-0.04", "-0.0"},
-      {9.96L, "9.96", "10.0"},    {1e20L, "1E20", "100000000000000000000.0"},
-      {1.5e-7L, "1.5E-7", "0.0"}, {1.0L / 3, "0.333333333333333", "0.3"},
+      {-0.25L, "-0.25", "-0.3"},
+      {-0.04L, "-0.04", "-0.0"},
+      {9.96L, "9.96", "10.0"},
+      {1e20L, "1E20", "100000000000000000000.0"},
+      {1.5e-7L, "1.5E-7", "0.0"},
+      {1.0L / 3, "0.333333333333333", "0.3"},
   };
   for (const auto& C : Cases) {
     EXPECT_EQ(FloatToText(C.Value), C.General) << C.General;
