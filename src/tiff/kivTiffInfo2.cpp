@@ -159,6 +159,7 @@ std::string TkivTiffIFD::GetName() const {
 bool TkivTiffIFD::LoadFromStream(TkivTiffReadContext& Context) {
   Clear();
   Thumbnail.reset();
+  this->Context = &Context;
   TStream& Stream = *Context.Stream;
   if (!HasBytes(Stream, 2)) return false;
   const uint16_t N = Context.ReadWord();
@@ -297,6 +298,7 @@ int64_t TkivTiffEntry::OffsetDataSize() const {
 void TkivTiffEntry::LoadFromStream(TkivTiffReadContext& Context) {
   Clear();
   Values.clear();
+  this->Context = &Context;
   TStream& Stream = *Context.Stream;
   const int64_t Start = Stream.GetPosition();
   try {
