@@ -1,37 +1,48 @@
 #include "framework/kivHTML.h"
 
 #include <algorithm>
+#include <charconv>
+#include <string_view>
 
 #include "framework/kivInfoStream.h"
 
 namespace {
-// Appends one attribute, separated from the previous by a space.
-void Append(std::string& S, const std::string& Attribute) {
+// Attributes are appended in place: a page writes tens of thousands of them.
+void Separate(std::string& S) {
   if (!S.empty()) S += ' ';
-  S += Attribute;
 }
 
 void AppendAlign(std::string& S, TkivHTMLAlign Align) {
   static const char* const Texts[] = {"", "ALIGN=\"LEFT\"", "ALIGN=\"RIGHT\"", "ALIGN=\"CENTER\""};
-  if (Align != haNone && Align <= haCenter) Append(S, Texts[Align]);
+  if (Align == haNone || Align > haCenter) return;
+  Separate(S);
+  S += Texts[Align];
 }
 
 void AppendVAlign(std::string& S, TkivHTMLVAlign VAlign) {
   static const char* const Texts[] = {"", "VALIGN=\"TOP\"", "VALIGN=\"BOTTOM\"",
                                       "VALIGN=\"MIDDLE\""};
-  if (VAlign != vaNone && VAlign <= vaMiddle) Append(S, Texts[VAlign]);
+  if (VAlign == vaNone || VAlign > vaMiddle) return;
+  Separate(S);
+  S += Texts[VAlign];
 }
 
 void AppendNumber(std::string& S, const char* Name, int32_t Value, bool InPercent = false) {
-  if (Value != 0) Append(S, Name + std::to_string(Value) + (InPercent ? "%" : ""));
+  if (Value == 0) return;
+  Separate(S);
+  S += Name;
+  char Digits[16];
+  S.append(Digits, std::to_chars(Digits, Digits + sizeof Digits, Value).ptr);
+  if (InPercent) S += '%';
 }
 
 void AppendQuoted(std::string& S, const char* Name, const std::string& Value) {
-  if (!Value.empty()) Append(S, Name + ("\"" + Value + "\""));
-}
-
-std::string WithLeadingSpace(const std::string& Attributes) {
-  return Attributes.empty() ? Attributes : " " + Attributes;
+  if (Value.empty()) return;
+  Separate(S);
+  S += Name;
+  S += '"';
+  S += Value;
+  S += '"';
 }
 
 // The attributes that cells and tables share, in the order both write them.
@@ -41,6 +52,29 @@ template <class TOptions> void AppendColorAlignSize(std::string& S, const TOptio
   AppendVAlign(S, O.VAlign);
   AppendNumber(S, "WIDTH=", O.Size.Width, O.Size.WidthInPercent);
   AppendNumber(S, "HEIGHT=", O.Size.Height, O.Size.HeightInPercent);
+}
+
+// Two blanks for the element and two for each of its ancestors.
+int64_t IndentWidth(const TkivHTMLItem& Item) {
+  int64_t Width = 2;
+  for (const TkivHTMLItem* P = Item.Parent; P; P = P->Parent)
+    Width += 2;
+  return Width;
+}
+
+void WriteIndent(TStream& Stream, const TkivHTMLItem& Item) {
+  static constexpr std::string_view Blanks = "                                ";
+  for (int64_t Left = IndentWidth(Item); Left > 0; Left -= int64_t(Blanks.size()))
+    WriteString(Stream, Blanks.substr(0, size_t(std::min<int64_t>(Left, int64_t(Blanks.size())))));
+}
+
+// The tag name, then a blank and the attribute text when there is one.
+void WriteNameAndAttributes(TStream& Stream, const TkivHTMLItem& Item) {
+  WriteString(Stream, Item.GetTagName());
+  const std::string Attributes = Item.GetAttributes();
+  if (Attributes.empty()) return;
+  WriteString(Stream, " ");
+  WriteString(Stream, Attributes);
 }
 } // namespace
 
@@ -52,16 +86,19 @@ void TkivHTMLItem::WriteToStream(TStream& Stream) const {
 }
 
 void TkivHTMLItem::WriteOpenTag(TStream& Stream) const {
-  std::string S = "\r";
-  S.append(Indent()).append("<").append(GetTagName()).append(WithLeadingSpace(GetAttributes()));
-  S.append(">").append(GetOpenTagSuffix());
-  WriteString(Stream, S);
+  WriteString(Stream, "\r");
+  WriteIndent(Stream, *this);
+  WriteString(Stream, "<");
+  WriteNameAndAttributes(Stream, *this);
+  WriteString(Stream, ">");
+  WriteString(Stream, GetOpenTagSuffix());
 }
 
 void TkivHTMLItem::WriteCloseTag(TStream& Stream) const {
-  std::string S = Indent();
-  S.append("</").append(GetTagName()).append(">\r");
-  WriteString(Stream, S);
+  WriteIndent(Stream, *this);
+  WriteString(Stream, "</");
+  WriteString(Stream, GetTagName());
+  WriteString(Stream, ">\r");
 }
 
 int32_t TkivHTMLItem::IndexOfClass(const std::type_info& Class, int32_t StartIndex) const {
@@ -73,10 +110,7 @@ int32_t TkivHTMLItem::IndexOfClass(const std::type_info& Class, int32_t StartInd
 }
 
 std::string TkivHTMLItem::Indent() const {
-  std::string S = "  ";
-  for (const TkivHTMLItem* P = Parent; P; P = P->Parent)
-    S += "  ";
-  return S;
+  return std::string(size_t(IndentWidth(*this)), ' ');
 }
 
 void TkivHTMLText::WriteToStream(TStream& Stream) const {
@@ -87,15 +121,15 @@ void TkivHTMLText::WriteToStream(TStream& Stream) const {
 }
 
 void TkivHTMLSimple::WriteOpenTag(TStream& Stream) const {
-  std::string S = "<";
-  S.append(GetTagName()).append(WithLeadingSpace(GetAttributes())).append(">");
-  WriteString(Stream, S);
+  WriteString(Stream, "<");
+  WriteNameAndAttributes(Stream, *this);
+  WriteString(Stream, ">");
 }
 
 void TkivHTMLSimple::WriteCloseTag(TStream& Stream) const {
-  std::string S = "</";
-  S.append(GetTagName()).append(">");
-  WriteString(Stream, S);
+  WriteString(Stream, "</");
+  WriteString(Stream, GetTagName());
+  WriteString(Stream, ">");
 }
 
 std::string TkivHTMLH1::GetAttributes() const {
@@ -109,7 +143,10 @@ std::string TkivHTMLTD::GetAttributes() const {
   AppendNumber(S, "COLSPAN=", Options.ColSpan);
   AppendNumber(S, "ROWSPAN=", Options.RowSpan);
   AppendColorAlignSize(S, Options);
-  if (Options.NoWrap) Append(S, "NOWRAP");
+  if (Options.NoWrap) {
+    Separate(S);
+    S += "NOWRAP";
+  }
   AppendQuoted(S, "BACKGROUNF=", Options.Background);
   return S;
 }

@@ -1,6 +1,7 @@
 #include "framework/kivInfo.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "framework/kivException.h"
 #include "framework/kivFormat.h"
@@ -352,6 +353,57 @@ TkivHTMLTR& AddTextRow(TkivHTMLTABLE& Table, std::initializer_list<std::string> 
   return Row;
 }
 
+namespace {
+// The three columns of a hex dump, each the HTML text of one preformatted block: its lines
+// separated by line breaks, as the block's text and line-break elements would be written.
+struct THexDumpColumns {
+  bool ShowOffsets;
+  std::string Offsets, Hex, Text;
+
+  THexDumpColumns(bool ShowOffsets, int64_t Count) : ShowOffsets(ShowOffsets) {
+    const int64_t Lines = (Count + 15) / 16;
+    const auto Breaks = size_t(std::max<int64_t>(Lines - 1, 0) * 4);
+    if (ShowOffsets) Offsets.reserve(size_t(Lines) * 8 + Breaks);
+    Hex.reserve(size_t(Count * 3 - Lines) + Breaks);
+    // Escaped bytes make the text longer; the room then grows once.
+    Text.reserve(size_t(Count) + Breaks);
+  }
+
+  void AddLine(int64_t Offset, const uint8_t* Bytes, size_t N) {
+    static const char Digits[] = "0123456789ABCDEF";
+    if (Offset > 0) {
+      if (ShowOffsets) Offsets += "<BR>";
+      Hex += "<BR>";
+      Text += "<BR>";
+    }
+    char Line[16 * 3];
+    if (ShowOffsets) {
+      // At least eight digits.
+      int Shift = 28;
+      while (Shift < 60 && (uint64_t(Offset) >> (Shift + 4)) != 0)
+        Shift += 4;
+      for (; Shift >= 0; Shift -= 4)
+        Offsets += Digits[(uint64_t(Offset) >> Shift) & 15];
+    }
+    for (size_t I = 0; I < N; ++I) {
+      Line[3 * I] = ' ';
+      Line[3 * I + 1] = Digits[Bytes[I] >> 4];
+      Line[3 * I + 2] = Digits[Bytes[I] & 15];
+    }
+    Hex.append(Line + 1, 3 * N - 1);
+    for (size_t I = 0; I < N; ++I)
+      Line[I] = Bytes[I] < 32 ? ' ' : static_cast<char>(Bytes[I]);
+    AppendHTMLEscaped(Text, std::string_view(Line, N));
+  }
+};
+
+// A cell holding a preformatted block with the HTML text Html.
+void AddPreCell(TkivHTMLTR& Row, std::string Html) {
+  TkivHTMLPRE& Pre = AddPre(AddCell(Row));
+  if (!Html.empty()) Pre.Create<TkivHTMLText>(std::move(Html), true);
+}
+} // namespace
+
 std::unique_ptr<TkivHTMLTABLE> CreateHexDumpTable(TStream& Stream, bool ShowOffsets,
                                                   int64_t Count) {
   auto Table = CreateReportTable();
@@ -359,31 +411,22 @@ std::unique_ptr<TkivHTMLTABLE> CreateHexDumpTable(TStream& Stream, bool ShowOffs
   if (ShowOffsets) AddText(AddPre(AddCell(Heading)), "Offset");
   AddText(AddPre(AddCell(Heading)), "Hex");
   AddText(AddPre(AddCell(Heading)), "Text");
-  TkivHTMLTR& Body = AddRow(*Table);
-  TkivHTMLPRE* Offsets = ShowOffsets ? &AddPre(AddCell(Body)) : nullptr;
-  TkivHTMLPRE& Hex = AddPre(AddCell(Body));
-  TkivHTMLPRE& Text = AddPre(AddCell(Body));
-  static const char Digits[] = "0123456789ABCDEF";
-  for (int64_t Offset = 0; Count > 0; Offset += 16) {
-    const int64_t N = std::min<int64_t>(Count, 16);
-    std::string HexLine, TextLine;
-    for (int64_t I = 0; I < N; ++I) {
-      const uint8_t B = ReadByte(Stream);
-      if (!HexLine.empty()) HexLine += ' ';
-      HexLine += Digits[B >> 4];
-      HexLine += Digits[B & 15];
-      TextLine += B < 32 ? ' ' : static_cast<char>(B);
-    }
-    Count -= 16;
-    if (Offsets) AddText(*Offsets, Format("%.8llX", static_cast<unsigned long long>(Offset)));
-    AddText(Hex, HexLine);
-    AddText(Text, TextLine);
-    if (Count > 0) {
-      if (Offsets) AddLineBreak(*Offsets);
-      AddLineBreak(Hex);
-      AddLineBreak(Text);
-    }
+  // The bytes are read a block at a time, and the columns are built as three texts rather
+  // than as a text and a line break per line: a 64 KiB dump stays a handful of allocations.
+  THexDumpColumns Columns(ShowOffsets,
+                          std::clamp<int64_t>(BytesLeft(Stream), 0, std::max<int64_t>(Count, 0)));
+  uint8_t Block[4096];
+  for (int64_t Offset = 0; Count > 0;) {
+    const int64_t N = std::min<int64_t>(Count, sizeof Block);
+    Stream.ReadBuffer(Block, N);
+    for (int64_t I = 0; I < N; I += 16, Offset += 16)
+      Columns.AddLine(Offset, Block + I, size_t(std::min<int64_t>(N - I, 16)));
+    Count -= N;
   }
+  TkivHTMLTR& Body = AddRow(*Table);
+  if (ShowOffsets) AddPreCell(Body, std::move(Columns.Offsets));
+  AddPreCell(Body, std::move(Columns.Hex));
+  AddPreCell(Body, std::move(Columns.Text));
   return Table;
 }
 

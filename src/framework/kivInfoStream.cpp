@@ -1,6 +1,7 @@
 #include "framework/kivInfoStream.h"
 
 #include <algorithm>
+#include <array>
 
 #include "framework/kivException.h"
 
@@ -73,7 +74,7 @@ std::string ReadString(TStream& Stream, int64_t Length) {
   return S;
 }
 
-void WriteString(TStream& Stream, const std::string& S) {
+void WriteString(TStream& Stream, std::string_view S) {
   Stream.WriteBuffer(S.data(), static_cast<int64_t>(S.size()));
 }
 
@@ -123,18 +124,36 @@ struct TEscape {
   const char* Text;
 };
 constexpr TEscape EscapeTable[] = {{'&', "&amp"}, {'<', "&lt"}, {'>', "&gt"}, {'"', "&quot"}};
+
+// For every byte value, 1 + its index in EscapeTable, or 0 for a byte that passes unchanged.
+constexpr std::array<uint8_t, 256> EscapeIndex = [] {
+  std::array<uint8_t, 256> Index{};
+  for (size_t I = 0; I < std::size(EscapeTable); ++I)
+    Index[static_cast<uint8_t>(EscapeTable[I].Byte)] = static_cast<uint8_t>(I + 1);
+  return Index;
+}();
+
+// Hands Out the escaped text of S in pieces: each run of bytes that pass unchanged whole, and
+// each entity text.
+template <class TOut> void Escape(std::string_view S, TOut&& Out) {
+  size_t Start = 0;
+  for (size_t I = 0; I < S.size(); ++I) {
+    const uint8_t Entry = EscapeIndex[static_cast<uint8_t>(S[I])];
+    if (Entry == 0) continue;
+    if (I > Start) Out(S.substr(Start, I - Start));
+    Out(std::string_view(EscapeTable[Entry - 1].Text));
+    Start = I + 1;
+  }
+  if (Start < S.size()) Out(S.substr(Start));
+}
 } // namespace
 
-void WriteHTMLEscaped(TStream& Stream, const std::string& S) {
-  std::string Out;
-  Out.reserve(S.size());
-  for (char C : S) {
-    const auto* E = std::find_if(std::begin(EscapeTable), std::end(EscapeTable),
-                                 [C](const TEscape& T) { return T.Byte == C; });
-    if (E != std::end(EscapeTable))
-      Out += E->Text;
-    else
-      Out += C;
-  }
-  WriteString(Stream, Out);
+void WriteHTMLEscaped(TStream& Stream, std::string_view S) {
+  Escape(S, [&Stream](std::string_view Piece) {
+    Stream.WriteBuffer(Piece.data(), static_cast<int64_t>(Piece.size()));
+  });
+}
+
+void AppendHTMLEscaped(std::string& Out, std::string_view S) {
+  Escape(S, [&Out](std::string_view Piece) { Out.append(Piece); });
 }

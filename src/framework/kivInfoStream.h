@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "framework/kivStream.h"
 
@@ -23,7 +24,7 @@ uint32_t Swap32(uint32_t L);
 
 // Never allocates more than the bytes that are there.
 std::string ReadString(TStream& Stream, int64_t Length);
-void WriteString(TStream& Stream, const std::string& S);
+void WriteString(TStream& Stream, std::string_view S);
 std::string ReadCountedString(TStream& Stream);
 void WriteCountedString(TStream& Stream, const std::string& S);
 std::string ReadZString(TStream& Stream);
@@ -31,4 +32,6 @@ std::u16string ReadWideString(TStream& Stream, int64_t ByteCount, bool BigEndian
 void WriteWideString(TStream& Stream, const std::u16string& W, bool BigEndian);
 std::u16string SwapWideString(const std::u16string& W);
 
-void WriteHTMLEscaped(TStream& Stream, const std::string& S);
+void WriteHTMLEscaped(TStream& Stream, std::string_view S);
+// The escaped text of S appended to Out: the bytes that WriteHTMLEscaped would write.
+void AppendHTMLEscaped(std::string& Out, std::string_view S);

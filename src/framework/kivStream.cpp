@@ -41,9 +41,15 @@ int64_t TMemoryStream::Read(void* Buffer, int64_t Count) {
 
 int64_t TMemoryStream::Write(const void* Buffer, int64_t Count) {
   if (Count <= 0) return 0;
+  const auto* From = static_cast<const uint8_t*>(Buffer);
   const int64_t End = Position + Count;
-  if (End > GetSize()) Bytes.resize(static_cast<size_t>(End));
-  std::memcpy(Bytes.data() + Position, Buffer, static_cast<size_t>(Count));
+  if (Position == GetSize()) {
+    // Appending, as a page is written: the bytes go in once, without zeroing them first.
+    Bytes.insert(Bytes.end(), From, From + Count);
+  } else {
+    if (End > GetSize()) Bytes.resize(static_cast<size_t>(End));
+    std::memcpy(Bytes.data() + Position, From, static_cast<size_t>(Count));
+  }
   Position = End;
   return Count;
 }
@@ -51,6 +57,10 @@ int64_t TMemoryStream::Write(const void* Buffer, int64_t Count) {
 void TMemoryStream::Clear() {
   Bytes.clear();
   Position = 0;
+}
+
+void TMemoryStream::Reserve(int64_t Capacity) {
+  if (Capacity > 0) Bytes.reserve(static_cast<size_t>(Capacity));
 }
 
 void TMemoryStream::SetSize(int64_t Size) {

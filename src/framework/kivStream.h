@@ -43,6 +43,8 @@ public:
 
   void Clear();
   void SetSize(int64_t Size);
+  // Room for Capacity bytes in all, so that writing up to there never moves the bytes.
+  void Reserve(int64_t Capacity);
   const uint8_t* Memory() const { return Bytes.data(); }
   // The whole content as a byte string, whatever the position.
   std::string ToString() const { return std::string(Bytes.begin(), Bytes.end()); }
