@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstddef>
+#include <memory>
+#include <memory_resource>
 #include <string_view>
+#include <vector>
 
 #include "framework/kivInfoStream.h"
 
@@ -62,21 +66,138 @@ int64_t IndentWidth(const TkivHTMLItem& Item) {
   return Width;
 }
 
-void WriteIndent(TStream& Stream, const TkivHTMLItem& Item) {
-  static constexpr std::string_view Blanks = "                                ";
-  for (int64_t Left = IndentWidth(Item); Left > 0; Left -= int64_t(Blanks.size()))
-    WriteString(Stream, Blanks.substr(0, size_t(std::min<int64_t>(Left, int64_t(Blanks.size())))));
-}
+// Collects the pieces of one tag and hands them to the stream as one write: a page has tens
+// of thousands of tags. A tag longer than the buffer goes in more writes.
+class TTagWriter {
+public:
+  explicit TTagWriter(TStream& Stream) : Stream(Stream) {}
 
-// The tag name, then a blank and the attribute text when there is one.
-void WriteNameAndAttributes(TStream& Stream, const TkivHTMLItem& Item) {
-  WriteString(Stream, Item.GetTagName());
-  const std::string Attributes = Item.GetAttributes();
-  if (Attributes.empty()) return;
-  WriteString(Stream, " ");
-  WriteString(Stream, Attributes);
+  TTagWriter& operator<<(std::string_view S) {
+    if (S.size() > sizeof Buffer - Length) {
+      Flush();
+      if (S.size() > sizeof Buffer) {
+        WriteString(Stream, S);
+        return *this;
+      }
+    }
+    std::copy(S.begin(), S.end(), Buffer + Length);
+    Length += S.size();
+    return *this;
+  }
+
+  TTagWriter& Indent(const TkivHTMLItem& Item) {
+    static constexpr std::string_view Blanks = "                                ";
+    for (int64_t Left = IndentWidth(Item); Left > 0; Left -= int64_t(Blanks.size()))
+      *this << Blanks.substr(0, size_t(std::min<int64_t>(Left, int64_t(Blanks.size()))));
+    return *this;
+  }
+
+  // The tag name, then a blank and the attribute text when there is one.
+  TTagWriter& NameAndAttributes(const TkivHTMLItem& Item) {
+    *this << Item.GetTagName();
+    const std::string Attributes = Item.GetAttributes();
+    if (!Attributes.empty()) *this << " " << Attributes;
+    return *this;
+  }
+
+  void Flush() {
+    WriteString(Stream, std::string_view(Buffer, Length));
+    Length = 0;
+  }
+
+private:
+  TStream& Stream;
+  char Buffer[256];
+  size_t Length = 0;
+};
+// The memory of the elements. A report makes its elements in one go and frees them in one
+// go: they are carved from large blocks, a freed element's memory is reused for the next of
+// its size, and the blocks go back to the heap when the last element is freed. Elements are
+// made and freed on one thread, as every framework object is; each thread has its own pool.
+class TElementMemory : public std::pmr::memory_resource {
+public:
+  void* Allocate(size_t Size) {
+    const size_t Class = SizeClass(Size);
+    if (Class >= std::size(FreeLists)) return ::operator new(Size);
+    ++Live;
+    if (TFreeItem* Item = FreeLists[Class]) {
+      FreeLists[Class] = Item->Next;
+      return Item;
+    }
+    const size_t Bytes = Class * Granule;
+    if (Bytes > size_t(End - Next)) AddBlock();
+    void* Item = Next;
+    Next += Bytes;
+    return Item;
+  }
+
+  void Free(void* Item, size_t Size) noexcept {
+    const size_t Class = SizeClass(Size);
+    if (Class >= std::size(FreeLists)) return ::operator delete(Item, Size);
+    auto* Freed = static_cast<TFreeItem*>(Item);
+    Freed->Next = FreeLists[Class];
+    FreeLists[Class] = Freed;
+    if (--Live == 0) Release();
+  }
+
+private:
+  // The lists of the elements keep their references to the children here too.
+  void* do_allocate(size_t Size, size_t Alignment) override {
+    return Alignment <= Granule ? Allocate(Size)
+                                : ::operator new(Size, std::align_val_t(Alignment));
+  }
+  void do_deallocate(void* Item, size_t Size, size_t Alignment) override {
+    if (Alignment <= Granule) return Free(Item, Size);
+    ::operator delete(Item, Size, std::align_val_t(Alignment));
+  }
+  bool do_is_equal(const std::pmr::memory_resource& Other) const noexcept override {
+    return this == &Other;
+  }
+
+  struct TFreeItem {
+    TFreeItem* Next;
+  };
+  static constexpr size_t Granule = alignof(std::max_align_t);
+  static constexpr size_t BlockSize = 64 * 1024;
+
+  static size_t SizeClass(size_t Size) { return (Size + Granule - 1) / Granule; }
+
+  void AddBlock() {
+    Blocks.push_back(std::make_unique_for_overwrite<std::byte[]>(BlockSize));
+    Next = Blocks.back().get();
+    End = Next + BlockSize;
+  }
+
+  // Keeps the first block: a report always needs one.
+  void Release() noexcept {
+    Blocks.resize(std::min<size_t>(Blocks.size(), 1));
+    Next = Blocks.empty() ? nullptr : Blocks[0].get();
+    End = Blocks.empty() ? nullptr : Next + BlockSize;
+    std::fill(std::begin(FreeLists), std::end(FreeLists), nullptr);
+  }
+
+  std::vector<std::unique_ptr<std::byte[]>> Blocks;
+  std::byte* Next = nullptr;
+  std::byte* End = nullptr;
+  TFreeItem* FreeLists[512 / Granule] = {};
+  int64_t Live = 0;
+};
+
+TElementMemory& ElementMemory() {
+  static thread_local TElementMemory Memory;
+  return Memory;
 }
 } // namespace
+
+TkivHTMLItem::TkivHTMLItem() : TkivObjectList(&ElementMemory()) {}
+
+void* TkivHTMLItem::operator new(size_t Size) {
+  return ElementMemory().Allocate(Size);
+}
+
+void TkivHTMLItem::operator delete(void* Item, size_t Size) noexcept {
+  ElementMemory().Free(Item, Size);
+}
 
 void TkivHTMLItem::WriteToStream(TStream& Stream) const {
   WriteOpenTag(Stream);
@@ -86,19 +207,16 @@ void TkivHTMLItem::WriteToStream(TStream& Stream) const {
 }
 
 void TkivHTMLItem::WriteOpenTag(TStream& Stream) const {
-  WriteString(Stream, "\r");
-  WriteIndent(Stream, *this);
-  WriteString(Stream, "<");
-  WriteNameAndAttributes(Stream, *this);
-  WriteString(Stream, ">");
-  WriteString(Stream, GetOpenTagSuffix());
+  TTagWriter Tag(Stream);
+  (Tag << "\r").Indent(*this) << "<";
+  Tag.NameAndAttributes(*this) << ">" << GetOpenTagSuffix();
+  Tag.Flush();
 }
 
 void TkivHTMLItem::WriteCloseTag(TStream& Stream) const {
-  WriteIndent(Stream, *this);
-  WriteString(Stream, "</");
-  WriteString(Stream, GetTagName());
-  WriteString(Stream, ">\r");
+  TTagWriter Tag(Stream);
+  Tag.Indent(*this) << "</" << GetTagName() << ">\r";
+  Tag.Flush();
 }
 
 int32_t TkivHTMLItem::IndexOfClass(const std::type_info& Class, int32_t StartIndex) const {
@@ -121,21 +239,29 @@ void TkivHTMLText::WriteToStream(TStream& Stream) const {
 }
 
 void TkivHTMLSimple::WriteOpenTag(TStream& Stream) const {
-  WriteString(Stream, "<");
-  WriteNameAndAttributes(Stream, *this);
-  WriteString(Stream, ">");
+  TTagWriter Tag(Stream);
+  (Tag << "<").NameAndAttributes(*this) << ">";
+  Tag.Flush();
 }
 
 void TkivHTMLSimple::WriteCloseTag(TStream& Stream) const {
-  WriteString(Stream, "</");
-  WriteString(Stream, GetTagName());
-  WriteString(Stream, ">");
+  TTagWriter Tag(Stream);
+  Tag << "</" << GetTagName() << ">";
+  Tag.Flush();
 }
 
 std::string TkivHTMLH1::GetAttributes() const {
   std::string S;
   AppendAlign(S, Align);
   return S;
+}
+
+void TkivHTMLTD::WriteToStream(TStream& Stream) const {
+  WriteOpenTag(Stream);
+  WriteHTMLEscaped(Stream, Text);
+  for (int32_t I = 0; I < Count(); ++I)
+    GetChild(I).WriteToStream(Stream);
+  WriteCloseTag(Stream);
 }
 
 std::string TkivHTMLTD::GetAttributes() const {
@@ -194,8 +320,8 @@ TkivHTMLBODY& TkivHTMLHTML::Body() const {
   return static_cast<TkivHTMLBODY&>(GetChild(IndexOfClass(typeid(TkivHTMLBODY))));
 }
 
-TkivHTMLText& AddText(TkivHTMLItem& Parent, const std::string& Text, bool IsHTML) {
-  return Parent.Create<TkivHTMLText>(Text, IsHTML);
+TkivHTMLText& AddText(TkivHTMLItem& Parent, std::string Text, bool IsHTML) {
+  return Parent.Create<TkivHTMLText>(std::move(Text), IsHTML);
 }
 
 TkivHTMLP& AddParagraph(TkivHTMLItem& Parent) {

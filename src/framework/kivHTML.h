@@ -2,6 +2,7 @@
 // The HTML element tree every report is built in, and its writer. Block elements stand on
 // indented lines of their own; inline elements are written without line breaks.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,7 +16,12 @@ enum TkivHTMLVAlign : uint8_t { vaNone, vaTop, vaBottom, vaMiddle };
 
 class TkivHTMLItem : public TkivObjectList {
 public:
-  TkivHTMLItem() = default;
+  TkivHTMLItem();
+
+  // A page has tens of thousands of elements, made together and freed together: they come
+  // from pooled memory rather than from one heap allocation each (see kivHTML.cpp).
+  static void* operator new(std::size_t Size);
+  static void operator delete(void* Item, std::size_t Size) noexcept;
 
   TkivHTMLItem* Parent = nullptr;
 
@@ -115,6 +121,10 @@ class TkivHTMLTD : public TkivHTMLSimple {
 public:
   explicit TkivHTMLTD(TkivHTMLCellOptions Options = {}) : Options(std::move(Options)) {}
   TkivHTMLCellOptions Options;
+  // The cell's own text, written escaped before its children. Report tables are mostly cells
+  // of one text each: a cell that holds its text is one element where a text child is two.
+  std::string Text;
+  void WriteToStream(TStream& Stream) const override;
   std::string GetTagName() const override { return "TD"; }
   std::string GetAttributes() const override;
 };
@@ -187,7 +197,7 @@ public:
   TkivHTMLBODY& Body() const;
 };
 
-TkivHTMLText& AddText(TkivHTMLItem& Parent, const std::string& Text, bool IsHTML = false);
+TkivHTMLText& AddText(TkivHTMLItem& Parent, std::string Text, bool IsHTML = false);
 TkivHTMLP& AddParagraph(TkivHTMLItem& Parent);
 TkivHTMLBR& AddLineBreak(TkivHTMLItem& Parent);
 TkivHTMLPRE& AddPre(TkivHTMLItem& Parent);

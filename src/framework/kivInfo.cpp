@@ -340,9 +340,9 @@ TkivHTMLTABLE& AddReportTable(TkivHTMLItem& Parent) {
   return Parent.AddChild(CreateReportTable());
 }
 
-TkivHTMLTD& AddTextCell(TkivHTMLTR& Row, const std::string& Text, const std::string& BgColor) {
+TkivHTMLTD& AddTextCell(TkivHTMLTR& Row, std::string Text, const std::string& BgColor) {
   TkivHTMLTD& Cell = AddCell(Row, {.BgColor = BgColor});
-  AddText(Cell, Text);
+  Cell.Text = std::move(Text);
   return Cell;
 }
 

@@ -1,5 +1,6 @@
 #include "framework/kivNumberText.h"
 
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
@@ -89,12 +90,25 @@ std::string FixedToText(long double Value, int Decimals) {
   return (Scientific[0] == '-' ? "-" : "") + Scaled;
 }
 
+namespace {
+// "n/d" in decimal; an EXIF structure holds thousands of rationals.
+template <class T> std::string RationalDigits(T Numerator, T Denominator) {
+  char N[16], D[16];
+  const char* NEnd = std::to_chars(N, N + sizeof N, Numerator).ptr;
+  const char* DEnd = std::to_chars(D, D + sizeof D, Denominator).ptr;
+  std::string Text(N, size_t(NEnd - N));
+  Text += '/';
+  Text.append(D, size_t(DEnd - D));
+  return Text;
+}
+} // namespace
+
 std::string RationalText(uint32_t Numerator, uint32_t Denominator) {
-  return Format("%u/%u", Numerator, Denominator);
+  return RationalDigits(Numerator, Denominator);
 }
 
 std::string RationalText(int32_t Numerator, int32_t Denominator) {
-  return Format("%d/%d", Numerator, Denominator);
+  return RationalDigits(Numerator, Denominator);
 }
 
 bool TextToInt64(const std::string& S, int64_t& Value) {

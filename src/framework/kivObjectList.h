@@ -12,7 +12,10 @@ class TkivObjectList : public TOwningList {
 public:
   using TItemEvent = std::function<void(TkivObjectList& Sender, TObject* Item)>;
 
-  TkivObjectList() { ++ObjectListCount; }
+  explicit TkivObjectList(std::pmr::memory_resource* Memory = std::pmr::new_delete_resource())
+      : TOwningList(true, Memory) {
+    ++ObjectListCount;
+  }
   ~TkivObjectList() override { --ObjectListCount; }
 
   TItemEvent OnAdded;

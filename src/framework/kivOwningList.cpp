@@ -20,6 +20,8 @@ int32_t TOwningList::IndexOf(const TObject* Object) const {
 
 void TOwningList::InsertObject(int32_t Index, std::unique_ptr<TObject> Object) {
   TObject* Raw = Object.get();
+  // Most lists hold a few items: room for four at once spares the first steps of growth.
+  if (Items.capacity() == 0) Items.reserve(4);
   Items.insert(Items.begin() + std::clamp<int32_t>(Index, 0, Count()), std::move(Object));
   Notify(Raw, TListNotification::Added);
 }

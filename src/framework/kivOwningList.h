@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <memory_resource>
 #include <vector>
 
 class TObject {
@@ -18,7 +19,10 @@ enum class TListNotification { Added, Extracted, Deleted };
 
 class TOwningList : public TObject {
 public:
-  explicit TOwningList(bool OwnsObjects = true) : OwnsObjects(OwnsObjects) {}
+  // Memory is where the list keeps its references to the items.
+  explicit TOwningList(bool OwnsObjects = true,
+                       std::pmr::memory_resource* Memory = std::pmr::new_delete_resource())
+      : OwnsObjects(OwnsObjects), Items(Memory) {}
   ~TOwningList() override;
 
   int32_t Count() const { return static_cast<int32_t>(Items.size()); }
@@ -45,5 +49,5 @@ protected:
 private:
   void InsertObject(int32_t Index, std::unique_ptr<TObject> Object);
   bool OwnsObjects;
-  std::vector<std::unique_ptr<TObject>> Items;
+  std::pmr::vector<std::unique_ptr<TObject>> Items;
 };

@@ -263,11 +263,14 @@ void TkivTiffCustomItem::ReadIFDChain(TkivTiffReadContext& Context) {
 bool TkivTiffEntryClass::CanRead(TStream& Stream, bool Motorola, int64_t) const {
   if (!HasBytes(Stream, 12)) return false;
   const int64_t Position = Stream.GetPosition();
-  const uint16_t Tag = ReadWord(Stream, Motorola);
-  const uint16_t FieldType = ReadWord(Stream, Motorola);
-  const uint32_t Count = ReadLong(Stream, Motorola);
+  // Most classes take one tag: type and count are read only for it.
+  bool Result = AcceptsTag(ReadWord(Stream, Motorola));
+  if (Result) {
+    const uint16_t FieldType = ReadWord(Stream, Motorola);
+    Result = AcceptsType(FieldType) && AcceptsCount(ReadLong(Stream, Motorola));
+  }
   Stream.SetPosition(Position);
-  return AcceptsTag(Tag) && AcceptsType(FieldType) && AcceptsCount(Count);
+  return Result;
 }
 
 const TkivTiffIFDClass& TkivTiffEntryClass::IFDClass() const {
@@ -367,11 +370,11 @@ bool TkivTiffEntry::GetValueText(std::string& S) const {
 TkivHTMLTD& TkivTiffEntry::AddNameCell(TkivHTMLTR& Row) const {
   std::string TagText;
   GetTagText(Tag, TagText);
-  const std::string Name = GetName();
+  std::string Name = GetName();
   TkivHTMLTD& Cell =
       AddCell(Row, {.ColSpan = 1, .RowSpan = 1, .BgColor = YellowColorIf(Name == TagText)});
   AddIndentation(Cell, Level(), 5);
-  AddText(Cell, Name);
+  AddText(Cell, std::move(Name));
   return Cell;
 }
 
@@ -383,7 +386,7 @@ void TkivTiffEntry::WriteHTML(TkivHTMLTABLE& Table) const {
   AddTextCell(Row, S.substr(3));
   bool Unknown = false;
   GetTypeName(FieldType, Unknown, S);
-  AddText(AddCell(Row, {.ColSpan = 1, .RowSpan = 1, .BgColor = YellowColorIf(Unknown)}), S);
+  AddCell(Row, {.ColSpan = 1, .RowSpan = 1, .BgColor = YellowColorIf(Unknown)}).Text = std::move(S);
   AddTextCell(Row, std::to_string(FCount));
   WriteValueCell(Row);
   for (int32_t I = 0; I < Count(); ++I)
@@ -398,7 +401,7 @@ void TkivTiffEntry::WriteValueCell(TkivHTMLTR& Row) const {
   } catch (...) {
     Color = RedColorIf(true);
   }
-  AddTextCell(Row, S, Color);
+  AddTextCell(Row, std::move(S), Color);
 }
 
 // ---- Offset entries ----

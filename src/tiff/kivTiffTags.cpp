@@ -6,7 +6,6 @@
 #include <type_traits>
 
 #include "framework/kivException.h"
-#include "framework/kivFormat.h"
 #include "framework/kivNumberText.h"
 #include "platform/kivLocale.h"
 #include "tiff/kivTiffInfo2.h"
@@ -44,7 +43,10 @@ void GetTypeName(uint16_t FieldType, bool& Unknown, std::string& S) {
 }
 
 void GetTagText(uint16_t Tag, std::string& S) {
-  S = Format("Tag%.4X", Tag);
+  static const char Digits[] = "0123456789ABCDEF";
+  S.assign("Tag");
+  for (int Shift = 12; Shift >= 0; Shift -= 4)
+    S += Digits[(Tag >> Shift) & 15];
 }
 
 // ---- Value texts ----
