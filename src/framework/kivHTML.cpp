@@ -2,11 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstddef>
-#include <memory>
-#include <memory_resource>
 #include <string_view>
-#include <vector>
 
 #include "framework/kivInfoStream.h"
 
@@ -66,157 +62,66 @@ int64_t IndentWidth(const TkivHTMLItem& Item) {
   return Width;
 }
 
-// Collects the pieces of one tag and hands them to the stream as one write: a page has tens
-// of thousands of tags. A tag longer than the buffer goes in more writes.
-class TTagWriter {
-public:
-  explicit TTagWriter(TStream& Stream) : Stream(Stream) {}
-
-  TTagWriter& operator<<(std::string_view S) {
-    if (S.size() > sizeof Buffer - Length) {
-      Flush();
-      if (S.size() > sizeof Buffer) {
-        WriteString(Stream, S);
-        return *this;
-      }
-    }
-    std::copy(S.begin(), S.end(), Buffer + Length);
-    Length += S.size();
-    return *this;
-  }
-
-  TTagWriter& Indent(const TkivHTMLItem& Item) {
-    static constexpr std::string_view Blanks = "                                ";
-    for (int64_t Left = IndentWidth(Item); Left > 0; Left -= int64_t(Blanks.size()))
-      *this << Blanks.substr(0, size_t(std::min<int64_t>(Left, int64_t(Blanks.size()))));
-    return *this;
-  }
-
-  // The tag name, then a blank and the attribute text when there is one.
-  TTagWriter& NameAndAttributes(const TkivHTMLItem& Item) {
-    *this << Item.GetTagName();
-    const std::string Attributes = Item.GetAttributes();
-    if (!Attributes.empty()) *this << " " << Attributes;
-    return *this;
-  }
-
-  void Flush() {
-    WriteString(Stream, std::string_view(Buffer, Length));
-    Length = 0;
-  }
-
-private:
-  TStream& Stream;
-  char Buffer[256];
-  size_t Length = 0;
-};
-// The memory of the elements. A report makes its elements in one go and frees them in one
-// go: they are carved from large blocks, a freed element's memory is reused for the next of
-// its size, and the blocks go back to the heap when the last element is freed. Elements are
-// made and freed on one thread, as every framework object is; each thread has its own pool.
-class TElementMemory : public std::pmr::memory_resource {
-public:
-  void* Allocate(size_t Size) {
-    const size_t Class = SizeClass(Size);
-    if (Class >= std::size(FreeLists)) return ::operator new(Size);
-    ++Live;
-    if (TFreeItem* Item = FreeLists[Class]) {
-      FreeLists[Class] = Item->Next;
-      return Item;
-    }
-    const size_t Bytes = Class * Granule;
-    if (Bytes > size_t(End - Next)) AddBlock();
-    void* Item = Next;
-    Next += Bytes;
-    return Item;
-  }
-
-  void Free(void* Item, size_t Size) noexcept {
-    const size_t Class = SizeClass(Size);
-    if (Class >= std::size(FreeLists)) return ::operator delete(Item, Size);
-    auto* Freed = static_cast<TFreeItem*>(Item);
-    Freed->Next = FreeLists[Class];
-    FreeLists[Class] = Freed;
-    if (--Live == 0) Release();
-  }
-
-private:
-  // The lists of the elements keep their references to the children here too.
-  void* do_allocate(size_t Size, size_t Alignment) override {
-    return Alignment <= Granule ? Allocate(Size)
-                                : ::operator new(Size, std::align_val_t(Alignment));
-  }
-  void do_deallocate(void* Item, size_t Size, size_t Alignment) override {
-    if (Alignment <= Granule) return Free(Item, Size);
-    ::operator delete(Item, Size, std::align_val_t(Alignment));
-  }
-  bool do_is_equal(const std::pmr::memory_resource& Other) const noexcept override {
-    return this == &Other;
-  }
-
-  struct TFreeItem {
-    TFreeItem* Next;
-  };
-  static constexpr size_t Granule = alignof(std::max_align_t);
-  static constexpr size_t BlockSize = 64 * 1024;
-
-  static size_t SizeClass(size_t Size) { return (Size + Granule - 1) / Granule; }
-
-  void AddBlock() {
-    Blocks.push_back(std::make_unique_for_overwrite<std::byte[]>(BlockSize));
-    Next = Blocks.back().get();
-    End = Next + BlockSize;
-  }
-
-  // Keeps the first block: a report always needs one.
-  void Release() noexcept {
-    Blocks.resize(std::min<size_t>(Blocks.size(), 1));
-    Next = Blocks.empty() ? nullptr : Blocks[0].get();
-    End = Blocks.empty() ? nullptr : Next + BlockSize;
-    std::fill(std::begin(FreeLists), std::end(FreeLists), nullptr);
-  }
-
-  std::vector<std::unique_ptr<std::byte[]>> Blocks;
-  std::byte* Next = nullptr;
-  std::byte* End = nullptr;
-  TFreeItem* FreeLists[512 / Granule] = {};
-  int64_t Live = 0;
-};
-
-TElementMemory& ElementMemory() {
-  static thread_local TElementMemory Memory;
-  return Memory;
-}
 } // namespace
 
-TkivHTMLItem::TkivHTMLItem() : TkivObjectList(&ElementMemory()) {}
+// ---- The writer ----
 
-void* TkivHTMLItem::operator new(size_t Size) {
-  return ElementMemory().Allocate(Size);
+void TkivHTMLWriter::AppendEscaped(std::string_view S) {
+  EscapeHTML(S, [this](std::string_view Piece) { *this << Piece; });
 }
 
-void TkivHTMLItem::operator delete(void* Item, size_t Size) noexcept {
-  ElementMemory().Free(Item, Size);
+void TkivHTMLWriter::AppendBlanks(int64_t N) {
+  static constexpr std::string_view Blanks = "                                ";
+  for (; N > 0; N -= int64_t(Blanks.size()))
+    *this << Blanks.substr(0, size_t(std::min<int64_t>(N, int64_t(Blanks.size()))));
 }
+
+void TkivHTMLWriter::AppendNameAndAttributes(const TkivHTMLItem& Item) {
+  *this << Item.GetTagName();
+  Item.GetAttributes(Attributes);
+  if (!Attributes.empty()) *this << " " << Attributes;
+}
+
+void TkivHTMLWriter::AppendLong(std::string_view S) {
+  Flush();
+  if (S.size() < sizeof Buffer) {
+    *this << S;
+    return;
+  }
+  Stream.WriteBuffer(S.data(), int64_t(S.size()));
+}
+
+void TkivHTMLWriter::Flush() {
+  Stream.WriteBuffer(Buffer, int64_t(Length));
+  Length = 0;
+}
+
+// ---- Elements ----
 
 void TkivHTMLItem::WriteToStream(TStream& Stream) const {
-  WriteOpenTag(Stream);
+  TkivHTMLWriter Out(Stream);
+  WriteTo(Out);
+  Out.Flush();
+}
+
+void TkivHTMLItem::WriteTo(TkivHTMLWriter& Out) const {
+  WriteOpenTag(Out);
   for (int32_t I = 0; I < Count(); ++I)
-    GetChild(I).WriteToStream(Stream);
-  WriteCloseTag(Stream);
+    GetChild(I).WriteTo(Out);
+  WriteCloseTag(Out);
 }
 
-void TkivHTMLItem::WriteOpenTag(TStream& Stream) const {
-  TTagWriter Tag(Stream);
-  (Tag << "\r").Indent(*this) << "<";
-  Tag.NameAndAttributes(*this) << ">" << GetOpenTagSuffix();
-  Tag.Flush();
+void TkivHTMLItem::WriteOpenTag(TkivHTMLWriter& Out) const {
+  Out << "\r";
+  Out.AppendBlanks(IndentWidth(*this));
+  Out << "<";
+  Out.AppendNameAndAttributes(*this);
+  Out << ">" << GetOpenTagSuffix();
 }
 
-void TkivHTMLItem::WriteCloseTag(TStream& Stream) const {
-  TTagWriter Tag(Stream);
-  Tag.Indent(*this) << "</" << GetTagName() << ">\r";
-  Tag.Flush();
+void TkivHTMLItem::WriteCloseTag(TkivHTMLWriter& Out) const {
+  Out.AppendBlanks(IndentWidth(*this));
+  Out << "</" << GetTagName() << ">\r";
 }
 
 int32_t TkivHTMLItem::IndexOfClass(const std::type_info& Class, int32_t StartIndex) const {
@@ -231,41 +136,42 @@ std::string TkivHTMLItem::Indent() const {
   return std::string(size_t(IndentWidth(*this)), ' ');
 }
 
-void TkivHTMLText::WriteToStream(TStream& Stream) const {
+void TkivHTMLText::WriteTo(TkivHTMLWriter& Out) const {
   if (IsHTML)
-    WriteString(Stream, Text);
+    Out << Text;
   else
-    WriteHTMLEscaped(Stream, Text);
+    Out.AppendEscaped(Text);
 }
 
-void TkivHTMLSimple::WriteOpenTag(TStream& Stream) const {
-  TTagWriter Tag(Stream);
-  (Tag << "<").NameAndAttributes(*this) << ">";
-  Tag.Flush();
+void TkivHTMLSimple::WriteOpenTag(TkivHTMLWriter& Out) const {
+  Out << "<";
+  Out.AppendNameAndAttributes(*this);
+  Out << ">";
 }
 
-void TkivHTMLSimple::WriteCloseTag(TStream& Stream) const {
-  TTagWriter Tag(Stream);
-  Tag << "</" << GetTagName() << ">";
-  Tag.Flush();
+void TkivHTMLSimple::WriteCloseTag(TkivHTMLWriter& Out) const {
+  Out << "</" << GetTagName() << ">";
 }
 
-std::string TkivHTMLH1::GetAttributes() const {
-  std::string S;
+void TkivHTMLH1::GetAttributes(std::string& S) const {
+  S.clear();
   AppendAlign(S, Align);
-  return S;
 }
 
-void TkivHTMLTD::WriteToStream(TStream& Stream) const {
-  WriteOpenTag(Stream);
-  WriteHTMLEscaped(Stream, Text);
+void TkivHTMLTD::WriteTo(TkivHTMLWriter& Out) const {
+  WriteOpenTag(Out);
+  Out << Html;
   for (int32_t I = 0; I < Count(); ++I)
-    GetChild(I).WriteToStream(Stream);
-  WriteCloseTag(Stream);
+    GetChild(I).WriteTo(Out);
+  WriteCloseTag(Out);
 }
 
-std::string TkivHTMLTD::GetAttributes() const {
-  std::string S;
+void TkivHTMLTD::AppendText(std::string_view Text) {
+  EscapeHTML(Text, [this](std::string_view Piece) { Html += Piece; });
+}
+
+void TkivHTMLTD::GetAttributes(std::string& S) const {
+  S.clear();
   AppendNumber(S, "COLSPAN=", Options.ColSpan);
   AppendNumber(S, "ROWSPAN=", Options.RowSpan);
   AppendColorAlignSize(S, Options);
@@ -274,34 +180,30 @@ std::string TkivHTMLTD::GetAttributes() const {
     S += "NOWRAP";
   }
   AppendQuoted(S, "BACKGROUNF=", Options.Background);
-  return S;
 }
 
-std::string TkivHTMLTR::GetAttributes() const {
-  std::string S;
+void TkivHTMLTR::GetAttributes(std::string& S) const {
+  S.clear();
   AppendAlign(S, Options.Align);
   AppendVAlign(S, Options.VAlign);
   AppendQuoted(S, "BGCOLOR=", Options.BgColor);
-  return S;
 }
 
-std::string TkivHTMLTABLE::GetAttributes() const {
-  std::string S;
+void TkivHTMLTABLE::GetAttributes(std::string& S) const {
+  S.clear();
   AppendNumber(S, "BORDER=", Options.Border);
   AppendNumber(S, "CELLPADDING=", Options.CellPadding);
   AppendNumber(S, "CELLSPACING=", Options.CellSpacing);
   AppendColorAlignSize(S, Options);
   AppendQuoted(S, "BACKGROUNF=", Options.Background);
-  return S;
 }
 
-std::string TkivHTMLIMG::GetAttributes() const {
-  std::string S;
+void TkivHTMLIMG::GetAttributes(std::string& S) const {
+  S.clear();
   AppendQuoted(S, "SRC=", Options.Src);
   AppendQuoted(S, "ALT=", Options.Alt);
   AppendNumber(S, "WIDTH=", Options.Width);
   AppendNumber(S, "HEIGHT=", Options.Height);
-  return S;
 }
 
 TkivHTMLHTML::TkivHTMLHTML() {
@@ -309,11 +211,11 @@ TkivHTMLHTML::TkivHTMLHTML() {
   Create<TkivHTMLBODY>();
 }
 
-void TkivHTMLHTML::WriteOpenTag(TStream& Stream) const {
-  WriteString(Stream, "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">\r"
-                      "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
-                      "CHARSET=windows-1251\">\r");
-  TkivHTMLItem::WriteOpenTag(Stream);
+void TkivHTMLHTML::WriteOpenTag(TkivHTMLWriter& Out) const {
+  Out << "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">\r"
+         "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
+         "CHARSET=windows-1251\">\r";
+  TkivHTMLItem::WriteOpenTag(Out);
 }
 
 TkivHTMLBODY& TkivHTMLHTML::Body() const {

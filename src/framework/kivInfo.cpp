@@ -340,9 +340,9 @@ TkivHTMLTABLE& AddReportTable(TkivHTMLItem& Parent) {
   return Parent.AddChild(CreateReportTable());
 }
 
-TkivHTMLTD& AddTextCell(TkivHTMLTR& Row, std::string Text, const std::string& BgColor) {
+TkivHTMLTD& AddTextCell(TkivHTMLTR& Row, std::string_view Text, const std::string& BgColor) {
   TkivHTMLTD& Cell = AddCell(Row, {.BgColor = BgColor});
-  Cell.Text = std::move(Text);
+  Cell.AppendText(Text);
   return Cell;
 }
 

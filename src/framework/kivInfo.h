@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "framework/kivClassObject.h"
@@ -222,7 +223,7 @@ std::string FormatCannotDecode(const std::string& Value);
 std::unique_ptr<TkivHTMLTABLE> CreateReportTable();
 TkivHTMLTABLE& AddReportTable(TkivHTMLItem& Parent);
 // A cell holding Text (escaped), and a row of such cells.
-TkivHTMLTD& AddTextCell(TkivHTMLTR& Row, std::string Text, const std::string& BgColor = {});
+TkivHTMLTD& AddTextCell(TkivHTMLTR& Row, std::string_view Text, const std::string& BgColor = {});
 TkivHTMLTR& AddTextRow(TkivHTMLTABLE& Table, std::initializer_list<std::string> Texts);
 std::unique_ptr<TkivHTMLTABLE> CreateHexDumpTable(TStream& Stream, bool ShowOffsets, int64_t Count);
 void WriteExtraInfo(TkivHTMLItem& Parent, TStream& Stream);

@@ -133,27 +133,26 @@ constexpr std::array<uint8_t, 256> EscapeIndex = [] {
   return Index;
 }();
 
-// Hands Out the escaped text of S in pieces: each run of bytes that pass unchanged whole, and
-// each entity text.
-template <class TOut> void Escape(std::string_view S, TOut&& Out) {
-  size_t Start = 0;
-  for (size_t I = 0; I < S.size(); ++I) {
-    const uint8_t Entry = EscapeIndex[static_cast<uint8_t>(S[I])];
-    if (Entry == 0) continue;
-    if (I > Start) Out(S.substr(Start, I - Start));
-    Out(std::string_view(EscapeTable[Entry - 1].Text));
-    Start = I + 1;
-  }
-  if (Start < S.size()) Out(S.substr(Start));
-}
 } // namespace
 
+size_t HTMLPlainLength(std::string_view S) {
+  size_t I = 0;
+  while (I < S.size() && EscapeIndex[static_cast<uint8_t>(S[I])] == 0)
+    ++I;
+  return I;
+}
+
+const char* HTMLEntity(char C) {
+  const uint8_t Entry = EscapeIndex[static_cast<uint8_t>(C)];
+  return Entry == 0 ? nullptr : EscapeTable[Entry - 1].Text;
+}
+
 void WriteHTMLEscaped(TStream& Stream, std::string_view S) {
-  Escape(S, [&Stream](std::string_view Piece) {
+  EscapeHTML(S, [&Stream](std::string_view Piece) {
     Stream.WriteBuffer(Piece.data(), static_cast<int64_t>(Piece.size()));
   });
 }
 
 void AppendHTMLEscaped(std::string& Out, std::string_view S) {
-  Escape(S, [&Out](std::string_view Piece) { Out.append(Piece); });
+  EscapeHTML(S, [&Out](std::string_view Piece) { Out.append(Piece); });
 }

@@ -12,10 +12,7 @@ class TkivObjectList : public TOwningList {
 public:
   using TItemEvent = std::function<void(TkivObjectList& Sender, TObject* Item)>;
 
-  explicit TkivObjectList(std::pmr::memory_resource* Memory = std::pmr::new_delete_resource())
-      : TOwningList(true, Memory) {
-    ++ObjectListCount;
-  }
+  TkivObjectList() { ++ObjectListCount; }
   ~TkivObjectList() override { --ObjectListCount; }
 
   TItemEvent OnAdded;

@@ -1,6 +1,99 @@
 #include "framework/kivOwningList.h"
 
 #include <algorithm>
+#include <iterator>
+#include <vector>
+
+namespace {
+// Small pieces are carved from 64 KiB blocks and, when freed, kept on a list of their size for
+// the next piece of that size; when the last piece is freed, the blocks but one go back to the
+// heap. Larger pieces come from the heap.
+class TListMemory : public std::pmr::memory_resource {
+public:
+  void* Allocate(size_t Size) {
+    const size_t Class = SizeClass(Size);
+    if (Class >= std::size(FreeLists)) return ::operator new(Size);
+    ++Live;
+    if (TFreeItem* Item = FreeLists[Class]) {
+      FreeLists[Class] = Item->Next;
+      return Item;
+    }
+    const size_t Bytes = Class * Granule;
+    if (Bytes > size_t(End - Next)) AddBlock();
+    void* Item = Next;
+    Next += Bytes;
+    return Item;
+  }
+
+  void Free(void* Item, size_t Size) noexcept {
+    const size_t Class = SizeClass(Size);
+    if (Class >= std::size(FreeLists)) return ::operator delete(Item, Size);
+    auto* Freed = static_cast<TFreeItem*>(Item);
+    Freed->Next = FreeLists[Class];
+    FreeLists[Class] = Freed;
+    if (--Live == 0) Release();
+  }
+
+private:
+  void* do_allocate(size_t Size, size_t Alignment) override {
+    return Alignment <= Granule ? Allocate(Size)
+                                : ::operator new(Size, std::align_val_t(Alignment));
+  }
+  void do_deallocate(void* Item, size_t Size, size_t Alignment) override {
+    if (Alignment <= Granule) return Free(Item, Size);
+    ::operator delete(Item, Size, std::align_val_t(Alignment));
+  }
+  bool do_is_equal(const std::pmr::memory_resource& Other) const noexcept override {
+    return this == &Other;
+  }
+
+  struct TFreeItem {
+    TFreeItem* Next;
+  };
+  static constexpr size_t Granule = alignof(std::max_align_t);
+  static constexpr size_t BlockSize = 64 * 1024;
+
+  static size_t SizeClass(size_t Size) { return (Size + Granule - 1) / Granule; }
+
+  void AddBlock() {
+    Blocks.push_back(std::make_unique_for_overwrite<std::byte[]>(BlockSize));
+    Next = Blocks.back().get();
+    End = Next + BlockSize;
+  }
+
+  // Keeps the first block: a report always needs one.
+  void Release() noexcept {
+    Blocks.resize(std::min<size_t>(Blocks.size(), 1));
+    Next = Blocks.empty() ? nullptr : Blocks[0].get();
+    End = Blocks.empty() ? nullptr : Next + BlockSize;
+    std::fill(std::begin(FreeLists), std::end(FreeLists), nullptr);
+  }
+
+  std::vector<std::unique_ptr<std::byte[]>> Blocks;
+  std::byte* Next = nullptr;
+  std::byte* End = nullptr;
+  TFreeItem* FreeLists[512 / Granule] = {};
+  int64_t Live = 0;
+};
+
+TListMemory& Memory() {
+  // Never destroyed: lists that outlive the thread's other objects still give their memory back.
+  static thread_local TListMemory& ThreadMemory = *new TListMemory;
+  return ThreadMemory;
+}
+} // namespace
+
+std::pmr::memory_resource& ListMemory() {
+  return Memory();
+}
+
+void* TOwningList::operator new(size_t Size) {
+  return Memory().Allocate(Size);
+}
+
+void TOwningList::operator delete(void* List, size_t Size) noexcept {
+  Memory().Free(List, Size);
+}
 
 TOwningList::~TOwningList() {
   if (!OwnsObjects)

@@ -2,10 +2,10 @@
 // The root object class and the ordered list that owns its items. Every addition and deletion
 // goes through the notification hook, which sees a deleted item before it is freed.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <memory_resource>
-#include <vector>
 
 class TObject {
 public:
@@ -17,13 +17,19 @@ public:
 
 enum class TListNotification { Added, Extracted, Deleted };
 
+// The memory of owning lists and of what they hold. A report makes its lists (HTML elements,
+// TIFF entries) by the ten thousand and frees them together: they are carved from large blocks,
+// and freed memory is reused by size (see kivOwningList.cpp). Lists are made and freed on one
+// thread, as every framework object is; each thread has its own memory.
+std::pmr::memory_resource& ListMemory();
+
 class TOwningList : public TObject {
 public:
-  // Memory is where the list keeps its references to the items.
-  explicit TOwningList(bool OwnsObjects = true,
-                       std::pmr::memory_resource* Memory = std::pmr::new_delete_resource())
-      : OwnsObjects(OwnsObjects), Items(Memory) {}
+  explicit TOwningList(bool OwnsObjects = true) : OwnsObjects(OwnsObjects), Items(&ListMemory()) {}
   ~TOwningList() override;
+
+  static void* operator new(std::size_t Size);
+  static void operator delete(void* List, std::size_t Size) noexcept;
 
   int32_t Count() const { return static_cast<int32_t>(Items.size()); }
   TObject* Item(int32_t Index) const { return Items.at(static_cast<size_t>(Index)).get(); }

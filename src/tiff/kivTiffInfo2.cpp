@@ -58,17 +58,18 @@ TkivTiffValue ReadOneValue(TStream& Stream, uint16_t FieldType, bool Motorola) {
   }
 }
 
-// "&#160" k times; the report indents by it.
-std::string Indentation(int32_t K) {
-  std::string S;
-  for (int32_t I = 0; I < K; ++I)
-    S += "&#160";
-  return S;
-}
-
-// The indentation of a name in a report row, by the level of its item.
-void AddIndentation(TkivHTMLTD& Cell, int32_t Level, int32_t Shift) {
-  if (4 * Level - Shift - 1 >= 0) AddText(Cell, Indentation(4 * Level - Shift), true);
+// A cell holding Text after the indentation of a name at Level of the structure: "&#160"
+// 4 * Level - Shift times.
+TkivHTMLTD& AddIndentedCell(TkivHTMLTR& Row, TkivHTMLCellOptions Options, int32_t Level,
+                            int32_t Shift, std::string_view Text) {
+  static constexpr std::string_view Space = "&#160";
+  TkivHTMLTD& Cell = AddCell(Row, std::move(Options));
+  const int32_t Spaces = std::max(4 * Level - Shift, 0);
+  Cell.Html.reserve(size_t(Spaces) * Space.size() + Text.size());
+  for (int32_t I = 0; I < Spaces; ++I)
+    Cell.Html += Space;
+  Cell.AppendText(Text);
+  return Cell;
 }
 
 } // namespace
@@ -205,16 +206,12 @@ int32_t TkivTiffIFD::Level() const {
 
 void TkivTiffIFD::WriteHTML(TkivHTMLTABLE& Table) const {
   const int32_t L = Level();
-  TkivHTMLTD& Heading = AddCell(AddRow(Table), {.ColSpan = 5});
-  AddIndentation(Heading, L, 5);
-  AddText(Heading, GetName());
+  AddIndentedCell(AddRow(Table), {.ColSpan = 5}, L, 5, GetName());
   for (int32_t I = 0; I < Count(); ++I)
     Entry(I).WriteHTML(Table);
   if (Thumbnail) {
     TkivHTMLTR& Row = AddRow(Table);
-    TkivHTMLTD& Label = AddCell(Row, {.ColSpan = 1});
-    AddIndentation(Label, L, 1);
-    AddText(Label, "Thumbnail");
+    AddIndentedCell(Row, {.ColSpan = 1}, L, 1, "Thumbnail");
     WriteThumbnailRows(AddReportTable(AddCell(Row, {.ColSpan = 4})), *Thumbnail, false);
   }
 }
@@ -370,12 +367,10 @@ bool TkivTiffEntry::GetValueText(std::string& S) const {
 TkivHTMLTD& TkivTiffEntry::AddNameCell(TkivHTMLTR& Row) const {
   std::string TagText;
   GetTagText(Tag, TagText);
-  std::string Name = GetName();
-  TkivHTMLTD& Cell =
-      AddCell(Row, {.ColSpan = 1, .RowSpan = 1, .BgColor = YellowColorIf(Name == TagText)});
-  AddIndentation(Cell, Level(), 5);
-  AddText(Cell, std::move(Name));
-  return Cell;
+  const std::string Name = GetName();
+  return AddIndentedCell(Row,
+                         {.ColSpan = 1, .RowSpan = 1, .BgColor = YellowColorIf(Name == TagText)},
+                         Level(), 5, Name);
 }
 
 void TkivTiffEntry::WriteHTML(TkivHTMLTABLE& Table) const {
@@ -386,7 +381,7 @@ void TkivTiffEntry::WriteHTML(TkivHTMLTABLE& Table) const {
   AddTextCell(Row, S.substr(3));
   bool Unknown = false;
   GetTypeName(FieldType, Unknown, S);
-  AddCell(Row, {.ColSpan = 1, .RowSpan = 1, .BgColor = YellowColorIf(Unknown)}).Text = std::move(S);
+  AddCell(Row, {.ColSpan = 1, .RowSpan = 1, .BgColor = YellowColorIf(Unknown)}).AppendText(S);
   AddTextCell(Row, std::to_string(FCount));
   WriteValueCell(Row);
   for (int32_t I = 0; I < Count(); ++I)
@@ -401,7 +396,7 @@ void TkivTiffEntry::WriteValueCell(TkivHTMLTR& Row) const {
   } catch (...) {
     Color = RedColorIf(true);
   }
-  AddTextCell(Row, std::move(S), Color);
+  AddTextCell(Row, S, Color);
 }
 
 // ---- Offset entries ----
