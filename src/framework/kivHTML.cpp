@@ -7,38 +7,32 @@
 #include "framework/kivInfoStream.h"
 
 namespace {
-// Attributes are appended in place: a page writes tens of thousands of them.
-void Separate(std::string& S) {
-  if (!S.empty()) S += ' ';
+// Attributes are appended in place, each after a blank, to a std::string or to the text of a
+// run: a page writes tens of thousands of them.
+template <class TString> void AppendAlign(TString& S, TkivHTMLAlign Align) {
+  static constexpr std::string_view Texts[] = {"", " ALIGN=\"LEFT\"", " ALIGN=\"RIGHT\"",
+                                               " ALIGN=\"CENTER\""};
+  if (Align != haNone && Align <= haCenter) S += Texts[Align];
 }
 
-void AppendAlign(std::string& S, TkivHTMLAlign Align) {
-  static const char* const Texts[] = {"", "ALIGN=\"LEFT\"", "ALIGN=\"RIGHT\"", "ALIGN=\"CENTER\""};
-  if (Align == haNone || Align > haCenter) return;
-  Separate(S);
-  S += Texts[Align];
+template <class TString> void AppendVAlign(TString& S, TkivHTMLVAlign VAlign) {
+  static constexpr std::string_view Texts[] = {"", " VALIGN=\"TOP\"", " VALIGN=\"BOTTOM\"",
+                                               " VALIGN=\"MIDDLE\""};
+  if (VAlign != vaNone && VAlign <= vaMiddle) S += Texts[VAlign];
 }
 
-void AppendVAlign(std::string& S, TkivHTMLVAlign VAlign) {
-  static const char* const Texts[] = {"", "VALIGN=\"TOP\"", "VALIGN=\"BOTTOM\"",
-                                      "VALIGN=\"MIDDLE\""};
-  if (VAlign == vaNone || VAlign > vaMiddle) return;
-  Separate(S);
-  S += Texts[VAlign];
-}
-
-void AppendNumber(std::string& S, const char* Name, int32_t Value, bool InPercent = false) {
+template <class TString>
+void AppendNumber(TString& S, std::string_view Name, int32_t Value, bool InPercent = false) {
   if (Value == 0) return;
-  Separate(S);
   S += Name;
   char Digits[16];
-  S.append(Digits, std::to_chars(Digits, Digits + sizeof Digits, Value).ptr);
+  S.append(Digits, size_t(std::to_chars(Digits, Digits + sizeof Digits, Value).ptr - Digits));
   if (InPercent) S += '%';
 }
 
-void AppendQuoted(std::string& S, const char* Name, const std::string& Value) {
+template <class TString>
+void AppendQuoted(TString& S, std::string_view Name, const std::string& Value) {
   if (Value.empty()) return;
-  Separate(S);
   S += Name;
   S += '"';
   S += Value;
@@ -46,12 +40,21 @@ void AppendQuoted(std::string& S, const char* Name, const std::string& Value) {
 }
 
 // The attributes that cells and tables share, in the order both write them.
-template <class TOptions> void AppendColorAlignSize(std::string& S, const TOptions& O) {
-  AppendQuoted(S, "BGCOLOR=", O.BgColor);
+template <class TString, class TOptions> void AppendColorAlignSize(TString& S, const TOptions& O) {
+  AppendQuoted(S, " BGCOLOR=", O.BgColor);
   AppendAlign(S, O.Align);
   AppendVAlign(S, O.VAlign);
-  AppendNumber(S, "WIDTH=", O.Size.Width, O.Size.WidthInPercent);
-  AppendNumber(S, "HEIGHT=", O.Size.Height, O.Size.HeightInPercent);
+  AppendNumber(S, " WIDTH=", O.Size.Width, O.Size.WidthInPercent);
+  AppendNumber(S, " HEIGHT=", O.Size.Height, O.Size.HeightInPercent);
+}
+
+// The attributes of a cell, for TD elements and for the cells of runs alike.
+template <class TString> void AppendCellAttributes(TString& S, const TkivHTMLCellOptions& O) {
+  AppendNumber(S, " COLSPAN=", O.ColSpan);
+  AppendNumber(S, " ROWSPAN=", O.RowSpan);
+  AppendColorAlignSize(S, O);
+  if (O.NoWrap) S += " NOWRAP";
+  AppendQuoted(S, " BACKGROUNF=", O.Background);
 }
 
 // Two blanks for the element and two for each of its ancestors.
@@ -77,9 +80,8 @@ void TkivHTMLWriter::AppendBlanks(int64_t N) {
 }
 
 void TkivHTMLWriter::AppendNameAndAttributes(const TkivHTMLItem& Item) {
-  *this << Item.GetTagName();
   Item.GetAttributes(Attributes);
-  if (!Attributes.empty()) *this << " " << Attributes;
+  *this << Item.GetTagName() << Attributes;
 }
 
 void TkivHTMLWriter::AppendLong(std::string_view S) {
@@ -158,52 +160,33 @@ void TkivHTMLH1::GetAttributes(std::string& S) const {
   AppendAlign(S, Align);
 }
 
-void TkivHTMLTD::WriteTo(TkivHTMLWriter& Out) const {
-  WriteOpenTag(Out);
-  Out << Html;
-  for (int32_t I = 0; I < Count(); ++I)
-    GetChild(I).WriteTo(Out);
-  WriteCloseTag(Out);
-}
-
-void TkivHTMLTD::AppendText(std::string_view Text) {
-  EscapeHTML(Text, [this](std::string_view Piece) { Html += Piece; });
-}
-
 void TkivHTMLTD::GetAttributes(std::string& S) const {
   S.clear();
-  AppendNumber(S, "COLSPAN=", Options.ColSpan);
-  AppendNumber(S, "ROWSPAN=", Options.RowSpan);
-  AppendColorAlignSize(S, Options);
-  if (Options.NoWrap) {
-    Separate(S);
-    S += "NOWRAP";
-  }
-  AppendQuoted(S, "BACKGROUNF=", Options.Background);
+  AppendCellAttributes(S, Options);
 }
 
 void TkivHTMLTR::GetAttributes(std::string& S) const {
   S.clear();
   AppendAlign(S, Options.Align);
   AppendVAlign(S, Options.VAlign);
-  AppendQuoted(S, "BGCOLOR=", Options.BgColor);
+  AppendQuoted(S, " BGCOLOR=", Options.BgColor);
 }
 
 void TkivHTMLTABLE::GetAttributes(std::string& S) const {
   S.clear();
-  AppendNumber(S, "BORDER=", Options.Border);
-  AppendNumber(S, "CELLPADDING=", Options.CellPadding);
-  AppendNumber(S, "CELLSPACING=", Options.CellSpacing);
+  AppendNumber(S, " BORDER=", Options.Border);
+  AppendNumber(S, " CELLPADDING=", Options.CellPadding);
+  AppendNumber(S, " CELLSPACING=", Options.CellSpacing);
   AppendColorAlignSize(S, Options);
-  AppendQuoted(S, "BACKGROUNF=", Options.Background);
+  AppendQuoted(S, " BACKGROUNF=", Options.Background);
 }
 
 void TkivHTMLIMG::GetAttributes(std::string& S) const {
   S.clear();
-  AppendQuoted(S, "SRC=", Options.Src);
-  AppendQuoted(S, "ALT=", Options.Alt);
-  AppendNumber(S, "WIDTH=", Options.Width);
-  AppendNumber(S, "HEIGHT=", Options.Height);
+  AppendQuoted(S, " SRC=", Options.Src);
+  AppendQuoted(S, " ALT=", Options.Alt);
+  AppendNumber(S, " WIDTH=", Options.Width);
+  AppendNumber(S, " HEIGHT=", Options.Height);
 }
 
 TkivHTMLHTML::TkivHTMLHTML() {
@@ -220,6 +203,31 @@ void TkivHTMLHTML::WriteOpenTag(TkivHTMLWriter& Out) const {
 
 TkivHTMLBODY& TkivHTMLHTML::Body() const {
   return static_cast<TkivHTMLBODY&>(GetChild(IndexOfClass(typeid(TkivHTMLBODY))));
+}
+
+void TkivHTMLRun::WriteTo(TkivHTMLWriter& Out) const {
+  Out << Html;
+}
+
+TkivHTMLRun& TrailingRun(TkivHTMLItem& Parent) {
+  if (Parent.Count() > 0) {
+    TkivHTMLItem& Last = Parent.GetChild(Parent.Count() - 1);
+    if (typeid(Last) == typeid(TkivHTMLRun)) return static_cast<TkivHTMLRun&>(Last);
+  }
+  TkivHTMLRun& Run = Parent.Create<TkivHTMLRun>();
+  Run.Html.reserve(240); // a row of a few cells at once
+  return Run;
+}
+
+void AppendCell(TkivHTMLRun& Run, const TkivHTMLCellOptions& Options, std::string_view Html,
+                std::string_view Text) {
+  std::pmr::string& S = Run.Html;
+  S += "<TD";
+  AppendCellAttributes(S, Options);
+  S += '>';
+  S += Html;
+  EscapeHTML(Text, [&S](std::string_view Piece) { S += Piece; });
+  S += "</TD>";
 }
 
 TkivHTMLText& AddText(TkivHTMLItem& Parent, std::string Text, bool IsHTML) {

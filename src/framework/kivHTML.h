@@ -64,7 +64,7 @@ public:
   virtual void WriteTo(TkivHTMLWriter& Out) const;
   // The tag name; a constant of the class.
   virtual std::string_view GetTagName() const { return "Item"; }
-  // Sets S to the attribute text: the attributes that are set, separated by blanks.
+  // Sets S to the attribute text: each attribute that is set, after a blank.
   virtual void GetAttributes(std::string& S) const { S.clear(); }
   virtual std::string GetOpenTagSuffix() const { return "\r"; }
   virtual void WriteOpenTag(TkivHTMLWriter& Out) const;
@@ -159,13 +159,6 @@ class TkivHTMLTD : public TkivHTMLSimple {
 public:
   explicit TkivHTMLTD(TkivHTMLCellOptions Options = {}) : Options(std::move(Options)) {}
   TkivHTMLCellOptions Options;
-  // The cell's own content as page text, written before its children. Report tables are
-  // mostly cells of one text each: a cell that holds its text is one element where a cell with
-  // a text element is two (AddTextCell).
-  std::pmr::string Html{&ListMemory()};
-  // Appends Text, escaped, to Html.
-  void AppendText(std::string_view Text);
-  void WriteTo(TkivHTMLWriter& Out) const override;
   std::string_view GetTagName() const override { return "TD"; }
   void GetAttributes(std::string& S) const override;
 };
@@ -237,6 +230,21 @@ public:
   void WriteOpenTag(TkivHTMLWriter& Out) const override;
   TkivHTMLBODY& Body() const;
 };
+
+// Page text kept in one piece where there would otherwise be many small elements: the plain
+// cells of a table row (AddTextCell), which are the bulk of every report.
+class TkivHTMLRun : public TkivHTMLItem {
+public:
+  std::pmr::string Html{&ListMemory()};
+  void WriteTo(TkivHTMLWriter& Out) const override;
+};
+
+// The run that Parent's children end with; a new one when they end with something else.
+TkivHTMLRun& TrailingRun(TkivHTMLItem& Parent);
+// Appends to Run the text of a TD element with Options that holds the page text Html and then
+// Text, escaped.
+void AppendCell(TkivHTMLRun& Run, const TkivHTMLCellOptions& Options, std::string_view Html,
+                std::string_view Text);
 
 TkivHTMLText& AddText(TkivHTMLItem& Parent, std::string Text, bool IsHTML = false);
 TkivHTMLP& AddParagraph(TkivHTMLItem& Parent);

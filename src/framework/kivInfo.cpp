@@ -340,10 +340,13 @@ TkivHTMLTABLE& AddReportTable(TkivHTMLItem& Parent) {
   return Parent.AddChild(CreateReportTable());
 }
 
-TkivHTMLTD& AddTextCell(TkivHTMLTR& Row, std::string_view Text, const std::string& BgColor) {
-  TkivHTMLTD& Cell = AddCell(Row, {.BgColor = BgColor});
-  Cell.AppendText(Text);
-  return Cell;
+void AddTextCell(TkivHTMLTR& Row, std::string_view Text, const std::string& BgColor) {
+  AddTextCell(Row, Text, TkivHTMLCellOptions{.BgColor = BgColor});
+}
+
+void AddTextCell(TkivHTMLTR& Row, std::string_view Text, const TkivHTMLCellOptions& Options,
+                 std::string_view LeadingHtml) {
+  AppendCell(TrailingRun(Row), Options, LeadingHtml, Text);
 }
 
 TkivHTMLTR& AddTextRow(TkivHTMLTABLE& Table, std::initializer_list<std::string> Texts) {

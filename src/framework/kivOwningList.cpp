@@ -6,8 +6,7 @@
 
 namespace {
 // Small pieces are carved from 64 KiB blocks and, when freed, kept on a list of their size for
-// the next piece of that size; when the last piece is freed, the blocks but one go back to the
-// heap. Larger pieces come from the heap.
+// the next piece of that size. Larger pieces come from the heap.
 class TListMemory : public std::pmr::memory_resource {
 public:
   void* Allocate(size_t Size) {
@@ -55,21 +54,26 @@ private:
 
   static size_t SizeClass(size_t Size) { return (Size + Granule - 1) / Granule; }
 
+  // The next block: one kept from an earlier report, or a new one.
   void AddBlock() {
-    Blocks.push_back(std::make_unique_for_overwrite<std::byte[]>(BlockSize));
-    Next = Blocks.back().get();
+    if (Used + 1 == Blocks.size())
+      Blocks.push_back(std::make_unique_for_overwrite<std::byte[]>(BlockSize));
+    Next = Blocks[++Used].get();
     End = Next + BlockSize;
   }
 
-  // Keeps the first block: a report always needs one.
+  // Everything is free again: carving starts over in the first block. The blocks stay for the
+  // next report, which would otherwise have the system supply fresh memory page by page.
   void Release() noexcept {
-    Blocks.resize(std::min<size_t>(Blocks.size(), 1));
-    Next = Blocks.empty() ? nullptr : Blocks[0].get();
-    End = Blocks.empty() ? nullptr : Next + BlockSize;
     std::fill(std::begin(FreeLists), std::end(FreeLists), nullptr);
+    if (Blocks.empty()) return;
+    Used = 0;
+    Next = Blocks[0].get();
+    End = Next + BlockSize;
   }
 
   std::vector<std::unique_ptr<std::byte[]>> Blocks;
+  size_t Used = size_t(-1); // the block being carved
   std::byte* Next = nullptr;
   std::byte* End = nullptr;
   TFreeItem* FreeLists[512 / Granule] = {};

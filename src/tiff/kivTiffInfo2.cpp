@@ -60,16 +60,12 @@ TkivTiffValue ReadOneValue(TStream& Stream, uint16_t FieldType, bool Motorola) {
 
 // A cell holding Text after the indentation of a name at Level of the structure: "&#160"
 // 4 * Level - Shift times.
-TkivHTMLTD& AddIndentedCell(TkivHTMLTR& Row, TkivHTMLCellOptions Options, int32_t Level,
-                            int32_t Shift, std::string_view Text) {
-  static constexpr std::string_view Space = "&#160";
-  TkivHTMLTD& Cell = AddCell(Row, std::move(Options));
-  const int32_t Spaces = std::max(4 * Level - Shift, 0);
-  Cell.Html.reserve(size_t(Spaces) * Space.size() + Text.size());
-  for (int32_t I = 0; I < Spaces; ++I)
-    Cell.Html += Space;
-  Cell.AppendText(Text);
-  return Cell;
+void AddIndentedCell(TkivHTMLTR& Row, const TkivHTMLCellOptions& Options, int32_t Level,
+                     int32_t Shift, std::string_view Text) {
+  std::string Indentation;
+  for (int32_t I = 4 * Level - Shift; I > 0; --I)
+    Indentation += "&#160";
+  AddTextCell(Row, Text, Options, Indentation);
 }
 
 } // namespace
@@ -364,13 +360,12 @@ bool TkivTiffEntry::GetValueText(std::string& S) const {
   return Decoded;
 }
 
-TkivHTMLTD& TkivTiffEntry::AddNameCell(TkivHTMLTR& Row) const {
+void TkivTiffEntry::AddNameCell(TkivHTMLTR& Row) const {
   std::string TagText;
   GetTagText(Tag, TagText);
   const std::string Name = GetName();
-  return AddIndentedCell(Row,
-                         {.ColSpan = 1, .RowSpan = 1, .BgColor = YellowColorIf(Name == TagText)},
-                         Level(), 5, Name);
+  AddIndentedCell(Row, {.ColSpan = 1, .RowSpan = 1, .BgColor = YellowColorIf(Name == TagText)},
+                  Level(), 5, Name);
 }
 
 void TkivTiffEntry::WriteHTML(TkivHTMLTABLE& Table) const {
@@ -378,10 +373,10 @@ void TkivTiffEntry::WriteHTML(TkivHTMLTABLE& Table) const {
   AddNameCell(Row);
   std::string S;
   GetTagText(Tag, S);
-  AddTextCell(Row, S.substr(3));
+  AddTextCell(Row, std::string_view(S).substr(3));
   bool Unknown = false;
   GetTypeName(FieldType, Unknown, S);
-  AddCell(Row, {.ColSpan = 1, .RowSpan = 1, .BgColor = YellowColorIf(Unknown)}).AppendText(S);
+  AddTextCell(Row, S, {.ColSpan = 1, .RowSpan = 1, .BgColor = YellowColorIf(Unknown)});
   AddTextCell(Row, std::to_string(FCount));
   WriteValueCell(Row);
   for (int32_t I = 0; I < Count(); ++I)

@@ -274,7 +274,7 @@ public:
   void SetValue(int64_t Index, TkivTiffValue Value);
 
 protected:
-  TkivHTMLTD& AddNameCell(TkivHTMLTR& Row) const;
+  void AddNameCell(TkivHTMLTR& Row) const;
 
 private:
   const TClass& Class;
