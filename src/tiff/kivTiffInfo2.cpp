@@ -139,8 +139,13 @@ TkivTiffEntry& TkivTiffIFD::Entry(int32_t Index) const {
 }
 
 const TkivTiffEntryClass& TkivTiffIFD::GetEntryClass(TStream& Stream) const {
-  const TkivTiffEntryClass* Class =
-      TiffEntryClassList.FindReader(Stream, IsMotorola(), BaseOffset());
+  // The tag, read once, rules out most classes before they look at the stream.
+  const int64_t Position = Stream.GetPosition();
+  const uint16_t Tag = HasBytes(Stream, 2) ? ReadWord(Stream, IsMotorola()) : 0;
+  Stream.SetPosition(Position);
+  const TkivTiffEntryClass* Class = TiffEntryClassList.FindFirst([&](const TkivTiffEntryClass& C) {
+    return C.AcceptsTag(Tag) && C.CanRead(Stream, IsMotorola(), BaseOffset());
+  });
   return Class ? *Class : TkivTiffEntry::ClassObject();
 }
 

@@ -44,9 +44,14 @@ void GetTypeName(uint16_t FieldType, bool& Unknown, std::string& S) {
 
 void GetTagText(uint16_t Tag, std::string& S) {
   static const char Digits[] = "0123456789ABCDEF";
-  S.assign("Tag");
-  for (int Shift = 12; Shift >= 0; Shift -= 4)
-    S += Digits[(Tag >> Shift) & 15];
+  const char Text[7] = {'T',
+                        'a',
+                        'g',
+                        Digits[Tag >> 12],
+                        Digits[(Tag >> 8) & 15],
+                        Digits[(Tag >> 4) & 15],
+                        Digits[Tag & 15]};
+  S.assign(Text, sizeof Text);
 }
 
 // ---- Value texts ----
