@@ -22,12 +22,16 @@ template <class TString> void AppendVAlign(TString& S, TkivHTMLVAlign VAlign) {
 }
 
 template <class TString>
-void AppendNumber(TString& S, std::string_view Name, int32_t Value, bool InPercent = false) {
-  if (Value == 0) return;
+void AppendNonZero(TString& S, std::string_view Name, int32_t Value, bool InPercent) {
   S += Name;
   char Digits[16];
   S.append(Digits, size_t(std::to_chars(Digits, Digits + sizeof Digits, Value).ptr - Digits));
   if (InPercent) S += '%';
+}
+
+template <class TString>
+inline void AppendNumber(TString& S, std::string_view Name, int32_t Value, bool InPercent = false) {
+  if (Value != 0) AppendNonZero(S, Name, Value, InPercent);
 }
 
 template <class TString>

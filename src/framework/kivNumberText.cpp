@@ -218,7 +218,7 @@ std::string RationalText(int32_t Numerator, int32_t Denominator) {
   return RationalDigits(Numerator, Denominator);
 }
 
-bool TextToInt64(const std::string& S, int64_t& Value) {
+bool TextToInt64(std::string_view S, int64_t& Value) {
   size_t I = 0;
   bool Negative = false;
   if (I < S.size() && (S[I] == '+' || S[I] == '-')) Negative = S[I++] == '-';
@@ -234,10 +234,10 @@ bool TextToInt64(const std::string& S, int64_t& Value) {
   return true;
 }
 
-std::optional<long double> RationalToFloat(const std::string& Text) {
+std::optional<long double> RationalToFloat(std::string_view Text) {
   const size_t Slash = Text.find('/');
   int64_t N = 0, D = 0;
-  if (Slash == std::string::npos || !TextToInt64(Text.substr(0, Slash), N) ||
+  if (Slash == std::string_view::npos || !TextToInt64(Text.substr(0, Slash), N) ||
       !TextToInt64(Text.substr(Slash + 1), D) || D == 0)
     return std::nullopt;
   return static_cast<long double>(N) / static_cast<long double>(D);

@@ -62,10 +62,14 @@ TkivTiffValue ReadOneValue(TStream& Stream, uint16_t FieldType, bool Motorola) {
 // 4 * Level - Shift times.
 void AddIndentedCell(TkivHTMLTR& Row, const TkivHTMLCellOptions& Options, int32_t Level,
                      int32_t Shift, std::string_view Text) {
-  std::string Indentation;
-  for (int32_t I = 4 * Level - Shift; I > 0; --I)
-    Indentation += "&#160";
-  AddTextCell(Row, Text, Options, Indentation);
+  static const std::string Spaces = [] {
+    std::string S;
+    for (int32_t I = 0; I < 4 * (MaxIFDLevel + 2); ++I)
+      S += "&#160";
+    return S;
+  }();
+  const auto Count = size_t(std::clamp(4 * Level - Shift, 0, 4 * (MaxIFDLevel + 2)));
+  AddTextCell(Row, Text, Options, std::string_view(Spaces).substr(0, Count * 5));
 }
 
 } // namespace
