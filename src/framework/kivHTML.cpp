@@ -226,10 +226,17 @@ TkivHTMLRun& TrailingRun(TkivHTMLItem& Parent) {
 void AppendCell(TkivHTMLRun& Run, const TkivHTMLCellOptions& Options, std::string_view Html,
                 std::string_view Text) {
   std::pmr::string& S = Run.Html;
-  S += "<TD";
-  AppendCellAttributes(S, Options);
-  S += '>';
-  S += Html;
+  const TkivHTMLCellOptions& O = Options;
+  // Most cells have no attributes: they take one append less.
+  if (O.ColSpan == 0 && O.RowSpan == 0 && !O.NoWrap && O.Align == haNone && O.VAlign == vaNone &&
+      O.Size.Width == 0 && O.Size.Height == 0 && O.BgColor.empty() && O.Background.empty()) {
+    S += "<TD>";
+  } else {
+    S += "<TD";
+    AppendCellAttributes(S, Options);
+    S += '>';
+  }
+  if (!Html.empty()) S += Html;
   EscapeHTML(Text, [&S](std::string_view Piece) { S += Piece; });
   S += "</TD>";
 }

@@ -341,7 +341,11 @@ TkivHTMLTABLE& AddReportTable(TkivHTMLItem& Parent) {
 }
 
 void AddTextCell(TkivHTMLTR& Row, std::string_view Text, const std::string& BgColor) {
-  AddTextCell(Row, Text, TkivHTMLCellOptions{.BgColor = BgColor});
+  static const TkivHTMLCellOptions Plain;
+  if (BgColor.empty())
+    AddTextCell(Row, Text, Plain);
+  else
+    AddTextCell(Row, Text, TkivHTMLCellOptions{.BgColor = BgColor});
 }
 
 void AddTextCell(TkivHTMLTR& Row, std::string_view Text, const TkivHTMLCellOptions& Options,
