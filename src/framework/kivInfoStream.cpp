@@ -89,19 +89,28 @@ void WriteCountedString(TStream& Stream, const std::string& S) {
 }
 
 std::string ReadZString(TStream& Stream) {
+  // A block at a time, up to the zero byte; a stream without one is read to its end.
   std::string S;
-  for (uint8_t B; (B = ReadByte(Stream)) != 0;)
-    S.push_back(static_cast<char>(B));
-  return S;
+  char Block[256];
+  for (;;) {
+    const int64_t Start = Stream.GetPosition();
+    const int64_t N = Stream.Read(Block, sizeof Block);
+    if (N <= 0) throw EReadError();
+    const char* Zero = std::find(Block, Block + N, '\0');
+    S.append(Block, size_t(Zero - Block));
+    if (Zero != Block + N) {
+      Stream.SetPosition(Start + (Zero - Block) + 1);
+      return S;
+    }
+  }
 }
 
 std::u16string ReadWideString(TStream& Stream, int64_t ByteCount, bool BigEndian) {
-  const int64_t Units = ByteCount / 2;
-  std::u16string W;
-  W.reserve(static_cast<size_t>(std::clamp<int64_t>(BytesLeft(Stream) / 2, 0, Units)));
-  for (int64_t I = 0; I < Units; ++I) {
-    const uint16_t U = ReadWord(Stream, false);
-    W.push_back(static_cast<char16_t>(BigEndian ? Swap16(U) : U));
+  const std::string Bytes = ReadString(Stream, ByteCount / 2 * 2);
+  std::u16string W(Bytes.size() / 2, u'\0');
+  for (size_t I = 0; I < W.size(); ++I) {
+    const auto U = static_cast<uint16_t>(uint8_t(Bytes[2 * I]) | uint8_t(Bytes[2 * I + 1]) << 8);
+    W[I] = static_cast<char16_t>(BigEndian ? Swap16(U) : U);
   }
   return W;
 }

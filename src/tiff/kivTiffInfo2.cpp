@@ -14,10 +14,20 @@ namespace {
 // the readers and writers recurse once per level.
 constexpr int32_t MaxIFDLevel = 32;
 
-TkivTiffValue ReadOneValue(TStream& Stream, uint16_t FieldType, bool Motorola) {
+// A value of a one-byte type: Ascii, SByte, and Byte, Undefined and every invalid type.
+TkivTiffValue ByteValue(uint16_t FieldType, uint8_t B) {
   switch (FieldType) {
   case ftAscii:
-    return std::string(1, static_cast<char>(ReadByte(Stream)));
+    return std::string(1, static_cast<char>(B));
+  case ftSByte:
+    return static_cast<int8_t>(B);
+  default:
+    return B;
+  }
+}
+
+TkivTiffValue ReadOneValue(TStream& Stream, uint16_t FieldType, bool Motorola) {
+  switch (FieldType) {
   case ftShort:
   case ftUnicode:
     return ReadWord(Stream, Motorola);
@@ -28,8 +38,6 @@ TkivTiffValue ReadOneValue(TStream& Stream, uint16_t FieldType, bool Motorola) {
     const uint32_t N = ReadLong(Stream, Motorola);
     return RationalText(N, ReadLong(Stream, Motorola));
   }
-  case ftSByte:
-    return static_cast<int8_t>(ReadByte(Stream));
   case ftSShort:
     return static_cast<int16_t>(ReadWord(Stream, Motorola));
   case ftSLong:
@@ -54,7 +62,7 @@ TkivTiffValue ReadOneValue(TStream& Stream, uint16_t FieldType, bool Motorola) {
     return D;
   }
   default:
-    return ReadByte(Stream); // Byte, Undefined and every invalid type
+    return ByteValue(FieldType, ReadByte(Stream));
   }
 }
 
@@ -322,6 +330,14 @@ void TkivTiffEntry::LoadFromStream(TkivTiffReadContext& Context) {
 }
 
 void TkivTiffEntry::ReadValues(TkivTiffReadContext& Context) {
+  if (TypeUnitSize(FieldType) == 1) {
+    // Bytes in one read: an entry can hold thousands. The values held are never more than
+    // the bytes left.
+    const std::string Bytes = ReadString(*Context.Stream, HeldValues());
+    for (size_t I = 0; I < Bytes.size(); ++I)
+      Values[I] = ByteValue(FieldType, static_cast<uint8_t>(Bytes[I]));
+    return;
+  }
   for (auto& Value : Values)
     Value = ReadOneValue(*Context.Stream, FieldType, Context.Motorola);
 }
