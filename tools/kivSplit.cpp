@@ -27,8 +27,10 @@ bool WriteSegment(const std::filesystem::path& Directory, int Index, TkivSegment
   const std::filesystem::path Name =
       Directory / Format("%04d_%s.MRK", Index, TkivJpegFile::MarkerText(Segment).c_str());
   try {
+    // The bytes as read: a segment's own SaveToStream may write them otherwise, or not at all.
     TFileStream Out(Name.string(), TFileMode::Create);
-    Segment.SaveToStream(Out);
+    Segment.Data.SetPosition(0);
+    Out.CopyFrom(Segment.Data, Segment.Data.GetSize());
     return true;
   } catch (...) {
     return false;

@@ -237,6 +237,8 @@ int Run(int argc, char** argv) {
   if (!Options.Segment && !IsSegmentFileName(Options.File)) {
     const int Status = ReportWholeFile(Options);
     if (Status >= 0) return Status;
+    std::cerr << "kivmrk: " << Options.File
+              << " is neither a JPEG nor a TIFF file; it is read as a segment file\n";
   }
   return ReportSegment(Options);
 }
