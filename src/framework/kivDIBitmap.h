@@ -36,6 +36,8 @@ public:
   // Coordinates outside the picture read black and write nothing.
   TkivColor GetPixel(int32_t X, int32_t Y) const;
   void SetPixel(int32_t X, int32_t Y, TkivColor Color);
+  // Sets the first pixels of row Y, as SetPixel does for each, with one notification.
+  void SetRow(int32_t Y, const std::vector<TkivColor>& Colors);
   void Draw(int32_t X, int32_t Y, const TkivDIBitmap& Source);
 
   // An uncompressed BMP file: 24-bit, or 8-bit with its palette.

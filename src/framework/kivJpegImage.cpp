@@ -66,6 +66,7 @@ struct TDecodeState {
   const std::string* Bytes = nullptr;
   TkivDIBitmap* Picture = nullptr;
   std::vector<JSAMPLE> Row;
+  std::vector<TkivColor> Colors;
 
   ~TDecodeState() {
     if (Created) jpeg_destroy_decompress(&Info);
@@ -123,13 +124,13 @@ bool Decode(TDecodeState& S) {
   const bool InvertedCmyk = S.Info.saw_Adobe_marker;
   S.Picture->SetSize(int32_t(S.Info.output_width), int32_t(S.Info.output_height));
   S.Row.resize(size_t(S.Info.output_width) * size_t(Components));
+  S.Colors.resize(S.Info.output_width);
   while (S.Info.output_scanline < S.Info.output_height) {
     JSAMPROW Rows[1] = {S.Row.data()};
     if (jpeg_read_scanlines(&S.Info, Rows, 1) != 1) break;
-    const int32_t Y = int32_t(S.Info.output_scanline) - 1;
-    for (int32_t X = 0; X < int32_t(S.Info.output_width); ++X)
-      S.Picture->SetPixel(
-          X, Y, ColorOf(&S.Row[size_t(X) * size_t(Components)], Components, InvertedCmyk));
+    for (size_t X = 0; X < S.Colors.size(); ++X)
+      S.Colors[X] = ColorOf(&S.Row[X * size_t(Components)], Components, InvertedCmyk);
+    S.Picture->SetRow(int32_t(S.Info.output_scanline) - 1, S.Colors);
   }
   jpeg_finish_decompress(&S.Info);
   return true;
