@@ -34,37 +34,37 @@ const TkivIntSegmentDesc IntSegmentDescs[22] = {
     {0xDF, "Expand reference component(s)", "EXP"},
 };
 
-TkivSegmentClassList* JpegSegmentClassList = nullptr;
+TkivSegmentClassList JpegSegmentClassList;
 
 void RegisterJpegSegmentClass(const TkivSegment::TClass& Class) {
-  JpegSegmentClassList->Insert(0, Class);
+  JpegSegmentClassList.Insert(0, Class);
 }
 
 namespace {
 
-// The number in the last two characters of a class name.
-int LastTwoDigits(const std::string& Name, int Base) {
-  return std::stoi(Name.substr(Name.size() - 2), nullptr, Base);
-}
-
-const TkivIntSegmentDesc& FindDesc(uint8_t Marker) {
+const TkivIntSegmentDesc* FindDesc(uint8_t Marker) {
   for (const TkivIntSegmentDesc& Desc : IntSegmentDescs)
-    if (Desc.Marker == Marker) return Desc;
-  throw Exception("IntSegmentDesc not found");
+    if (Desc.Marker == Marker) return &Desc;
+  return nullptr;
 }
 
-class TSignatureClass
-    : public TkivSegmentClassOf<TkivJpegSignatireSegment, TkivJpegSegment::TClass> {
+// The classes of the structure segments add flag element 3.
+template <class TClassBase> class TStructureClass : public TClassBase {
 public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
+  using TClassBase::TClassBase;
+  void GetFlags(TkivSegmentFlags& Flags) const override {
+    TClassBase::GetFlags(Flags);
+    Flags |= sfStructure;
+  }
+};
+
+class TSignatureClass : public TStructureClass<TkivClassOf<TkivJpegSignatireSegment>> {
+public:
+  using TStructureClass::TStructureClass;
   uint8_t Marker() const override { return 0xD8; }
   uint8_t Order() const override { return 0; }
   std::string GetDescription() const override { return "Jpeg signature segment"; }
   std::string GetShortName() const override { return "Signature"; }
-  void GetFlags(TkivSegmentFlags& Flags) const override {
-    TkivJpegSegment::TClass::GetFlags(Flags);
-    Flags |= sfStructure;
-  }
   bool CanRead(TStream& Stream) const override {
     if (!HasBytes(Stream, 2)) return false;
     const int64_t Position = Stream.GetPosition();
@@ -74,58 +74,56 @@ public:
   }
 };
 
-class TSysClass : public TkivSegmentClassOf<TkivJpegSysSegment, TkivJpegNormalSegment::TClass> {
+// A class of a generic family: the number in the last two characters of its class name, read
+// once, gives its marker.
+template <class TSegment, int Radix, uint8_t FirstMarker>
+class TNumberedClass : public TkivClassOf<TSegment> {
 public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
+  explicit TNumberedClass(std::string Name)
+      : TkivClassOf<TSegment>(std::move(Name)),
+        Number(std::stoi(this->ClassName().substr(this->ClassName().size() - 2), nullptr, Radix)) {}
+  uint8_t Marker() const override { return static_cast<uint8_t>(FirstMarker + Number); }
+
+protected:
+  const int Number;
+};
+
+class TSysClass : public TStructureClass<TNumberedClass<TkivJpegSysSegment, 16, 0>> {
+public:
+  explicit TSysClass(std::string Name)
+      : TStructureClass(std::move(Name)), Desc(FindDesc(Marker())) {}
   uint8_t Order() const override { return 200; }
-  uint8_t Marker() const override { return static_cast<uint8_t>(LastTwoDigits(ClassName(), 16)); }
-  std::string GetDescription() const override { return FindDesc(Marker()).Description; }
-  std::string GetShortName() const override { return FindDesc(Marker()).ShortName; }
-  void GetFlags(TkivSegmentFlags& Flags) const override {
-    TkivJpegNormalSegment::TClass::GetFlags(Flags);
-    Flags |= sfStructure;
+  std::string GetDescription() const override { return Found().Description; }
+  std::string GetShortName() const override { return Found().ShortName; }
+
+private:
+  const TkivIntSegmentDesc* Desc;
+  const TkivIntSegmentDesc& Found() const {
+    if (!Desc) throw Exception("IntSegmentDesc not found");
+    return *Desc;
   }
 };
 
-class TAPPClass : public TkivSegmentClassOf<TkivJpegAPPSegment, TkivJpegNormalSegment::TClass> {
+class TAPPClass : public TNumberedClass<TkivJpegAPPSegment, 10, 0xE0> {
 public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
+  using TNumberedClass::TNumberedClass;
   bool IsInfoSegment() const override { return true; }
-  uint8_t Marker() const override { return static_cast<uint8_t>(0xE0 + Number()); }
   std::string GetDescription() const override {
-    return "Application segment " + std::to_string(Number());
+    return "Application segment " + std::to_string(Number);
   }
-  std::string GetShortName() const override { return "APP" + std::to_string(Number()); }
-
-private:
-  int Number() const { return LastTwoDigits(ClassName(), 10); }
+  std::string GetShortName() const override { return "APP" + std::to_string(Number); }
 };
 
-class TJPGClass : public TkivSegmentClassOf<TkivJpegJPGSegment, TkivJpegNormalSegment::TClass> {
+class TJPGClass : public TStructureClass<TNumberedClass<TkivJpegJPGSegment, 10, 0xF0>> {
 public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
-  uint8_t Marker() const override { return static_cast<uint8_t>(0xF0 + Number()); }
+  using TStructureClass::TStructureClass;
   std::string GetDescription() const override {
-    return "Jpeg extension segment " + std::to_string(Number());
+    return "Jpeg extension segment " + std::to_string(Number);
   }
-  std::string GetShortName() const override { return "JPG" + std::to_string(Number()); }
-  void GetFlags(TkivSegmentFlags& Flags) const override {
-    TkivJpegNormalSegment::TClass::GetFlags(Flags);
-    Flags |= sfStructure;
-  }
-
-private:
-  int Number() const { return LastTwoDigits(ClassName(), 10); }
+  std::string GetShortName() const override { return "JPG" + std::to_string(Number); }
 };
 
-class TDataClass : public TkivSegmentClassOf<TkivJpegDataSegmemt, TkivSegment::TClass> {
-public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
-  void GetFlags(TkivSegmentFlags& Flags) const override {
-    TkivSegment::TClass::GetFlags(Flags);
-    Flags |= sfStructure;
-  }
-};
+using TDataClass = TStructureClass<TkivClassOf<TkivJpegDataSegmemt>>;
 
 // In registration order.
 const TSysClass SysClasses[] = {
@@ -340,18 +338,14 @@ const TkivIntSegmentDesc MarkerOnlyDescs[] = {
     {0xD9, "End of image", "EOI"},
 };
 
-class TMarkerClass : public TkivSegmentClassOf<TkivJpegMarkerSegment, TkivJpegSegment::TClass> {
+class TMarkerClass : public TStructureClass<TkivClassOf<TkivJpegMarkerSegment>> {
 public:
-  TMarkerClass(const TkivIntSegmentDesc& Desc)
-      : TkivSegmentClassOf(std::string("TkivJpeg") + Desc.ShortName + "Segment"), Desc(Desc) {}
+  explicit TMarkerClass(const TkivIntSegmentDesc& Desc)
+      : TStructureClass(std::string("TkivJpeg") + Desc.ShortName + "Segment"), Desc(Desc) {}
   uint8_t Marker() const override { return Desc.Marker; }
   uint8_t Order() const override { return 200; }
   std::string GetDescription() const override { return Desc.Description; }
   std::string GetShortName() const override { return Desc.ShortName; }
-  void GetFlags(TkivSegmentFlags& Flags) const override {
-    TkivJpegSegment::TClass::GetFlags(Flags);
-    Flags |= sfStructure;
-  }
 
 private:
   const TkivIntSegmentDesc& Desc;
@@ -366,11 +360,10 @@ const TMarkerClass MarkerClasses[] = {
 };
 
 // A class of the whole-file pieces: a fixed description and short name.
-template <class TPiece> class TPieceClass : public TkivSegmentClassOf<TPiece, TkivSegment::TClass> {
+template <class TPiece> class TPieceClass : public TkivClassOf<TPiece> {
 public:
   TPieceClass(const char* Name, const char* Description, const char* ShortName)
-      : TkivSegmentClassOf<TPiece, TkivSegment::TClass>(Name), Description(Description),
-        ShortName(ShortName) {}
+      : TkivClassOf<TPiece>(Name), Description(Description), ShortName(ShortName) {}
   std::string GetDescription() const override { return Description; }
   std::string GetShortName() const override { return ShortName; }
 
@@ -467,12 +460,9 @@ void TkivJpegFileError::WriteHTML(TkivHTMLItem& Parent) {
 // ---- JPEG file ----
 
 namespace {
-class TJpegFileClass : public TkivSegmentList::TClass {
+class TJpegFileClass : public TkivClassOf<TkivJpegFile> {
 public:
-  using TkivSegmentList::TClass::TClass;
-  std::unique_ptr<TkivSegmentList> Create() const override {
-    return std::make_unique<TkivJpegFile>();
-  }
+  using TkivClassOf::TkivClassOf;
   // The start-of-image marker and the first byte of the next marker.
   bool CanRead(TStream& Stream) const override {
     if (!HasBytes(Stream, 3)) return false;
@@ -554,7 +544,7 @@ const TkivSegment::TClass& TkivJpegFile::GetFirstSegmentClass() const {
 }
 
 const TkivSegmentClassList& TkivJpegFile::GetSegmentClassList() const {
-  return *JpegSegmentClassList;
+  return JpegSegmentClassList;
 }
 
 void TkivJpegFile::AddError(int64_t Offset, const std::string& Message, bool Lost) {
@@ -725,7 +715,7 @@ void TkivJpegFile::WriteHTML(TkivHTMLItem& Parent) {
     AddTextCell(Row, Format("%08llX", static_cast<unsigned long long>(Piece.FileOffset)));
     AddTextCell(Row, MarkerText(Piece));
     AddText(
-        AddCell(Row, 0, 0, false, RedColorIf(IsError)).Create<TkivHTMLA>(Format("#segment%d", I)),
+        AddCell(Row, {.BgColor = RedColorIf(IsError)}).Create<TkivHTMLA>(Format("#segment%d", I)),
         Piece.ClassType().GetDescription());
     AddTextCell(Row, IsError ? "" : std::to_string(Piece.FileSize));
   }
@@ -737,7 +727,6 @@ void TkivJpegFile::WriteHTML(TkivHTMLItem& Parent) {
 
 void kivJpegInfo_Initialize() {
   RegisterSegmentListClass(TkivJpegFile::ClassObject());
-  JpegSegmentClassList = new TkivSegmentClassList;
   RegisterJpegSegmentClass(TkivJpegDataSegmemt::ClassObject());
   RegisterJpegSegmentClass(TkivJpegSignatireSegment::ClassObject());
   for (const auto& Class : SysClasses)
@@ -749,6 +738,5 @@ void kivJpegInfo_Initialize() {
 }
 
 void kivJpegInfo_Finalize() {
-  delete JpegSegmentClassList;
-  JpegSegmentClassList = nullptr;
+  JpegSegmentClassList.Clear();
 }

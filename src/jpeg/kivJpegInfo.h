@@ -187,6 +187,8 @@ public:
 
 class TkivJpegFile : public TkivSegmentList {
 public:
+  using TkivSegmentList::TkivSegmentList;
+  TkivJpegFile() : TkivSegmentList(ClassObject()) {}
   static const TkivSegmentList::TClass& ClassObject();
   // More pieces than this end the walk: a real file has a few dozen, and each costs a report.
   static constexpr int32_t MaxSegments = 10000;
@@ -218,7 +220,7 @@ struct TkivIntSegmentDesc {
 extern const TkivIntSegmentDesc IntSegmentDescs[22];
 
 // The list the report driver walks: index 0 is asked first.
-extern TkivSegmentClassList* JpegSegmentClassList;
+extern TkivSegmentClassList JpegSegmentClassList;
 // Puts the class at the front of the JPEG segment class list.
 void RegisterJpegSegmentClass(const TkivSegment::TClass& Class);
 
