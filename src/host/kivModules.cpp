@@ -9,7 +9,9 @@
 #include "jpeg/kivJpegJfxxSegment.h"
 #include "platform/kivOle.h"
 #include "tiff/kivJpegExifSegment2.h"
+#include "tiff/kivTiffInfo.h"
 #include "tiff/kivTiffInfo2.h"
+#include "tiff/kivTiffStripOffsetInfo.h"
 
 namespace {
 
@@ -31,6 +33,9 @@ const TModule Modules[] = {
     {kivJpegJfxxSegment_Initialize, nullptr},
     {kivJpegJfifSegment_Initialize, nullptr},
     {kivTiffInfo2_Initialize, kivTiffInfo2_Finalize},
+    // The standalone TIFF tree; the strip-offset entry registers after the unit's own.
+    {kivTiffInfo_Initialize, kivTiffInfo_Finalize},
+    {kivTiffStripOffsetInfo_Initialize, nullptr},
     {kivPlatform::OleInitialize, kivPlatform::OleUninitialize},
 };
 

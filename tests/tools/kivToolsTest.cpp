@@ -495,3 +495,28 @@ TEST(Cli, HelpAndManualPageAgree) {
   for (const char* Word : {"split", "Exit status", "EXIT STATUS"})
     EXPECT_TRUE(Help.find(Word) != std::string::npos || Manual.find(Word) != std::string::npos);
 }
+
+TEST(Cli, TiffFilesGetTheirTree) {
+  // X resolution 300/2 with the unit "none", X position 1/4, in Intel order.
+  const std::string Tiff = Hex("49 49 2A 00 08 00 00 00 03 00"
+                               "1A 01 05 00 01 00 00 00 32 00 00 00"
+                               "28 01 03 00 01 00 00 00 01 00 00 00"
+                               "1E 01 05 00 01 00 00 00 3A 00 00 00"
+                               "00 00 00 00 2C 01 00 00 02 00 00 00 01 00 00 00 04 00 00 00");
+  TTempDir Dir;
+  const fs::path File = Dir.Path() / "x.tif";
+  WriteFileBytes(File, Tiff);
+  const TRun Page = RunCli(Quoted(File.string()));
+  EXPECT_EQ(Page.Status, 0);
+  EXPECT_EQ(Page.Out, Golden("tiff/standalone-intel.html"));
+  const TRun Text = RunCli("--text " + Quoted(File.string()));
+  EXPECT_EQ(Text.Out, "x.tif: 66 bytes\n"
+                      "  Tiff segment: offset 0x00000000, 66 bytes\n"
+                      "    Segment size: 66\n"
+                      "    Byte order: Intel (II)\n"
+                      "    Tiff segment:\n"
+                      "      IFD0:\n"
+                      "        Tag 011A: 150\n"
+                      "        Tag 0128: 1\n"
+                      "        Tag 011E: 0.25\n");
+}
