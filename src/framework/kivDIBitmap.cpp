@@ -42,36 +42,41 @@ void TkivDIBitmap::SetPixel(int32_t X, int32_t Y, TkivColor Color) {
   Changed();
 }
 
-void TkivDIBitmap::SetRow(int32_t Y, const std::vector<TkivColor>& Colors) {
+void TkivDIBitmap::SetRow(int32_t Y, const TkivColor* Colors, int32_t Count) {
   if (Y < 0 || Y >= FHeight) return;
-  const size_t N = std::min(Colors.size(), size_t(FWidth));
-  if (Format == TkivPixelFormat::pf24bit) {
-    std::copy(Colors.begin(), Colors.begin() + std::ptrdiff_t(N),
-              Pixels.begin() + std::ptrdiff_t(IndexOf(0, Y)));
-  } else {
-    for (size_t X = 0; X < N; ++X)
-      Indexes[IndexOf(int32_t(X), Y)] = NearestIndex(Colors[X]);
-  }
+  Count = std::clamp(Count, 0, FWidth);
+  const size_t Start = IndexOf(0, Y);
+  if (Format == TkivPixelFormat::pf24bit)
+    std::copy(Colors, Colors + Count, Pixels.begin() + std::ptrdiff_t(Start));
+  else
+    for (int32_t X = 0; X < Count; ++X)
+      Indexes[Start + size_t(X)] = NearestIndex(Colors[X]);
   Changed();
 }
 
 void TkivDIBitmap::Draw(int32_t X, int32_t Y, const TkivDIBitmap& Source) {
-  // The part of the source that lands inside this picture.
-  const int32_t FromX = std::max(0, -X), ToX = std::min(Source.Width(), FWidth - X);
-  const int32_t FromY = std::max(0, -Y), ToY = std::min(Source.Height(), FHeight - Y);
-  if (Format == TkivPixelFormat::pf24bit && Source.Format == TkivPixelFormat::pf24bit) {
-    // Thumbnails are drawn whole: row by row, not pixel by pixel.
-    for (int32_t SY = FromY; SY < ToY && FromX < ToX; ++SY)
-      std::copy(Source.Pixels.begin() + std::ptrdiff_t(Source.IndexOf(FromX, SY)),
-                Source.Pixels.begin() + std::ptrdiff_t(Source.IndexOf(ToX, SY)),
-                Pixels.begin() + std::ptrdiff_t(IndexOf(X + FromX, Y + SY)));
-  } else {
-    auto Notify = std::move(OnChange); // one notification for the whole drawing
-    for (int32_t SY = FromY; SY < ToY; ++SY)
-      for (int32_t SX = FromX; SX < ToX; ++SX)
-        SetPixel(X + SX, Y + SY, Source.GetPixel(SX, SY));
-    OnChange = std::move(Notify);
+  auto Notify = std::move(OnChange); // one notification for the whole drawing
+  // The part of Source that falls on this picture, in Source's coordinates.
+  const int32_t Left = std::max(0, -X), Right = std::min(Source.Width(), FWidth - X);
+  const int32_t Top = std::max(0, -Y), Bottom = std::min(Source.Height(), FHeight - Y);
+  std::vector<TkivColor> Row;
+  for (int32_t SY = Top; SY < Bottom && Left < Right; ++SY) {
+    if (Source.Format == TkivPixelFormat::pf24bit) {
+      const auto From = Source.Pixels.begin() + std::ptrdiff_t(Source.IndexOf(Left, SY));
+      Row.assign(From, From + (Right - Left));
+    } else {
+      Row.clear();
+      for (int32_t SX = Left; SX < Right; ++SX)
+        Row.push_back(Source.FPalette[Source.Indexes[Source.IndexOf(SX, SY)]]);
+    }
+    const size_t To = IndexOf(X + Left, Y + SY);
+    if (Format == TkivPixelFormat::pf24bit)
+      std::copy(Row.begin(), Row.end(), Pixels.begin() + std::ptrdiff_t(To));
+    else
+      for (size_t I = 0; I < Row.size(); ++I)
+        Indexes[To + I] = NearestIndex(Row[I]);
   }
+  OnChange = std::move(Notify);
   Changed();
 }
 
@@ -194,36 +199,41 @@ void TkivDIBitmap::SaveToStream(TStream& Stream) const {
   const uint32_t RowSize = ((uint32_t(FWidth) * (Indexed ? 1 : 3)) + 3) & ~3u;
   const uint32_t PaletteSize = Indexed ? 256 * 4 : 0;
   const uint32_t Offset = 14 + 40 + PaletteSize;
-  WriteWord(Stream, 0x4D42, false); // "BM"
-  WriteLong(Stream, Offset + RowSize * uint32_t(FHeight), false);
-  WriteLong(Stream, 0, false);
-  WriteLong(Stream, Offset, false);
-  WriteLong(Stream, 40, false);
-  WriteLong(Stream, uint32_t(FWidth), false);
-  WriteLong(Stream, uint32_t(FHeight), false); // positive: rows bottom-up
-  WriteWord(Stream, 1, false);
-  WriteWord(Stream, Indexed ? 8 : 24, false);
-  WriteLong(Stream, 0, false); // BI_RGB
-  WriteLong(Stream, RowSize * uint32_t(FHeight), false);
-  WriteLong(Stream, 2835, false); // 72 dpi
-  WriteLong(Stream, 2835, false);
-  WriteLong(Stream, Indexed ? 256 : 0, false);
-  WriteLong(Stream, 0, false);
+  TMemoryStream Out;             // the headers; the rows go straight to Stream
+  WriteWord(Out, 0x4D42, false); // "BM"
+  WriteLong(Out, Offset + RowSize * uint32_t(FHeight), false);
+  WriteLong(Out, 0, false);
+  WriteLong(Out, Offset, false);
+  WriteLong(Out, 40, false);
+  WriteLong(Out, uint32_t(FWidth), false);
+  WriteLong(Out, uint32_t(FHeight), false); // positive: rows bottom-up
+  WriteWord(Out, 1, false);
+  WriteWord(Out, Indexed ? 8 : 24, false);
+  WriteLong(Out, 0, false); // BI_RGB
+  WriteLong(Out, RowSize * uint32_t(FHeight), false);
+  WriteLong(Out, 2835, false); // 72 dpi
+  WriteLong(Out, 2835, false);
+  WriteLong(Out, Indexed ? 256 : 0, false);
+  WriteLong(Out, 0, false);
   if (Indexed)
     for (const TkivColor& C : FPalette) {
       const uint8_t Entry[4] = {C.B, C.G, C.R, 0};
-      Stream.WriteBuffer(Entry, 4);
+      Out.WriteBuffer(Entry, 4);
     }
+  Out.SetPosition(0);
+  Stream.CopyFrom(Out, Out.GetSize());
   std::vector<uint8_t> Row(RowSize, 0);
   for (int32_t Y = FHeight - 1; Y >= 0; --Y) {
-    for (int32_t X = 0; X < FWidth; ++X) {
-      if (Indexed) {
-        Row[size_t(X)] = Indexes[IndexOf(X, Y)];
-      } else {
-        const TkivColor& C = Pixels[IndexOf(X, Y)];
-        Row[size_t(X) * 3] = C.B;
-        Row[size_t(X) * 3 + 1] = C.G;
-        Row[size_t(X) * 3 + 2] = C.R;
+    const size_t Start = IndexOf(0, Y);
+    if (Indexed) {
+      std::copy(Indexes.begin() + std::ptrdiff_t(Start),
+                Indexes.begin() + std::ptrdiff_t(Start + size_t(FWidth)), Row.begin());
+    } else {
+      uint8_t* To = Row.data();
+      for (const TkivColor *C = &Pixels[Start], *End = C + FWidth; C != End; ++C, To += 3) {
+        To[0] = C->B;
+        To[1] = C->G;
+        To[2] = C->R;
       }
     }
     Stream.WriteBuffer(Row.data(), RowSize);

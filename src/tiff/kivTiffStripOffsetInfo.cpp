@@ -103,7 +103,7 @@ void TkivTiffStripOffsetInfo::LoadData(TStream& Stream) {
     Row.resize(size_t(InRow));
     for (size_t X = 0; X < Row.size(); ++X)
       Row[X] = {uint8_t(Bytes[3 * X]), uint8_t(Bytes[3 * X + 1]), uint8_t(Bytes[3 * X + 2])};
-    Bitmap->SetRow(Y, Row);
+    Bitmap->SetRow(Y, Row.data(), int32_t(Row.size()));
     Left -= InRow * 3;
   }
 }
