@@ -7,7 +7,6 @@
 #include "jpeg/kivJpegInfo.h"
 #include "jpeg/kivJpegJfifSegment.h"
 #include "jpeg/kivJpegJfxxSegment.h"
-#include "platform/kivOle.h"
 #include "tiff/kivJpegExifSegment2.h"
 #include "tiff/kivTiffInfo2.h"
 
@@ -31,7 +30,6 @@ const TModule Modules[] = {
     {kivJpegJfxxSegment_Initialize, nullptr},
     {kivJpegJfifSegment_Initialize, nullptr},
     {kivTiffInfo2_Initialize, kivTiffInfo2_Finalize},
-    {kivPlatform::OleInitialize, kivPlatform::OleUninitialize},
 };
 
 int StartCount = 0;
