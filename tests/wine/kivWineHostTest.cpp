@@ -244,8 +244,12 @@ void CheckFileThatCannotBeOpened() {
 }
 
 void CheckTwoViewers() {
+  // The host passes file names in the ANSI code page.
+  const std::string Name = TempDir + "caf\xE9 \xC0.MRK";
+  CHECK(CopyFileA((Samples + "jfif-thumbnail.MRK").c_str(), Name.c_str(), FALSE));
   const HWND Host1 = CreateHost(nullptr), Host2 = CreateHost(nullptr);
-  const HWND Viewer1 = Load(Host1, Samples + "jfif-thumbnail.MRK");
+  const HWND Viewer1 = Load(Host1, Name);
+  CHECK(Thumbnail()); // the file was read
   const HWND Viewer2 = Load(Host2, Samples + "exif-camera.MRK");
   CHECK(Viewer1 && Viewer2 && Viewer1 != Viewer2);
   PostMessageA(Viewer2, WM_KEYDOWN, 'P', 1);
@@ -254,6 +258,7 @@ void CheckTwoViewers() {
   CHECK(TakeKeys(Host2) == std::vector<WPARAM>{'P'});
   ListCloseWindow(Viewer1);
   CHECK(!IsWindow(Viewer1));
+  CHECK(!Thumbnail());
   CHECK(IsWindow(Viewer2));
   PostMessageA(Viewer2, WM_KEYDOWN, VK_ESCAPE, 1);
   Pump();
@@ -262,6 +267,7 @@ void CheckTwoViewers() {
   CHECK(!IsWindow(Viewer2));
   DestroyWindow(Host1);
   DestroyWindow(Host2);
+  DeleteFileA(Name.c_str());
 }
 
 void CheckHostClosingWhileThePageLoads() {
@@ -356,10 +362,16 @@ int main(int argc, char** argv) {
     std::printf("%s: %lu ms\n", Check.Name, static_cast<unsigned long>(GetTickCount() - Start));
   }
 
-  // Unloading reports no object left alive.
+  // Unloading frees a viewer still open and reports no object left alive.
+  const HWND Host = CreateHost(nullptr);
+  const HWND Viewer = Load(Host, Samples + "jfif-thumbnail.MRK");
+  CHECK(Viewer && Thumbnail());
   CHECK(FreeLibrary(Plugin));
   CHECK(GetModuleHandleA(argv[1]) == nullptr);
+  CHECK(!IsWindow(Viewer));
+  CHECK(!Thumbnail());
   CHECK(Dialogs == 0);
+  DestroyWindow(Host);
   UnhookWindowsHookEx(DialogHook);
   RemoveDirectoryA(TempDir.c_str());
 
