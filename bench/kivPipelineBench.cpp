@@ -18,7 +18,7 @@ namespace {
 
 void RenderOnce(const std::string& Bytes) {
   TMemoryStream File(Bytes);
-  const TkivSegment::TClass* Class = JpegSegmentClassList->FindReader(File);
+  const TkivSegment::TClass* Class = JpegSegmentClassList.FindReader(File);
   std::unique_ptr<TkivSegment> Segment = Class->Create();
   Segment->LoadFromStream(File);
   TMemoryStream Html;

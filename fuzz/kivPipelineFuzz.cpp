@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   TMemoryStream File(std::string(reinterpret_cast<const char*>(Data), Size));
   try {
-    const TkivSegment::TClass* Class = JpegSegmentClassList->FindReader(File);
+    const TkivSegment::TClass* Class = JpegSegmentClassList.FindReader(File);
     if (!Class) return 0;
     std::unique_ptr<TkivSegment> Segment = Class->Create();
     Segment->LoadFromStream(File);

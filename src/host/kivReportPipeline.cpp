@@ -23,7 +23,7 @@ TkivLoadResult LoadFile(const std::string& FileName, std::unique_ptr<TkivSegment
     return TkivLoadResult::NotOpened;
   }
   try {
-    const TkivSegment::TClass* Class = JpegSegmentClassList->FindReader(*File);
+    const TkivSegment::TClass* Class = JpegSegmentClassList.FindReader(*File);
     if (!Class) return TkivLoadResult::NotRead;
     Segment = Class->Create();
     Segment->LoadFromStream(*File);
