@@ -8,6 +8,8 @@ cd "$(dirname "$0")/../.."
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/kivwine.XXXXXX")
 trap 'WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true; rm -rf "$prefix"' EXIT
 export WINEPREFIX="$prefix" WINEDEBUG=-all
+# Unix file names in UTF-8, so that Wine can store any name of the ANSI code page.
+export LC_ALL=C.UTF-8
 # Neither the .NET runtime nor the HTML engine: their installers would wait for a person. So the
 # browser control never becomes ready here, which the viewer has to live with.
 export WINEDLLOVERRIDES="mscoree,mshtml="
