@@ -7,7 +7,6 @@
 #include "jpeg/kivJpegInfo.h"
 #include "jpeg/kivJpegJfifSegment.h"
 #include "jpeg/kivJpegJfxxSegment.h"
-#include "platform/kivOle.h"
 #include "tiff/kivJpegExifSegment2.h"
 #include "tiff/kivTiffInfo.h"
 #include "tiff/kivTiffInfo2.h"
@@ -36,7 +35,6 @@ const TModule Modules[] = {
     // The standalone TIFF tree; the strip-offset entry registers after the unit's own.
     {kivTiffInfo_Initialize, kivTiffInfo_Finalize},
     {kivTiffStripOffsetInfo_Initialize, nullptr},
-    {kivPlatform::OleInitialize, kivPlatform::OleUninitialize},
 };
 
 int StartCount = 0;
