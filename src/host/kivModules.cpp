@@ -9,7 +9,6 @@
 #include "jpeg/kivJpegJfxxSegment.h"
 #include "photoshop/kivAdobeResourceInfo.h"
 #include "photoshop/kivJpegAdobeResourceSegment.h"
-#include "platform/kivOle.h"
 #include "tiff/kivJpegExifSegment2.h"
 #include "tiff/kivTiffInfo2.h"
 
@@ -35,7 +34,6 @@ const TModule Modules[] = {
     {kivJpegJfifSegment_Initialize, nullptr},
     {kivAdobeResourceInfo_Initialize, kivAdobeResourceInfo_Finalize},
     {kivTiffInfo2_Initialize, kivTiffInfo2_Finalize},
-    {kivPlatform::OleInitialize, kivPlatform::OleUninitialize},
 };
 
 int StartCount = 0;
