@@ -3,34 +3,47 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "framework/kivFormat.h"
+#include "framework/kivInfoStream.h"
 #include "framework/kivStream.h"
 #include "jpeg/kivJpegInfo.h"
 
 namespace {
 
-// A marker segment whose bytes are all there: a marker without a length, or marker, length
-// and as many payload bytes as the length asks for.
-bool IsWholeMarkerSegment(const TkivSegment& Segment) {
-  const std::string Marker = TkivJpegFile::MarkerText(Segment);
-  if (Marker.empty()) return false;
-  if (TkivJpegMarkerSegment::ClassOf(static_cast<uint8_t>(Segment.Data.Memory()[1])) ||
-      Marker == "FFD8")
-    return Segment.Data.GetSize() == 2;
-  if (Segment.Data.GetSize() < 4) return false;
-  const int64_t Length = Segment.Data.Memory()[2] << 8 | Segment.Data.Memory()[3];
-  return Segment.Data.GetSize() == 2 + Length;
+// The marker segments a segment's bytes hold, as (start, size) in its data: one for most, one
+// per piece for a class that gathers consecutive pieces. Only whole segments count: a marker
+// without a length, or marker, length and as many payload bytes as the length asks for.
+std::vector<std::pair<int64_t, int64_t>> MarkerSegments(const TkivSegment& Segment) {
+  std::vector<std::pair<int64_t, int64_t>> Pieces;
+  const std::string Bytes = Segment.Data.ToString();
+  const auto At = [&](size_t I) { return static_cast<uint8_t>(Bytes[I]); };
+  if (TkivJpegFile::MarkerText(Segment).empty()) return Pieces;
+  if (At(1) == 0xD8 || TkivJpegMarkerSegment::ClassOf(At(1))) {
+    if (Bytes.size() == 2) Pieces.emplace_back(0, 2);
+    return Pieces;
+  }
+  for (size_t Start = 0; Start + 4 <= Bytes.size() && At(Start) == 0xFF;) {
+    const size_t Size = 2 + (size_t(At(Start + 2)) << 8 | At(Start + 3));
+    if (Start + Size > Bytes.size()) break;
+    Pieces.emplace_back(int64_t(Start), int64_t(Size));
+    Start += Size;
+  }
+  return Pieces;
 }
 
-bool WriteSegment(const std::filesystem::path& Directory, int Index, TkivSegment& Segment) {
-  const std::filesystem::path Name =
-      Directory / Format("%04d_%s.MRK", Index, TkivJpegFile::MarkerText(Segment).c_str());
+bool WriteSegment(const std::filesystem::path& Directory, int Index, TkivSegment& Segment,
+                  int64_t Start, int64_t Size) {
+  Segment.Data.SetPosition(Start + 1);
+  const uint8_t Marker = ReadByte(Segment.Data);
+  const std::filesystem::path Name = Directory / Format("%04d_FF%02X.MRK", Index, Marker);
   try {
     // The bytes as read: a segment's own SaveToStream may write them otherwise, or not at all.
     TFileStream Out(Name.string(), TFileMode::Create);
-    Segment.Data.SetPosition(0);
-    Out.CopyFrom(Segment.Data, Segment.Data.GetSize());
+    Segment.Data.SetPosition(Start);
+    Out.CopyFrom(Segment.Data, Size);
     return true;
   } catch (...) {
     return false;
@@ -65,12 +78,13 @@ TkivSplitResult SplitJpegFile(const std::string& JpegFile, const std::string& Di
       (Error->Lost ? Result.Error : Result.Warning) = Text;
       continue;
     }
-    if (!IsWholeMarkerSegment(Segment)) continue;
-    if (!WriteSegment(Directory, Result.Written, Segment)) {
-      Result.Error = "cannot write a segment file in " + Directory;
-      return Result;
+    for (const auto& [Start, Size] : MarkerSegments(Segment)) {
+      if (!WriteSegment(Directory, Result.Written, Segment, Start, Size)) {
+        Result.Error = "cannot write a segment file in " + Directory;
+        return Result;
+      }
+      ++Result.Written;
     }
-    ++Result.Written;
   }
   return Result;
 }

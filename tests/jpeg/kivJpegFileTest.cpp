@@ -91,6 +91,15 @@ TEST(JpegFile, Walks) {
   }
 }
 
+TEST(JpegFile, ClassesThatGatherPiecesTakeThemAll) {
+  // Two Photoshop resource pieces in a row are one segment; the walk goes on after both.
+  const std::string Piece =
+      Hex("FF ED 00 14") + std::string("Photoshop 3.0\0", 14) + Hex("38 42 49 4D");
+  const auto List = Walk(SOI + Piece + Piece + DQT + EOI);
+  EXPECT_EQ(Pieces(*List), "Signature@0+2 Adobe resource@2+44 DQT@2E+6 EOI@34+2");
+  EXPECT_EQ(List->Segment(1).Data.ToString(), Piece + Piece);
+}
+
 TEST(JpegFile, ErrorsSayWhatAndWhere) {
   EXPECT_EQ(LastError(*Walk(SOI + DQT + Hex("12 34") + DHT)),
             "the byte 12 stands where a segment should start; the remaining 7 bytes are not read");

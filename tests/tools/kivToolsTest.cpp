@@ -235,6 +235,21 @@ TEST(Split, SegmentsAfterTheScansAreWrittenAndEntropyDataSkipped) {
             Hex("FF D8 FF DA 00 02 FF C4 00 03 00 FF FE 00 02 FF DA 00 02 FF D9"));
 }
 
+TEST(Split, GatheredPiecesAreWrittenOneByOne) {
+  TTempDir Dir;
+  const fs::path File = Dir.Path() / "x.jpg";
+  const std::string Piece =
+      Hex("FF ED 00 14") + std::string("Photoshop 3.0\0", 14) + Hex("38 42 49 4D");
+  WriteFileBytes(File, Hex("FF D8") + Piece + Piece + Hex("FF D9"));
+  const TkivSplitResult Result = SplitJpegFile(File.string(), (Dir.Path() / "o").string());
+  EXPECT_EQ(Result.Error, "");
+  const auto Files = FilesIn(Dir.Path() / "o");
+  ASSERT_EQ(Files.size(), 4u);
+  EXPECT_EQ(Files[1].filename(), "0001_FFED.MRK");
+  EXPECT_EQ(ReadFileBytes(Files[1]), Piece);
+  EXPECT_EQ(ReadFileBytes(Files[2]), Piece);
+}
+
 TEST(Split, TruncatedFileKeepsWhatWasReadable) {
   const auto Jpegs = CorpusJpegs();
   if (Jpegs.empty()) GTEST_SKIP() << "no corpus";
