@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs what the build needs (Debian, as root), builds, and runs the whole test suite:
-# the tests, the Windows plug-in's tests under Wine (both bitnesses), the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and a short fuzz run of the report pipeline.
+# the tests, the Linux plug-in's test host on a virtual X display, the Windows plug-in's tests
+# under Wine (both bitnesses), the same tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and a short fuzz run of the report pipeline.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -12,14 +13,14 @@ if [ "${KIV_NO_INSTALL:-0}" != 1 ] && command -v apt-get >/dev/null 2>&1 && [ "$
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends \
     cmake make g++ clang libclang-rt-14-dev libjpeg62-turbo-dev googletest libgtest-dev \
-    libgmock-dev libbenchmark-dev libimage-exiftool-perl netpbm ca-certificates \
+    libgmock-dev libbenchmark-dev libimage-exiftool-perl netpbm ca-certificates qtbase5-dev \
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 dpkg-dev wine wine64 wine32:i386 xvfb xauth >/dev/null
 fi
 
 export LC_ALL=C
 jobs=$(nproc 2>/dev/null || echo 2)
 
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DKIV_BENCH=ON >/dev/null
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DKIV_BENCH=ON -DKIV_PLUGIN_QT=ON >/dev/null
 cmake --build build/release -j "$jobs"
 (cd build/release && ctest --output-on-failure)
 
