@@ -27,7 +27,7 @@ cmake --build build/release -j "$jobs"
 sh tools/build-windows.sh
 sh tests/wine/run-wine-tests.sh
 
-cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKIV_SANITIZE=ON \
+cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKIV_SANITIZE=ON -DKIV_PLUGIN_QT=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build/sanitize -j "$jobs"
 (cd build/sanitize && ctest --output-on-failure)
