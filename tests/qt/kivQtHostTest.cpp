@@ -375,6 +375,7 @@ private slots:
     QVERIFY(Viewer);
     QTest::qWait(20);
     const QImage Shot = Viewer->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    // KIV_QT_SCREENSHOT=FILE.png keeps a picture of the host's window for a person to look at.
     if (const QByteArray Path = qgetenv("KIV_QT_SCREENSHOT"); !Path.isEmpty())
       Host.grab().save(QFile::decodeName(Path), "PNG");
     // The thumbnail is no plain area that the page's background could match.
