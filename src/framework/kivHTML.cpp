@@ -193,6 +193,12 @@ void TkivHTMLIMG::GetAttributes(std::string& S) const {
   AppendNumber(S, " HEIGHT=", Options.Height);
 }
 
+void TkivHTMLA::GetAttributes(std::string& S) const {
+  S.clear();
+  AppendQuoted(S, " HREF=", HRef);
+  AppendQuoted(S, " NAME=", Name);
+}
+
 TkivHTMLHTML::TkivHTMLHTML() {
   Create<TkivHTMLHEAD>();
   Create<TkivHTMLBODY>();

@@ -213,6 +213,16 @@ public:
   void WriteCloseTag(TkivHTMLWriter&) const override {}
 };
 
+// An anchor: a link to HRef, or a place named Name that links lead to.
+class TkivHTMLA : public TkivHTMLSimple {
+public:
+  explicit TkivHTMLA(std::string HRef = {}, std::string Name = {})
+      : HRef(std::move(HRef)), Name(std::move(Name)) {}
+  std::string HRef, Name;
+  std::string_view GetTagName() const override { return "A"; }
+  void GetAttributes(std::string& S) const override;
+};
+
 class TkivHTMLHEAD : public TkivHTMLItem {
 public:
   std::string_view GetTagName() const override { return "HEAD"; }

@@ -197,6 +197,14 @@ std::string FixedToText(long double Value, int Decimals) {
   return (Negative ? "-" : "") + Scaled;
 }
 
+std::string ShortFixedToText(long double Value, int Decimals) {
+  std::string S = FixedToText(Value, Decimals);
+  const char Separator = kivPlatform::DecimalSeparator();
+  while (S.find(Separator) != std::string::npos && (S.back() == '0' || S.back() == Separator))
+    S.pop_back();
+  return S == "-0" ? "0" : S;
+}
+
 namespace {
 // "n/d" in decimal; an EXIF structure holds thousands of rationals.
 template <class T> std::string RationalDigits(T Numerator, T Denominator) {

@@ -26,6 +26,22 @@ TkivTiffValue ByteValue(uint16_t FieldType, uint8_t B) {
   }
 }
 
+// A cell holding Text after the indentation of a name at Level of the structure: "&#160"
+// 4 * Level - Shift times.
+void AddIndentedCell(TkivHTMLTR& Row, const TkivHTMLCellOptions& Options, int32_t Level,
+                     int32_t Shift, std::string_view Text) {
+  static const std::string Spaces = [] {
+    std::string S;
+    for (int32_t I = 0; I < 4 * (MaxIFDLevel + 2); ++I)
+      S += "&#160";
+    return S;
+  }();
+  const auto Count = size_t(std::clamp(4 * Level - Shift, 0, 4 * (MaxIFDLevel + 2)));
+  AddTextCell(Row, Text, Options, std::string_view(Spaces).substr(0, Count * 5));
+}
+
+} // namespace
+
 TkivTiffValue ReadOneValue(TStream& Stream, uint16_t FieldType, bool Motorola) {
   switch (FieldType) {
   case ftShort:
@@ -65,22 +81,6 @@ TkivTiffValue ReadOneValue(TStream& Stream, uint16_t FieldType, bool Motorola) {
     return ByteValue(FieldType, ReadByte(Stream));
   }
 }
-
-// A cell holding Text after the indentation of a name at Level of the structure: "&#160"
-// 4 * Level - Shift times.
-void AddIndentedCell(TkivHTMLTR& Row, const TkivHTMLCellOptions& Options, int32_t Level,
-                     int32_t Shift, std::string_view Text) {
-  static const std::string Spaces = [] {
-    std::string S;
-    for (int32_t I = 0; I < 4 * (MaxIFDLevel + 2); ++I)
-      S += "&#160";
-    return S;
-  }();
-  const auto Count = size_t(std::clamp(4 * Level - Shift, 0, 4 * (MaxIFDLevel + 2)));
-  AddTextCell(Row, Text, Options, std::string_view(Spaces).substr(0, Count * 5));
-}
-
-} // namespace
 
 // ---- The read context ----
 
