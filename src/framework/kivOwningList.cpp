@@ -5,13 +5,27 @@
 #include <vector>
 
 namespace {
+
+// Under AddressSanitizer every piece comes from the heap, so that the sanitizer sees each one.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool Pooled = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool Pooled = false;
+#else
+constexpr bool Pooled = true;
+#endif
+#else
+constexpr bool Pooled = true;
+#endif
+
 // Small pieces are carved from 64 KiB blocks and, when freed, kept on a list of their size for
 // the next piece of that size. Larger pieces come from the heap.
 class TListMemory : public std::pmr::memory_resource {
 public:
   void* Allocate(size_t Size) {
     const size_t Class = SizeClass(Size);
-    if (Class >= std::size(FreeLists)) return ::operator new(Size);
+    if (!Pooled || Class >= std::size(FreeLists)) return ::operator new(Size);
     ++Live;
     if (TFreeItem* Item = FreeLists[Class]) {
       FreeLists[Class] = Item->Next;
@@ -24,9 +38,11 @@ public:
     return Item;
   }
 
+  bool Unused() const { return Live == 0; }
+
   void Free(void* Item, size_t Size) noexcept {
     const size_t Class = SizeClass(Size);
-    if (Class >= std::size(FreeLists)) return ::operator delete(Item, Size);
+    if (!Pooled || Class >= std::size(FreeLists)) return ::operator delete(Item, Size);
     auto* Freed = static_cast<TFreeItem*>(Item);
     Freed->Next = FreeLists[Class];
     FreeLists[Class] = Freed;
@@ -80,12 +96,20 @@ private:
   int64_t Live = 0;
 };
 
+// Each thread's memory, made on first use.
+thread_local TListMemory* ThreadMemory = nullptr;
+
 TListMemory& Memory() {
-  // Never destroyed: lists that outlive the thread's other objects still give their memory back.
-  static thread_local TListMemory& ThreadMemory = *new TListMemory;
-  return ThreadMemory;
+  if (!ThreadMemory) ThreadMemory = new TListMemory;
+  return *ThreadMemory;
 }
 } // namespace
+
+void ReleaseListMemory() {
+  if (!ThreadMemory || !ThreadMemory->Unused()) return;
+  delete ThreadMemory;
+  ThreadMemory = nullptr;
+}
 
 std::pmr::memory_resource& ListMemory() {
   return Memory();

@@ -22,6 +22,9 @@ enum class TListNotification { Added, Extracted, Deleted };
 // and freed memory is reused by size (see kivOwningList.cpp). Lists are made and freed on one
 // thread, as every framework object is; each thread has its own memory.
 std::pmr::memory_resource& ListMemory();
+// Gives the calling thread's list memory back to the heap when nothing in it is in use: at
+// module unload, so that a host that unloads the library keeps no memory of it.
+void ReleaseListMemory();
 
 class TOwningList : public TObject {
 public:
