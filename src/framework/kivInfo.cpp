@@ -1,6 +1,7 @@
 #include "framework/kivInfo.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 
 #include "framework/kivException.h"
@@ -405,79 +406,69 @@ TkivHTMLTR& AddTextRow(TkivHTMLTABLE& Table, std::initializer_list<std::string> 
 }
 
 namespace {
-// The three columns of a hex dump, each the HTML text of one preformatted block: its lines
-// separated by line breaks, as the block's text and line-break elements would be written.
-struct THexDumpColumns {
-  bool ShowOffsets;
-  std::string Offsets, Hex, Text;
-
-  THexDumpColumns(bool ShowOffsets, int64_t Count) : ShowOffsets(ShowOffsets) {
-    const int64_t Lines = (Count + 15) / 16;
-    const auto Breaks = size_t(std::max<int64_t>(Lines - 1, 0) * 4);
-    if (ShowOffsets) Offsets.reserve(size_t(Lines) * 8 + Breaks);
-    Hex.reserve(size_t(Count * 3 - Lines) + Breaks);
-    // Escaped bytes make the text longer; the room then grows once.
-    Text.reserve(size_t(Count) + Breaks);
-  }
-
-  void AddLine(int64_t Offset, const uint8_t* Bytes, size_t N) {
-    static const char Digits[] = "0123456789ABCDEF";
-    if (Offset > 0) {
-      if (ShowOffsets) Offsets += "<BR>";
-      Hex += "<BR>";
-      Text += "<BR>";
-    }
-    char Line[16 * 3];
-    if (ShowOffsets) {
+// The cells of a hex dump's body row: the offset, hex and text columns, each a preformatted
+// block whose lines are separated by line breaks, as the block's text and line-break elements
+// would be written. A column at a time, into text reserved once for all three.
+void AppendHexDumpCells(std::pmr::string& S, std::string_view Bytes, bool ShowOffsets) {
+  static const char Digits[] = "0123456789ABCDEF";
+  const size_t Lines = (Bytes.size() + 15) / 16;
+  const size_t Breaks = Lines > 0 ? 4 * (Lines - 1) : 0;
+  size_t TextSize = 0; // the bytes below 32, shown as blanks, are never escaped
+  EscapeHTML(Bytes, [&TextSize](std::string_view Piece) { TextSize += Piece.size(); });
+  S.reserve(S.size() + 3 * 20 + (ShowOffsets ? 8 * Lines + Breaks : 0) +
+            (3 * Bytes.size() - Lines + Breaks) + TextSize + Breaks);
+  char Line[4 + 16 * 3];
+  std::memcpy(Line, "<BR>", 4);
+  if (ShowOffsets) {
+    S += "<TD><PRE>";
+    for (size_t L = 0; L < Lines; ++L) {
       // At least eight digits.
+      const uint64_t Offset = 16 * uint64_t(L);
       int Shift = 28;
-      while (Shift < 60 && (uint64_t(Offset) >> (Shift + 4)) != 0)
+      while (Shift < 60 && (Offset >> (Shift + 4)) != 0)
         Shift += 4;
+      char* End = Line + 4;
       for (; Shift >= 0; Shift -= 4)
-        Offsets += Digits[(uint64_t(Offset) >> Shift) & 15];
+        *End++ = Digits[(Offset >> Shift) & 15];
+      S.append(L == 0 ? Line + 4 : Line, End);
     }
-    for (size_t I = 0; I < N; ++I) {
-      Line[3 * I] = ' ';
-      Line[3 * I + 1] = Digits[Bytes[I] >> 4];
-      Line[3 * I + 2] = Digits[Bytes[I] & 15];
-    }
-    Hex.append(Line + 1, 3 * N - 1);
-    for (size_t I = 0; I < N; ++I)
-      Line[I] = Bytes[I] < 32 ? ' ' : static_cast<char>(Bytes[I]);
-    AppendHTMLEscaped(Text, std::string_view(Line, N));
+    S += "</PRE></TD>";
   }
-};
-
-// A cell holding a preformatted block with the HTML text Html.
-void AddPreCell(TkivHTMLTR& Row, std::string Html) {
-  TkivHTMLPRE& Pre = AddPre(AddCell(Row));
-  if (!Html.empty()) Pre.Create<TkivHTMLText>(std::move(Html), true);
+  S += "<TD><PRE>";
+  for (size_t L = 0; L < Lines; ++L) {
+    const std::string_view Part = Bytes.substr(16 * L, 16);
+    char* End = Line + 4;
+    for (size_t I = 0; I < Part.size(); ++I) {
+      if (I > 0) *End++ = ' ';
+      *End++ = Digits[uint8_t(Part[I]) >> 4];
+      *End++ = Digits[uint8_t(Part[I]) & 15];
+    }
+    S.append(L == 0 ? Line + 4 : Line, End);
+  }
+  S += "</PRE></TD><TD><PRE>";
+  for (size_t L = 0; L < Lines; ++L) {
+    const std::string_view Part = Bytes.substr(16 * L, 16);
+    char Text[16];
+    for (size_t I = 0; I < Part.size(); ++I)
+      Text[I] = uint8_t(Part[I]) < 32 ? ' ' : Part[I];
+    if (L > 0) S += "<BR>";
+    EscapeHTML(std::string_view(Text, Part.size()), [&S](std::string_view Piece) { S += Piece; });
+  }
+  S += "</PRE></TD>";
 }
 } // namespace
 
 std::unique_ptr<TkivHTMLTABLE> CreateHexDumpTable(TStream& Stream, bool ShowOffsets,
                                                   int64_t Count) {
+  // Two rows of text: a dump is five elements and two texts whatever its size, and the
+  // bytes are read in one go (at most those the stream holds).
   auto Table = CreateReportTable();
-  TkivHTMLTR& Heading = AddRow(*Table);
-  if (ShowOffsets) AddText(AddPre(AddCell(Heading)), "Offset");
-  AddText(AddPre(AddCell(Heading)), "Hex");
-  AddText(AddPre(AddCell(Heading)), "Text");
-  // The bytes are read a block at a time, and the columns are built as three texts rather
-  // than as a text and a line break per line: a 64 KiB dump stays a handful of allocations.
-  THexDumpColumns Columns(ShowOffsets,
-                          std::clamp<int64_t>(BytesLeft(Stream), 0, std::max<int64_t>(Count, 0)));
-  uint8_t Block[4096];
-  for (int64_t Offset = 0; Count > 0;) {
-    const int64_t N = std::min<int64_t>(Count, sizeof Block);
-    Stream.ReadBuffer(Block, N);
-    for (int64_t I = 0; I < N; I += 16, Offset += 16)
-      Columns.AddLine(Offset, Block + I, size_t(std::min<int64_t>(N - I, 16)));
-    Count -= N;
-  }
-  TkivHTMLTR& Body = AddRow(*Table);
-  if (ShowOffsets) AddPreCell(Body, std::move(Columns.Offsets));
-  AddPreCell(Body, std::move(Columns.Hex));
-  AddPreCell(Body, std::move(Columns.Text));
+  TrailingRun(AddRow(*Table)).Html += ShowOffsets
+                                          ? "<TD><PRE>Offset</PRE></TD><TD><PRE>Hex</PRE></TD>"
+                                            "<TD><PRE>Text</PRE></TD>"
+                                          : "<TD><PRE>Hex</PRE></TD><TD><PRE>Text</PRE></TD>";
+  const std::string Bytes = ReadString(Stream, Count);
+  AppendHexDumpCells(TrailingRun(AddRow(*Table)).Html, Bytes, ShowOffsets);
   return Table;
 }
 
