@@ -84,6 +84,7 @@ void TkivHTMLWriter::AppendBlanks(int64_t N) {
 }
 
 void TkivHTMLWriter::AppendNameAndAttributes(const TkivHTMLItem& Item) {
+  Attributes.clear();
   Item.GetAttributes(Attributes);
   *this << Item.GetTagName() << Attributes;
 }
@@ -160,24 +161,20 @@ void TkivHTMLSimple::WriteCloseTag(TkivHTMLWriter& Out) const {
 }
 
 void TkivHTMLH1::GetAttributes(std::string& S) const {
-  S.clear();
   AppendAlign(S, Align);
 }
 
 void TkivHTMLTD::GetAttributes(std::string& S) const {
-  S.clear();
   AppendCellAttributes(S, Options);
 }
 
 void TkivHTMLTR::GetAttributes(std::string& S) const {
-  S.clear();
   AppendAlign(S, Options.Align);
   AppendVAlign(S, Options.VAlign);
   AppendQuoted(S, " BGCOLOR=", Options.BgColor);
 }
 
 void TkivHTMLTABLE::GetAttributes(std::string& S) const {
-  S.clear();
   AppendNumber(S, " BORDER=", Options.Border);
   AppendNumber(S, " CELLPADDING=", Options.CellPadding);
   AppendNumber(S, " CELLSPACING=", Options.CellSpacing);
@@ -186,7 +183,6 @@ void TkivHTMLTABLE::GetAttributes(std::string& S) const {
 }
 
 void TkivHTMLIMG::GetAttributes(std::string& S) const {
-  S.clear();
   AppendQuoted(S, " SRC=", Options.Src);
   AppendQuoted(S, " ALT=", Options.Alt);
   AppendNumber(S, " WIDTH=", Options.Width);
@@ -194,7 +190,6 @@ void TkivHTMLIMG::GetAttributes(std::string& S) const {
 }
 
 void TkivHTMLA::GetAttributes(std::string& S) const {
-  S.clear();
   AppendQuoted(S, " HREF=", HRef);
   AppendQuoted(S, " NAME=", Name);
 }

@@ -64,8 +64,8 @@ public:
   virtual void WriteTo(TkivHTMLWriter& Out) const;
   // The tag name; a constant of the class.
   virtual std::string_view GetTagName() const { return "Item"; }
-  // Sets S to the attribute text: each attribute that is set, after a blank.
-  virtual void GetAttributes(std::string& S) const { S.clear(); }
+  // Appends the attribute text to S: each attribute that is set, after a blank.
+  virtual void GetAttributes(std::string&) const {}
   virtual std::string GetOpenTagSuffix() const { return "\r"; }
   virtual void WriteOpenTag(TkivHTMLWriter& Out) const;
   virtual void WriteCloseTag(TkivHTMLWriter& Out) const;
