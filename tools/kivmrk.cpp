@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "framework/kivInfo.h"
 #include "host/kivModules.h"
 #include "host/kivReportPipeline.h"
 #include "kivSplit.h"
+#include "platform/kivTempFiles.h"
 
 namespace {
 
@@ -36,50 +38,78 @@ int Fail(const std::string& Message) {
   return 1;
 }
 
+// The page's name with any '%' doubled, so that it can serve as a file-name pattern.
+std::string AsPattern(const std::string& Name) {
+  std::string Pattern;
+  for (char C : Name) {
+    Pattern += C;
+    if (C == '%') Pattern += '%';
+  }
+  return Pattern;
+}
+
+// Writes the page to a new file beside Page and renames it over Page, so that a failed write
+// leaves an existing page as it was.
+bool WritePage(const std::filesystem::path& Page, const std::string& Temp,
+               const std::string& Html) {
+  {
+    std::ofstream Out(Temp, std::ios::binary | std::ios::trunc);
+    Out.write(Html.data(), static_cast<std::streamsize>(Html.size()));
+    Out.close();
+    if (!Out) return false;
+  }
+  std::error_code Ec;
+  std::filesystem::rename(Temp, Page, Ec);
+  return !Ec;
+}
+
 int Report(const std::string& FileName, const std::string& PagePath) {
-  // The page is tried before anything is written beside it, so that a page that cannot be
-  // written leaves no thumbnail files behind; an existing page keeps its bytes until the new
-  // one is ready.
+  // With -o the thumbnails are written beside the page and kept only once the page is there:
+  // the page goes to a temporary file, claimed before anything else is written, and is then
+  // renamed into place.
   std::filesystem::path Page;
-  bool PageExisted = false;
+  std::string Temp;
   if (!PagePath.empty()) {
     std::error_code Ec;
     Page = std::filesystem::absolute(PagePath, Ec);
-    if (!Ec) PageExisted = std::filesystem::exists(Page, Ec);
-    if (Ec || !std::ofstream(Page, std::ios::binary | std::ios::app).good())
-      return Fail("cannot write " + PagePath);
+    if (Ec || std::filesystem::is_directory(Page, Ec)) return Fail("cannot write " + PagePath);
     std::string Dir = Page.parent_path().string();
     if (Dir.empty() || Dir.back() != '/') Dir += '/';
     kivInfo::SetTempDirectory(Dir);
+    try {
+      Temp = kivInfo::MakeTempFileName((AsPattern(Page.filename().string()) + ".%d.tmp").c_str());
+    } catch (const std::exception&) {
+      return Fail("cannot write " + PagePath);
+    }
   }
   std::string Html;
   std::unique_ptr<TkivSegment> Segment;
   const TkivLoadResult Result =
       LoadFile(FileName, Segment, [&](TMemoryStream& Stream) { Html = Stream.ToString(); });
-  // Thumbnails stay beside a page that was written; those of a failed run go with it.
-  kivInfo::SetKeepTempFiles(!Page.empty() && Result == TkivLoadResult::Shown);
-  Segment.reset();
-  if (Result != TkivLoadResult::Shown && !Page.empty() && !PageExisted) {
-    std::error_code Ec;
-    std::filesystem::remove(Page, Ec);
-  }
+  int Status = 0;
   switch (Result) {
   case TkivLoadResult::NotOpened:
-    return Fail("cannot read " + FileName);
+    Status = Fail("cannot read " + FileName);
+    break;
   case TkivLoadResult::NotRead:
   case TkivLoadResult::Failed:
-    return Fail(FileName + ": the report could not be built");
+    Status = Fail(FileName + ": the report could not be built");
+    break;
   case TkivLoadResult::Shown:
+    if (Page.empty()) {
+      std::fwrite(Html.data(), 1, Html.size(), stdout);
+      if (std::fflush(stdout) != 0) Status = Fail("cannot write the page");
+    } else if (!WritePage(Page, Temp, Html)) {
+      Status = Fail("cannot write " + PagePath);
+    }
     break;
   }
-  if (Page.empty()) {
-    std::fwrite(Html.data(), 1, Html.size(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : Fail("cannot write the page");
-  }
-  std::ofstream Out(Page, std::ios::binary | std::ios::trunc);
-  Out.write(Html.data(), static_cast<std::streamsize>(Html.size()));
-  Out.close();
-  return Out ? 0 : Fail("cannot write " + PagePath);
+  if (!Temp.empty() && Status != 0) kivPlatform::DeleteFile(Temp);
+  // Thumbnails stay beside a page that was written; those of a failed run go with it.
+  kivInfo::SetKeepTempFiles(!Page.empty() && Status == 0);
+  Segment.reset();
+  kivInfo::SetKeepTempFiles(false);
+  return Status;
 }
 
 int Run(const std::vector<std::string>& Args) {

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include <sys/types.h>
+
 #include "framework/kivException.h"
 
 void TStream::ReadBuffer(void* Buffer, int64_t Count) {
@@ -63,6 +65,26 @@ void TMemoryStream::LoadFromString(const std::string& S) {
   Position = 0;
 }
 
+namespace {
+// File positions are 64-bit on every target; long is 32 bits on both Windows ones.
+#ifdef _WIN32
+int SeekFile(std::FILE* File, int64_t Position, int Origin) {
+  return _fseeki64(File, Position, Origin);
+}
+int64_t TellFile(std::FILE* File) {
+  return _ftelli64(File);
+}
+#else
+static_assert(sizeof(off_t) == 8, "build with 64-bit file offsets");
+int SeekFile(std::FILE* File, int64_t Position, int Origin) {
+  return fseeko(File, static_cast<off_t>(Position), Origin);
+}
+int64_t TellFile(std::FILE* File) {
+  return ftello(File);
+}
+#endif
+} // namespace
+
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) {
   std::error_code Ec;
   if (Mode == TFileMode::OpenRead && !std::filesystem::is_regular_file(FileName, Ec))
@@ -70,8 +92,8 @@ TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) {
   File = std::fopen(FileName.c_str(), Mode == TFileMode::OpenRead ? "rb" : "wb");
   if (!File) throw EFOpenError(FileName);
   if (Mode == TFileMode::OpenRead) {
-    if (std::fseek(File, 0, SEEK_END) != 0 || (Size = std::ftell(File)) < 0 ||
-        std::fseek(File, 0, SEEK_SET) != 0) {
+    if (SeekFile(File, 0, SEEK_END) != 0 || (Size = TellFile(File)) < 0 ||
+        SeekFile(File, 0, SEEK_SET) != 0) {
       // Directories and other unseekable things open but cannot be read as files.
       std::fclose(File);
       File = nullptr;
@@ -94,7 +116,7 @@ int64_t TFileStream::GetPosition() const {
 
 void TFileStream::SetPosition(int64_t NewPosition) {
   Position = std::max<int64_t>(0, NewPosition);
-  std::fseek(File, static_cast<long>(Position), SEEK_SET);
+  SeekFile(File, Position, SEEK_SET);
 }
 
 int64_t TFileStream::Read(void* Buffer, int64_t Count) {

@@ -792,12 +792,12 @@ bool TkivTiffIFD::LoadFromStream(TStream& Stream) {
     GetTagRec(Item, Rec);
     Item.TagRec = Rec;
   }
-  if (TkivTiffJpegBitmap::ClassObject().CanLoad(*this)) {
+  if (Parent && TkivTiffJpegBitmap::ClassObject().CanLoad(*this)) {
     const int64_t Position = Stream.GetPosition();
     try {
       std::unique_ptr<TkivCustomTiffBitmap> Bitmap =
-          TkivTiffJpegBitmap::ClassObject().CreateFromIFD(*this, Stream);
-      if (int64_t(Bitmap->Width()) * Bitmap->Height() != 0)
+          TkivTiffJpegBitmap::ClassObject().CreateFromIFD(*this, Stream, Parent->WorkBudget());
+      if (int64_t(Bitmap->Width()) * Bitmap->Height() != 0 || Bitmap->Refused())
         Thumbnail.reset(static_cast<TkivTiffJpegBitmap*>(Bitmap.release()));
     } catch (...) {
       Thumbnail.reset();
@@ -883,7 +883,7 @@ bool TkivTiffCustomItem::IsNewOffset(uint32_t Offset) const {
 bool TkivTiffCustomItem::TakeEntries(int64_t Count) {
   TkivTiffCustomItem& H = Holder();
   if (&H != this) return H.TakeEntries(Count);
-  if (Count > EntryBudget) return false;
+  if (Count > EntryBudget || WorkBudget().Take(TkivWork::Entries, Count) < Count) return false;
   EntryBudget -= Count;
   return true;
 }
@@ -891,9 +891,16 @@ bool TkivTiffCustomItem::TakeEntries(int64_t Count) {
 int64_t TkivTiffCustomItem::TakeValues(int64_t Count) {
   TkivTiffCustomItem& H = Holder();
   if (&H != this) return H.TakeValues(Count);
-  const int64_t Granted = std::clamp<int64_t>(Count, 0, ValueBudget);
+  const int64_t Granted =
+      WorkBudget().Take(TkivWork::Values, std::clamp<int64_t>(Count, 0, ValueBudget));
   ValueBudget -= Granted;
   return Granted;
+}
+
+TkivWorkBudget& TkivTiffCustomItem::WorkBudget() {
+  TkivTiffCustomItem& H = Holder();
+  if (&H != this) return H.WorkBudget();
+  return ReportBudget ? *ReportBudget : OwnBudget;
 }
 
 void TkivTiffCustomItem::ResetLimits(int64_t DataSize) {
@@ -1178,11 +1185,15 @@ public:
 } // namespace
 
 void TkivTiffEntryEx::ReadValues(TStream& Stream) {
-  const int64_t N = int64_t(ValueCount()) * TypeUnitSize(FieldType);
+  // Data that do not hold the count decode nothing. Otherwise only the values held are
+  // copied: overlapping entries would multiply copies of the whole count.
+  const int64_t Unit = TypeUnitSize(FieldType);
+  const int64_t N = int64_t(ValueCount()) * Unit <= BytesLeft(Stream)
+                        ? WorkBudget().Take(TkivWork::BytesCopied, int64_t(HeldValues()) * Unit)
+                        : 0;
   if (N > 0) {
     const int64_t Position = Stream.GetPosition();
     try {
-      // Copying fails before it allocates more than the data hold.
       TMemoryStream Data;
       Data.CopyFrom(Stream, N);
       Data.SetPosition(0);
@@ -1305,7 +1316,7 @@ void TkivTiffUserCommentEntry::WriteValueCell(TkivHTMLTR& Row) const {
 // ---- Thumbnails ----
 
 std::unique_ptr<TkivCustomTiffBitmap>
-TkivCustomTiffBitmap::TClass::CreateFromIFD(const TkivTiffIFD&, TStream&) const {
+TkivCustomTiffBitmap::TClass::CreateFromIFD(const TkivTiffIFD&, TStream&, TkivWorkBudget&) const {
   return std::make_unique<TkivCustomTiffBitmap>(*this);
 }
 
@@ -1318,10 +1329,10 @@ class TTiffJpegBitmapClass : public TkivCustomTiffBitmap::TClass {
 public:
   using TkivCustomTiffBitmap::TClass::TClass;
   bool CanLoad(const TkivTiffIFD& IFD) const override { return IFD.FindEntry(513) != nullptr; }
-  std::unique_ptr<TkivCustomTiffBitmap> CreateFromIFD(const TkivTiffIFD& IFD,
-                                                      TStream& Stream) const override {
+  std::unique_ptr<TkivCustomTiffBitmap> CreateFromIFD(const TkivTiffIFD& IFD, TStream& Stream,
+                                                      TkivWorkBudget& Budget) const override {
     auto Bitmap = std::make_unique<TkivTiffJpegBitmap>(*this);
-    Bitmap->LoadFromIFD(IFD, Stream);
+    Bitmap->LoadFromIFD(IFD, Stream, Budget);
     return Bitmap;
   }
   std::unique_ptr<kivInfo::TBitmap> Create() const override {
@@ -1335,15 +1346,19 @@ const TkivCustomTiffBitmap::TClass& TkivTiffJpegBitmap::ClassObject() {
   return Class;
 }
 
-void TkivTiffJpegBitmap::LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream) {
+void TkivTiffJpegBitmap::LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream,
+                                     TkivWorkBudget& Budget) {
   try {
     const TkivTiffEntry* Entry = IFD.FindEntry(513);
     if (!Entry) Fail();
     Stream.SetPosition(IntegerValue(Entry->GetValue(0)) + IFD.BaseOffset());
     // The decoder reads as far as the picture goes; the stored length is not needed.
     TkivJpegImage Image;
-    Image.LoadFromStream(Stream);
+    Image.LoadFromStream(Stream, Budget);
     CopyFrom(Image.Bitmap());
+  } catch (const EkivPictureRefused& E) {
+    SetSize(0, 0);
+    Refusal = E.Refusal;
   } catch (...) {
     SetSize(0, 0);
   }

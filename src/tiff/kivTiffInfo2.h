@@ -16,6 +16,7 @@
 #include "framework/kivInfo.h"
 #include "framework/kivInfoTrace.h"
 #include "framework/kivStream.h"
+#include "framework/kivWorkBudget.h"
 
 namespace kivTiffInfo2 {
 
@@ -182,6 +183,10 @@ public:
   // multiply the work beyond the size of the data. Kept where the visited offsets are.
   bool TakeEntries(int64_t Count);
   int64_t TakeValues(int64_t Count);
+  // The budget of the report the structure is part of, kept by the root: the one set by the
+  // segment that holds the structure, or the root's own.
+  TkivWorkBudget& WorkBudget();
+  void SetWorkBudget(TkivWorkBudget& Budget) { ReportBudget = &Budget; }
 
 protected:
   // Follows a chain of IFD offsets, the first read from the stream's position.
@@ -194,6 +199,8 @@ private:
   std::unordered_set<uint32_t> Visited;
   int64_t EntryBudget = INT64_MAX;
   int64_t ValueBudget = INT64_MAX;
+  TkivWorkBudget* ReportBudget = nullptr;
+  TkivWorkBudget OwnBudget;
 };
 
 // The entry class object: the class-level tests that pick an entry's class, and the virtual
@@ -388,9 +395,9 @@ public:
   public:
     using kivInfo::TBitmap::TClass::TClass;
     virtual bool CanLoad(const TkivTiffIFD&) const { return false; }
-    // The virtual constructor: the picture an IFD points to.
-    virtual std::unique_ptr<TkivCustomTiffBitmap> CreateFromIFD(const TkivTiffIFD& IFD,
-                                                                TStream& Stream) const;
+    // The virtual constructor: the picture an IFD points to, its size asked of Budget.
+    virtual std::unique_ptr<TkivCustomTiffBitmap>
+    CreateFromIFD(const TkivTiffIFD& IFD, TStream& Stream, TkivWorkBudget& Budget) const;
     std::unique_ptr<kivInfo::TBitmap> Create() const override;
   };
   explicit TkivCustomTiffBitmap(const TClass& Class) : kivInfo::TBitmap(Class) {}
@@ -402,8 +409,8 @@ public:
   using TkivCustomTiffBitmap::TkivCustomTiffBitmap;
   std::string GetCompression() const override { return "Jpeg"; }
   // Decodes the JPEG image at the IFD's JPEGInterchangeFormat offset; an empty picture when
-  // that fails.
-  void LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream);
+  // that fails, and Refusal set when Budget refuses it.
+  void LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream, TkivWorkBudget& Budget);
 };
 
 } // namespace kivTiffInfo2
