@@ -1,19 +1,67 @@
 #!/bin/sh
-# A bounded fuzz run of the report pipeline: BUILD_DIR SECONDS. Seeds are the samples, the
-# seed files here and, when present, the segment files of the shared corpus.
+# Fuzz runs of the libFuzzer targets: BUILD_DIR SECONDS [TARGET...], SECONDS for each target
+# (CI runs a short budget; a local run gives a longer one, for example 1800). TARGET is
+# pipeline, tiff or jpegimage; all three by default. Seeds are the samples, the seed files
+# here, the regression inputs of the tests and, when present, the files of the shared corpus
+# (KIV_CORPUS, by default ../shared/corpus beside the checkout). Findings are left in
+# FINDINGS_DIR (default fuzz-findings in the current directory) and make the run fail.
 set -eu
+export LC_ALL=C
 build=$1
 seconds=$2
+shift 2
+[ $# -gt 0 ] || set -- pipeline tiff jpegimage
 here=$(cd "$(dirname "$0")" && pwd)
+corpus=${KIV_CORPUS:-$here/../../shared/corpus}
+findings=${FINDINGS_DIR:-$PWD/fuzz-findings}
+mkdir -p "$findings"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/corpus" "$work/thumbs"
-cp "$here"/../samples/* "$work/corpus/"
-[ -d "$here/seeds" ] && cp "$here"/seeds/* "$work/corpus/" 2>/dev/null || true
-if [ -d "$here/../../shared/corpus/segments" ]; then
-  find "$here/../../shared/corpus/segments" -name '*.MRK' -size -64k | head -400 |
-    while read -r f; do cp "$f" "$work/corpus/$(echo "$f" | md5sum | cut -c1-16).MRK"; done
+
+# Segment files: the samples, our seeds, the regression inputs and the corpus segments.
+mkdir -p "$work/segments"
+cp "$here"/../samples/*.MRK "$here"/seeds/*.MRK "$here"/../tests/regression/*.MRK "$work/segments/"
+if [ -d "$corpus/segments" ]; then
+  find "$corpus/segments" -name '*.MRK' -size -64k | head -400 |
+    while read -r f; do cp "$f" "$work/segments/$(echo "$f" | md5sum | cut -c1-16).MRK"; done
 fi
-# Thumbnail files of the run go to a scratch directory.
-TMPDIR="$work/thumbs" "$build/fuzz/kivmrk_fuzz" -max_total_time="$seconds" -max_len=70000 \
-  -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 "$work/corpus"
+# TIFF structures: the EXIF segments without their marker, length, identifier and pad.
+mkdir -p "$work/tiff"
+for f in "$work"/segments/*.MRK; do
+  [ "$(head -c 8 "$f" | tail -c 4)" = Exif ] && tail -c +11 "$f" >"$work/tiff/$(basename "$f")"
+done
+# JPEG pictures: the small corpus files, and the pictures inside the regression inputs.
+mkdir -p "$work/jpegimage"
+if [ -d "$corpus/jpeg" ]; then
+  find "$corpus/jpeg" -type f -size -64k | while read -r f; do cp "$f" "$work/jpegimage/"; done
+fi
+for f in "$here"/../tests/regression/*.MRK "$here"/../samples/*.MRK; do
+  offset=$(grep -obUaP '\xFF\xD8\xFF' "$f" | head -1 | cut -d: -f1 || true)
+  [ -n "$offset" ] && tail -c +"$((offset + 1))" "$f" >"$work/jpegimage/$(basename "$f").jpg"
+done
+
+status=0
+for target in "$@"; do
+  case $target in
+  pipeline) seeds=$work/segments ;;
+  tiff) seeds=$work/tiff ;;
+  jpegimage) seeds=$work/jpegimage ;;
+  *) echo "unknown target $target" >&2; exit 2 ;;
+  esac
+  mkdir -p "$work/run-$target" "$work/thumbs-$target"
+  echo "== $target: $seconds s, $(ls "$seeds" | wc -l) seeds"
+  # Resource blow-ups are findings: one allocation above 128 MB, 1.5 GB resident, or an input
+  # that takes more than a few seconds. Thumbnail files of the run go to a scratch directory.
+  if ! TMPDIR="$work/thumbs-$target" "$build/fuzz/kivmrk_fuzz_$target" \
+    -max_total_time="$seconds" -max_len=70000 -malloc_limit_mb=128 -rss_limit_mb=1536 \
+    -timeout=5 -dict="$here/kivmrk.dict" -artifact_prefix="$findings/$target-" \
+    -print_final_stats=1 "$work/run-$target" "$seeds" 2>"$work/log-$target"; then
+    status=1
+    tail -n 60 "$work/log-$target" >&2
+  fi
+  grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::average_exec_per_sec|stat::peak_rss_mb)' \
+    "$work/log-$target" || true
+  grep -E 'cov: [0-9]+' "$work/log-$target" | tail -1 || true
+  rm -rf "$work/thumbs-$target"
+done
+exit $status

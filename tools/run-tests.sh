@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what the build needs (Debian, as root), builds, and runs the whole test suite:
 # the tests, the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, and a
-# short fuzz run of the report pipeline.
+# short fuzz run of each fuzz target.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -18,15 +18,16 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DKIV_BENCH=ON >/dev/null
 cmake --build build/release -j "$jobs"
-(cd build/release && ctest --output-on-failure)
+(cd build/release && ctest --output-on-failure -j "$jobs")
 
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKIV_SANITIZE=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build/sanitize -j "$jobs"
-(cd build/sanitize && ctest --output-on-failure)
+(cd build/sanitize && ctest --output-on-failure -j "$jobs")
 
-cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=Debug -DKIV_FUZZ=ON -DKIV_TESTS=OFF \
+# Optimised, so that a short run explores far enough.
+cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIV_FUZZ=ON -DKIV_TESTS=OFF \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build/fuzz -j "$jobs"
-sh fuzz/run-fuzz.sh build/fuzz 60
+FINDINGS_DIR=build/fuzz-findings sh fuzz/run-fuzz.sh build/fuzz 50
 echo "All tests passed."
