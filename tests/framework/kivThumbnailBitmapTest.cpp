@@ -379,3 +379,33 @@ TEST(JpegImage, DecodesTheCorpus) {
   }
   if (Decoded == 0) GTEST_SKIP() << "no corpus files";
 }
+
+TEST(DIBitmap, DrawingClipsToBothPicturesInEitherFormat) {
+  // A 3x2 source drawn at offsets that cut it on each side, onto 24- and 8-bit pictures: the
+  // same as setting each pixel that falls inside, with one change for the drawing.
+  const auto Source = Gradient(3, 2);
+  for (const TkivPixelFormat Format : {TkivPixelFormat::pf24bit, TkivPixelFormat::pf8bit})
+    for (const auto& [X, Y] : {std::pair{0, 0}, {-1, 0}, {2, 1}, {-2, -1}, {4, 0}, {0, -2}}) {
+      TkivDIBitmap Canvas, Expected;
+      for (TkivDIBitmap* B : {&Canvas, &Expected}) {
+        B->SetSize(4, 3);
+        B->SetRow(2, std::vector<TkivColor>(9, Blue).data(), 9); // cut to the width
+        B->SetRow(1, std::vector<TkivColor>(1, Red).data(), 1);
+        B->SetPixelFormat(Format);
+      }
+      int Changes = 0;
+      Canvas.OnChange = [&] { ++Changes; };
+      Canvas.Draw(X, Y, *Source);
+      EXPECT_EQ(Changes, 1);
+      for (int32_t CY = 0; CY < 3; ++CY)
+        for (int32_t CX = 0; CX < 4; ++CX)
+          Expected.SetPixel(CX, CY,
+                            CX - X >= 0 && CX - X < 3 && CY - Y >= 0 && CY - Y < 2
+                                ? Source->GetPixel(CX - X, CY - Y)
+                                : Expected.GetPixel(CX, CY));
+      for (int32_t CY = 0; CY < 3; ++CY)
+        for (int32_t CX = 0; CX < 4; ++CX)
+          EXPECT_EQ(Canvas.GetPixel(CX, CY), Expected.GetPixel(CX, CY))
+              << X << "," << Y << " at " << CX << "," << CY;
+    }
+}
