@@ -46,8 +46,9 @@ public:
   // both while a single picture keeps to about 50 MB of pixels.
   static constexpr int64_t MaxPictureSide = 4096;
   static constexpr int64_t MaxPicturePixels = MaxPictureSide * MaxPictureSide;
-  // All pictures of one report: two of the largest, or thousands of ordinary thumbnails.
-  static constexpr int64_t MaxReportPixels = 2 * MaxPicturePixels;
+  // All pictures of one report: one of the largest, or hundreds of ordinary thumbnails; so a
+  // hostile report costs what one large picture costs, a fraction of a second.
+  static constexpr int64_t MaxReportPixels = MaxPicturePixels;
   // Far above what the largest files need, so that only multiplied work reaches them.
   static constexpr int64_t MaxEntries = int64_t(1) << 22;
   static constexpr int64_t MaxValues = int64_t(1) << 26;
