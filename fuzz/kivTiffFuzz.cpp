@@ -19,7 +19,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   TMemoryStream Stream(std::string(reinterpret_cast<const char*>(Data), Size));
-  TkivWorkBudget Budget;
+  // Pictures are the JPEG target's; here a small budget keeps executions fast, and larger
+  // pictures take the path of refused ones.
+  TkivWorkBudget Budget(256 * 256);
   kivTiffInfo2::TkivTiff Tiff;
   Tiff.SetWorkBudget(Budget);
   try {

@@ -42,18 +42,21 @@ done
 
 status=0
 for target in "$@"; do
+  # Small inputs explore faster; segments and pictures get room for a thumbnail.
   case $target in
-  pipeline) seeds=$work/segments ;;
-  tiff) seeds=$work/tiff ;;
-  jpegimage) seeds=$work/jpegimage ;;
+  pipeline) seeds=$work/segments max_len=16384 ;;
+  tiff) seeds=$work/tiff max_len=4096 ;;
+  jpegimage) seeds=$work/jpegimage max_len=16384 ;;
   *) echo "unknown target $target" >&2; exit 2 ;;
   esac
-  mkdir -p "$work/run-$target" "$work/thumbs-$target"
+  mkdir -p "$work/run-$target"
+  # Thumbnail files of the run go to a scratch directory, in memory where there is one.
+  thumbs=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
   echo "== $target: $seconds s, $(ls "$seeds" | wc -l) seeds"
   # Resource blow-ups are findings: one allocation above 128 MB, 1.5 GB resident, or an input
-  # that takes more than a few seconds. Thumbnail files of the run go to a scratch directory.
-  if ! TMPDIR="$work/thumbs-$target" "$build/fuzz/kivmrk_fuzz_$target" \
-    -max_total_time="$seconds" -max_len=70000 -malloc_limit_mb=128 -rss_limit_mb=1536 \
+  # that takes more than a few seconds.
+  if ! TMPDIR="$thumbs" "$build/fuzz/kivmrk_fuzz_$target" \
+    -max_total_time="$seconds" -max_len=$max_len -malloc_limit_mb=128 -rss_limit_mb=1536 \
     -timeout=5 -dict="$here/kivmrk.dict" -artifact_prefix="$findings/$target-" \
     -print_final_stats=1 "$work/run-$target" "$seeds" 2>"$work/log-$target"; then
     status=1
@@ -62,6 +65,6 @@ for target in "$@"; do
   grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::average_exec_per_sec|stat::peak_rss_mb)' \
     "$work/log-$target" || true
   grep -E 'cov: [0-9]+' "$work/log-$target" | tail -1 || true
-  rm -rf "$work/thumbs-$target"
+  rm -rf "$thumbs"
 done
 exit $status

@@ -32,7 +32,7 @@ TkivPictureVerdict TkivWorkBudget::TakePicture(int64_t Width, int64_t Height) {
   if (Width < 0 || Height < 0 || Width > INT32_MAX || Height > INT32_MAX ||
       Width * Height > MaxPicturePixels)
     return TkivPictureVerdict::TooLarge;
-  if (Width * Height > MaxReportPixels - Pixels) return TkivPictureVerdict::OverBudget;
+  if (Width * Height > ReportPixels - Pixels) return TkivPictureVerdict::OverBudget;
   Pixels += Width * Height;
   return TkivPictureVerdict::Granted;
 }

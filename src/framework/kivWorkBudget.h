@@ -54,6 +54,10 @@ public:
   static constexpr int64_t MaxValues = int64_t(1) << 26;
   static constexpr int64_t MaxBytesCopied = int64_t(256) * 1024 * 1024;
 
+  TkivWorkBudget() = default;
+  // A report with fewer pixels for its pictures (decoder fuzzing, which explores structure).
+  explicit TkivWorkBudget(int64_t ReportPixels) : ReportPixels(ReportPixels) {}
+
   // Asks for a picture of Width x Height pixels; a granted picture is counted.
   TkivPictureVerdict TakePicture(int64_t Width, int64_t Height);
   // Grants up to Count of Kind (what is left when less) and counts what it granted.
@@ -63,6 +67,7 @@ public:
   int64_t Taken(TkivWork Kind) const { return Used[static_cast<int>(Kind)]; }
 
 private:
+  int64_t ReportPixels = MaxReportPixels;
   int64_t Pixels = 0;
   int64_t Used[3] = {};
 };
