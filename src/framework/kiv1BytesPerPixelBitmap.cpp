@@ -12,7 +12,7 @@ uint32_t Key(TkivColor C) {
 } // namespace
 
 const kivInfo::TBitmap::TClass& Tkiv1BytesPerPixelBitmap::ClassObject() {
-  static const kivInfo::TBitmapClassOf<Tkiv1BytesPerPixelBitmap> Class("Tkiv1BytesPerPixelBitmap");
+  static const TkivClassOf<Tkiv1BytesPerPixelBitmap> Class("Tkiv1BytesPerPixelBitmap");
   return Class;
 }
 

@@ -5,7 +5,7 @@
 #include "framework/kivInfoStream.h"
 
 const kivInfo::TBitmap::TClass& Tkiv3BytesPerPixelBitmap::ClassObject() {
-  static const kivInfo::TBitmapClassOf<Tkiv3BytesPerPixelBitmap> Class("Tkiv3BytesPerPixelBitmap");
+  static const TkivClassOf<Tkiv3BytesPerPixelBitmap> Class("Tkiv3BytesPerPixelBitmap");
   return Class;
 }
 

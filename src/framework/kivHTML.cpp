@@ -33,6 +33,15 @@ void AppendQuoted(std::string& S, const char* Name, const std::string& Value) {
 std::string WithLeadingSpace(const std::string& Attributes) {
   return Attributes.empty() ? Attributes : " " + Attributes;
 }
+
+// The attributes that cells and tables share, in the order both write them.
+template <class TOptions> void AppendColorAlignSize(std::string& S, const TOptions& O) {
+  AppendQuoted(S, "BGCOLOR=", O.BgColor);
+  AppendAlign(S, O.Align);
+  AppendVAlign(S, O.VAlign);
+  AppendNumber(S, "WIDTH=", O.Size.Width, O.Size.WidthInPercent);
+  AppendNumber(S, "HEIGHT=", O.Size.Height, O.Size.HeightInPercent);
+}
 } // namespace
 
 void TkivHTMLItem::WriteToStream(TStream& Stream) const {
@@ -97,46 +106,38 @@ std::string TkivHTMLH1::GetAttributes() const {
 
 std::string TkivHTMLTD::GetAttributes() const {
   std::string S;
-  AppendNumber(S, "COLSPAN=", ColSpan);
-  AppendNumber(S, "ROWSPAN=", RowSpan);
-  AppendQuoted(S, "BGCOLOR=", BgColor);
-  AppendAlign(S, Align);
-  AppendVAlign(S, VAlign);
-  AppendNumber(S, "WIDTH=", Width, WidthInPercent);
-  AppendNumber(S, "HEIGHT=", Height, HeightInPercent);
-  if (NoWrap) Append(S, "NOWRAP");
-  AppendQuoted(S, "BACKGROUNF=", Background);
+  AppendNumber(S, "COLSPAN=", Options.ColSpan);
+  AppendNumber(S, "ROWSPAN=", Options.RowSpan);
+  AppendColorAlignSize(S, Options);
+  if (Options.NoWrap) Append(S, "NOWRAP");
+  AppendQuoted(S, "BACKGROUNF=", Options.Background);
   return S;
 }
 
 std::string TkivHTMLTR::GetAttributes() const {
   std::string S;
-  AppendAlign(S, Align);
-  AppendVAlign(S, VAlign);
-  AppendQuoted(S, "BGCOLOR=", BgColor);
+  AppendAlign(S, Options.Align);
+  AppendVAlign(S, Options.VAlign);
+  AppendQuoted(S, "BGCOLOR=", Options.BgColor);
   return S;
 }
 
 std::string TkivHTMLTABLE::GetAttributes() const {
   std::string S;
-  AppendNumber(S, "BORDER=", Border);
-  AppendNumber(S, "CELLPADDING=", CellPadding);
-  AppendNumber(S, "CELLSPACING=", CellSpacing);
-  AppendQuoted(S, "BGCOLOR=", BgColor);
-  AppendAlign(S, Align);
-  AppendVAlign(S, VAlign);
-  AppendNumber(S, "WIDTH=", Width, WidthInPercent);
-  AppendNumber(S, "HEIGHT=", Height, HeightInPercent);
-  AppendQuoted(S, "BACKGROUNF=", Background);
+  AppendNumber(S, "BORDER=", Options.Border);
+  AppendNumber(S, "CELLPADDING=", Options.CellPadding);
+  AppendNumber(S, "CELLSPACING=", Options.CellSpacing);
+  AppendColorAlignSize(S, Options);
+  AppendQuoted(S, "BACKGROUNF=", Options.Background);
   return S;
 }
 
 std::string TkivHTMLIMG::GetAttributes() const {
   std::string S;
-  AppendQuoted(S, "SRC=", Src);
-  AppendQuoted(S, "ALT=", Alt);
-  AppendNumber(S, "WIDTH=", Width);
-  AppendNumber(S, "HEIGHT=", Height);
+  AppendQuoted(S, "SRC=", Options.Src);
+  AppendQuoted(S, "ALT=", Options.Alt);
+  AppendNumber(S, "WIDTH=", Options.Width);
+  AppendNumber(S, "HEIGHT=", Options.Height);
   return S;
 }
 
@@ -172,30 +173,22 @@ TkivHTMLPRE& AddPre(TkivHTMLItem& Parent) {
   return Parent.Create<TkivHTMLPRE>();
 }
 
-TkivHTMLTR& AddRow(TkivHTMLTABLE& Table, const std::string& BgColor, TkivHTMLAlign Align,
-                   TkivHTMLVAlign VAlign) {
-  return Table.Create<TkivHTMLTR>(Align, VAlign, BgColor);
+TkivHTMLTR& AddRow(TkivHTMLTABLE& Table, TkivHTMLRowOptions Options) {
+  return Table.Create<TkivHTMLTR>(std::move(Options));
 }
 
-TkivHTMLTD& AddCell(TkivHTMLTR& Row, int32_t ColSpan, int32_t RowSpan, bool NoWrap,
-                    const std::string& BgColor, TkivHTMLAlign Align, TkivHTMLVAlign VAlign,
-                    int32_t Width, bool WidthInPercent, int32_t Height, bool HeightInPercent,
-                    const std::string& Background) {
-  return Row.Create<TkivHTMLTD>(ColSpan, RowSpan, NoWrap, BgColor, Align, VAlign, Width,
-                                WidthInPercent, Height, HeightInPercent, Background);
+TkivHTMLTD& AddCell(TkivHTMLTR& Row, TkivHTMLCellOptions Options) {
+  return Row.Create<TkivHTMLTD>(std::move(Options));
 }
 
-TkivHTMLTD& AddColorCell(TkivHTMLTR& Row, const std::string& BgColor, int32_t ColSpan,
-                         int32_t RowSpan, bool NoWrap, TkivHTMLAlign Align, TkivHTMLVAlign VAlign,
-                         int32_t Width, bool WidthInPercent, int32_t Height, bool HeightInPercent,
-                         const std::string& Background) {
-  return AddCell(Row, ColSpan, RowSpan, NoWrap, BgColor, Align, VAlign, Width, WidthInPercent,
-                 Height, HeightInPercent, Background);
+TkivHTMLTD& AddColorCell(TkivHTMLTR& Row, const std::string& BgColor, TkivHTMLCellOptions Options) {
+  Options.BgColor = BgColor;
+  return AddCell(Row, std::move(Options));
 }
 
 TkivHTMLIMG& AddImage(TkivHTMLItem& Parent, const std::string& Src, const std::string& Alt,
                       int32_t Width, int32_t Height) {
-  return Parent.Create<TkivHTMLIMG>(Src, Alt, Width, Height);
+  return Parent.Create<TkivHTMLIMG>(TkivHTMLImageOptions{Src, Alt, Width, Height});
 }
 
 std::string YellowColorIf(bool Flag) {

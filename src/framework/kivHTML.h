@@ -89,69 +89,81 @@ public:
   std::string GetTagName() const override { return "PRE"; }
 };
 
+// A width and a height, each in pixels or in percent of the space there is; 0 is not set.
+struct TkivHTMLSize {
+  int32_t Width = 0;
+  bool WidthInPercent = false;
+  int32_t Height = 0;
+  bool HeightInPercent = false;
+};
+
+// The attributes of a cell, set by name: AddCell(Row, {.ColSpan = 2, .BgColor = "Yellow"}).
+// Designated initialisers follow the order of the fields; every field has an initialiser so
+// that any may be left out.
+struct TkivHTMLCellOptions {
+  int32_t ColSpan = 0;
+  int32_t RowSpan = 0;
+  bool NoWrap = false;
+  TkivHTMLAlign Align = haNone;
+  TkivHTMLVAlign VAlign = vaNone;
+  TkivHTMLSize Size{};
+  std::string BgColor{};
+  std::string Background{};
+};
+
 class TkivHTMLTD : public TkivHTMLSimple {
 public:
-  TkivHTMLTD(int32_t ColSpan = 0, int32_t RowSpan = 0, bool NoWrap = false,
-             std::string BgColor = {}, TkivHTMLAlign Align = haNone, TkivHTMLVAlign VAlign = vaNone,
-             int32_t Width = 0, bool WidthInPercent = false, int32_t Height = 0,
-             bool HeightInPercent = false, std::string Background = {})
-      : ColSpan(ColSpan), RowSpan(RowSpan), NoWrap(NoWrap), Align(Align), VAlign(VAlign),
-        Width(Width), WidthInPercent(WidthInPercent), Height(Height),
-        HeightInPercent(HeightInPercent), BgColor(std::move(BgColor)),
-        Background(std::move(Background)) {}
-  int32_t ColSpan, RowSpan;
-  bool NoWrap;
-  TkivHTMLAlign Align;
-  TkivHTMLVAlign VAlign;
-  int32_t Width;
-  bool WidthInPercent;
-  int32_t Height;
-  bool HeightInPercent;
-  std::string BgColor, Background;
+  explicit TkivHTMLTD(TkivHTMLCellOptions Options = {}) : Options(std::move(Options)) {}
+  TkivHTMLCellOptions Options;
   std::string GetTagName() const override { return "TD"; }
   std::string GetAttributes() const override;
 };
 
+struct TkivHTMLRowOptions {
+  TkivHTMLAlign Align = haNone;
+  TkivHTMLVAlign VAlign = vaNone;
+  std::string BgColor{};
+};
+
 class TkivHTMLTR : public TkivHTMLItem {
 public:
-  explicit TkivHTMLTR(TkivHTMLAlign Align = haNone, TkivHTMLVAlign VAlign = vaNone,
-                      std::string BgColor = {})
-      : Align(Align), VAlign(VAlign), BgColor(std::move(BgColor)) {}
-  TkivHTMLAlign Align;
-  TkivHTMLVAlign VAlign;
-  std::string BgColor;
+  explicit TkivHTMLTR(TkivHTMLRowOptions Options = {}) : Options(std::move(Options)) {}
+  TkivHTMLRowOptions Options;
   std::string GetTagName() const override { return "TR"; }
   std::string GetAttributes() const override;
 };
 
+struct TkivHTMLTableOptions {
+  int32_t Border = 0;
+  int32_t CellPadding = 0;
+  int32_t CellSpacing = 0;
+  TkivHTMLAlign Align = haNone;
+  TkivHTMLVAlign VAlign = vaNone;
+  TkivHTMLSize Size{};
+  std::string BgColor{};
+  std::string Background{};
+};
+
 class TkivHTMLTABLE : public TkivHTMLItem {
 public:
-  explicit TkivHTMLTABLE(int32_t Border = 0, int32_t CellPadding = 0, int32_t CellSpacing = 0,
-                         std::string BgColor = {}, TkivHTMLAlign Align = haNone,
-                         TkivHTMLVAlign VAlign = vaNone, int32_t Width = 0,
-                         bool WidthInPercent = false, int32_t Height = 0,
-                         bool HeightInPercent = false, std::string Background = {})
-      : Align(Align), VAlign(VAlign), Border(Border), CellPadding(CellPadding),
-        CellSpacing(CellSpacing), Width(Width), WidthInPercent(WidthInPercent), Height(Height),
-        HeightInPercent(HeightInPercent), BgColor(std::move(BgColor)),
-        Background(std::move(Background)) {}
-  TkivHTMLAlign Align;
-  TkivHTMLVAlign VAlign;
-  int32_t Border, CellPadding, CellSpacing, Width;
-  bool WidthInPercent;
-  int32_t Height;
-  bool HeightInPercent;
-  std::string BgColor, Background;
+  explicit TkivHTMLTABLE(TkivHTMLTableOptions Options = {}) : Options(std::move(Options)) {}
+  TkivHTMLTableOptions Options;
   std::string GetTagName() const override { return "TABLE"; }
   std::string GetAttributes() const override;
 };
 
+// Width and Height in pixels.
+struct TkivHTMLImageOptions {
+  std::string Src{};
+  std::string Alt{};
+  int32_t Width = 0;
+  int32_t Height = 0;
+};
+
 class TkivHTMLIMG : public TkivHTMLItem {
 public:
-  TkivHTMLIMG(std::string Src = {}, std::string Alt = {}, int32_t Width = 0, int32_t Height = 0)
-      : Src(std::move(Src)), Alt(std::move(Alt)), Width(Width), Height(Height) {}
-  std::string Src, Alt;
-  int32_t Width, Height;
+  explicit TkivHTMLIMG(TkivHTMLImageOptions Options = {}) : Options(std::move(Options)) {}
+  TkivHTMLImageOptions Options;
   std::string GetTagName() const override { return "IMG"; }
   std::string GetAttributes() const override;
   void WriteCloseTag(TStream&) const override {}
@@ -179,18 +191,11 @@ TkivHTMLText& AddText(TkivHTMLItem& Parent, const std::string& Text, bool IsHTML
 TkivHTMLP& AddParagraph(TkivHTMLItem& Parent);
 TkivHTMLBR& AddLineBreak(TkivHTMLItem& Parent);
 TkivHTMLPRE& AddPre(TkivHTMLItem& Parent);
-TkivHTMLTR& AddRow(TkivHTMLTABLE& Table, const std::string& BgColor = {},
-                   TkivHTMLAlign Align = haNone, TkivHTMLVAlign VAlign = vaNone);
-TkivHTMLTD& AddCell(TkivHTMLTR& Row, int32_t ColSpan = 0, int32_t RowSpan = 0, bool NoWrap = false,
-                    const std::string& BgColor = {}, TkivHTMLAlign Align = haNone,
-                    TkivHTMLVAlign VAlign = vaNone, int32_t Width = 0, bool WidthInPercent = false,
-                    int32_t Height = 0, bool HeightInPercent = false,
-                    const std::string& Background = {});
-TkivHTMLTD& AddColorCell(TkivHTMLTR& Row, const std::string& BgColor, int32_t ColSpan = 0,
-                         int32_t RowSpan = 0, bool NoWrap = false, TkivHTMLAlign Align = haNone,
-                         TkivHTMLVAlign VAlign = vaNone, int32_t Width = 0,
-                         bool WidthInPercent = false, int32_t Height = 0,
-                         bool HeightInPercent = false, const std::string& Background = {});
+TkivHTMLTR& AddRow(TkivHTMLTABLE& Table, TkivHTMLRowOptions Options = {});
+TkivHTMLTD& AddCell(TkivHTMLTR& Row, TkivHTMLCellOptions Options = {});
+// AddCell with BgColor set.
+TkivHTMLTD& AddColorCell(TkivHTMLTR& Row, const std::string& BgColor,
+                         TkivHTMLCellOptions Options = {});
 TkivHTMLIMG& AddImage(TkivHTMLItem& Parent, const std::string& Src, const std::string& Alt,
                       int32_t Width, int32_t Height);
 std::string YellowColorIf(bool Flag);

@@ -89,14 +89,6 @@ void TkivSegment::TClass::GetFlags(TkivSegmentFlags& Flags) const {
   if (IsInfoSegment()) Flags |= sfInfoSegment;
 }
 
-std::unique_ptr<TkivSegment> TkivSegment::TClass::NewInstance() const {
-  return std::make_unique<TkivSegment>(*this);
-}
-
-std::unique_ptr<TkivSegment> TkivSegment::TClass::Create() const {
-  return NewInstance();
-}
-
 TkivSegment& TkivSegment::TClass::Create(TkivSegmentList& Owner, bool AppendAtEnd) const {
   std::unique_ptr<TkivSegment> Segment = NewInstance();
   Segment->Owner = &Owner;
@@ -105,12 +97,12 @@ TkivSegment& TkivSegment::TClass::Create(TkivSegmentList& Owner, bool AppendAtEn
   while (Index < Owner.Count() && Owner.Segment(Index).ClassType().Order() < Order())
     ++Index;
   TkivSegment& Inserted = Owner.Insert(Index, std::move(Segment));
-  Inserted.Notify(3);
+  Inserted.Notify(TkivSegmentNotification::Reordered);
   return Inserted;
 }
 
 const TkivSegment::TClass& TkivSegment::ClassObject() {
-  static const TClass Class("TkivSegment");
+  static const TkivClassOf<TkivSegment> Class("TkivSegment");
   return Class;
 }
 
@@ -123,7 +115,7 @@ TkivSegment::TkivSegment(const TClass& Class) : Class(Class) {
 
 TkivSegment::~TkivSegment() {
   if (CurrentSegment == this) CurrentSegment = nullptr;
-  Notify(1);
+  Notify(TkivSegmentNotification::Deleted);
 }
 
 void TkivSegment::ParseData() {
@@ -152,7 +144,7 @@ void TkivSegment::Refresh() {
   Data.SetPosition(0);
   Info->Clear();
   FillInfo();
-  Notify(2);
+  Notify(TkivSegmentNotification::Changed);
 }
 
 void TkivSegment::FillInfo() {
@@ -169,7 +161,7 @@ void TkivSegment::SetCurrent(bool Flag) {
   CurrentSegment = Flag ? this : nullptr;
 }
 
-void TkivSegment::Notify(int32_t Kind) {
+void TkivSegment::Notify(TkivSegmentNotification Kind) {
   if (Owner) Owner->NotifySegment(Kind, this);
 }
 
@@ -179,25 +171,21 @@ TkivWorkBudget& TkivSegment::WorkBudget() {
 
 // ---- Segment lists and registries ----
 
-std::unique_ptr<TkivSegmentList> TkivSegmentList::TClass::Create() const {
-  return std::make_unique<TkivSegmentList>();
-}
-
 const TkivSegmentList::TClass& TkivSegmentList::ClassObject() {
-  static const TClass Class("TkivSegmentList");
+  static const TkivClassOf<TkivSegmentList> Class("TkivSegmentList");
   return Class;
 }
 
-TkivSegmentListClassList* SegmentListClassList = nullptr;
-TkivSegmentClassList* SegmentClassList = nullptr;
+TkivSegmentListClassList SegmentListClassList;
+TkivSegmentClassList SegmentClassList;
 uint32_t ErrorIcon = 0, WarningIcon = 0, InfoIcon = 0;
 
 const TkivSegment::TClass& TkivSegmentList::GetFirstSegmentClass() const {
-  return (*SegmentClassList)[0];
+  return SegmentClassList[0];
 }
 
 const TkivSegmentClassList& TkivSegmentList::GetSegmentClassList() const {
-  return *SegmentClassList;
+  return SegmentClassList;
 }
 
 TkivSegmentList::~TkivSegmentList() {
@@ -206,91 +194,64 @@ TkivSegmentList::~TkivSegmentList() {
   Clear();
 }
 
-void TkivSegmentList::NotifySegment(int32_t Kind, TkivSegment* Segment) {
+void TkivSegmentList::NotifySegment(TkivSegmentNotification Kind, TkivSegment* Segment) {
   for (int32_t I = Listeners.Count() - 1; I >= 0; --I) {
     auto* Listener = dynamic_cast<IkivSegmentNotify*>(Listeners.Item(I));
     if (!Listener) continue;
     try {
       switch (Kind) {
-      case 0:
+      case TkivSegmentNotification::Added:
         Listener->SegmentAdded(this, Segment);
         break;
-      case 1:
+      case TkivSegmentNotification::Deleted:
         Listener->SegmentDeleted(this, Segment);
         break;
-      case 2:
+      case TkivSegmentNotification::Changed:
         Listener->SegmentChanged(this, Segment);
         break;
-      case 3:
+      case TkivSegmentNotification::Reordered:
         Listener->SegmentsReordered(this);
-        break;
-      default:
         break;
       }
     } catch (...) {
-      kivPlatform::ShowErrorMessage("Error", "Error on " + std::to_string(Kind));
+      kivPlatform::ShowErrorMessage("Error", "Error on " + std::to_string(int(Kind)));
     }
   }
 }
 
 void TkivSegmentList::Notify(TObject* Item, TListNotification Action) {
-  if (Action == TListNotification::Added) NotifySegment(0, static_cast<TkivSegment*>(Item));
-  if (Action == TListNotification::Deleted) NotifySegment(1, static_cast<TkivSegment*>(Item));
+  if (Action == TListNotification::Added)
+    NotifySegment(TkivSegmentNotification::Added, static_cast<TkivSegment*>(Item));
+  if (Action == TListNotification::Deleted)
+    NotifySegment(TkivSegmentNotification::Deleted, static_cast<TkivSegment*>(Item));
   // An extracted segment is free-standing from now on.
   if (Action == TListNotification::Extracted) static_cast<TkivSegment*>(Item)->Owner = nullptr;
   TkivTraceObjectList::Notify(Item, Action);
 }
 
-void TkivSegmentClassList::Insert(int32_t Index, const TkivSegment::TClass& Class) {
-  Items.insert(Items.begin() + std::clamp<int32_t>(Index, 0, Count()), &Class);
-}
-
-int32_t TkivSegmentClassList::IndexOf(const TkivSegment::TClass& Class) const {
-  const auto It = std::find(Items.begin(), Items.end(), &Class);
-  return It == Items.end() ? -1 : static_cast<int32_t>(It - Items.begin());
-}
-
-const TkivSegment::TClass* TkivSegmentClassList::FindReader(TStream& Stream) const {
-  for (const TkivSegment::TClass* Class : Items)
-    if (Class->CanRead(Stream)) return Class;
-  return nullptr;
-}
-
-void TkivSegmentListClassList::Insert(int32_t Index, const TkivSegmentList::TClass& Class) {
-  Items.insert(Items.begin() + std::clamp<int32_t>(Index, 0, Count()), &Class);
-}
-
 void RegisterSegmentListClass(const TkivSegmentList::TClass& Class) {
-  SegmentListClassList->Insert(0, Class);
+  SegmentListClassList.Insert(0, Class);
 }
 
 void kivInfo_Initialize() {
-  SegmentListClassList = new TkivSegmentListClassList;
   RegisterSegmentListClass(TkivSegmentList::ClassObject());
-  SegmentClassList = new TkivSegmentClassList;
-  SegmentClassList->Add(TkivSegment::ClassObject());
+  SegmentClassList.Add(TkivSegment::ClassObject());
   ErrorIcon = kivPlatform::LoadStockIcon(32513);
   WarningIcon = kivPlatform::LoadStockIcon(32515);
   InfoIcon = kivPlatform::LoadStockIcon(32516);
 }
 
 void kivInfo_Finalize() {
-  delete SegmentClassList;
-  SegmentClassList = nullptr;
-  delete SegmentListClassList;
-  SegmentListClassList = nullptr;
+  SegmentClassList.Clear();
+  SegmentListClassList.Clear();
 }
 
 // ---- Thumbnail bitmaps ----
 
 namespace kivInfo {
 
-std::unique_ptr<TBitmap> TBitmap::TClass::Create() const {
-  return std::make_unique<TBitmap>(*this);
-}
-
 const TBitmap::TClass& TBitmap::ClassObject() {
-  static const TClass Class("TBitmap");
+  static const TkivClassOf<TBitmap> Class("TBitmap");
   return Class;
 }
 
@@ -382,7 +343,7 @@ std::string FormatCannotDecode(const std::string& Value) {
 }
 
 std::unique_ptr<TkivHTMLTABLE> CreateReportTable() {
-  return std::make_unique<TkivHTMLTABLE>(1, 5);
+  return std::make_unique<TkivHTMLTABLE>(TkivHTMLTableOptions{.Border = 1, .CellPadding = 5});
 }
 
 TkivHTMLTABLE& AddReportTable(TkivHTMLItem& Parent) {
@@ -390,7 +351,7 @@ TkivHTMLTABLE& AddReportTable(TkivHTMLItem& Parent) {
 }
 
 TkivHTMLTD& AddTextCell(TkivHTMLTR& Row, const std::string& Text, const std::string& BgColor) {
-  TkivHTMLTD& Cell = AddCell(Row, 0, 0, false, BgColor);
+  TkivHTMLTD& Cell = AddCell(Row, {.BgColor = BgColor});
   AddText(Cell, Text);
   return Cell;
 }
@@ -448,7 +409,7 @@ void WriteExtraInfo(TkivHTMLItem& Parent, TStream& Stream) {
 void WriteThumbnailRows(TkivHTMLTABLE& Table, kivInfo::TBitmap& Bitmap, bool WithHeading) {
   const int64_t W = Bitmap.Width(), H = Bitmap.Height();
   if (W * H <= 0 && !Bitmap.Refused()) return;
-  if (WithHeading) AddText(AddCell(AddRow(Table), 2, 0, false, {}, haCenter), "Thumbnail");
+  if (WithHeading) AddText(AddCell(AddRow(Table), {.ColSpan = 2, .Align = haCenter}), "Thumbnail");
   AddTextRow(Table, {"Compression", Bitmap.GetCompression()});
   if (Bitmap.Refused()) {
     AddTextRow(Table, {"Image", PictureRefusalText(Bitmap.Refusal)});

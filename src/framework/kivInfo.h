@@ -17,7 +17,6 @@
 
 class TkivSegment;
 class TkivSegmentList;
-class TkivSegmentClassList;
 
 // ---- Information tree ----
 
@@ -59,6 +58,9 @@ TkivTreeItem& AddInfoCopy(TkivTreeItem& Parent, const TkivTreeItem& Source);
 
 // ---- Segments ----
 
+// What a segment list tells its listeners; an error message names the kind by its number.
+enum class TkivSegmentNotification : uint8_t { Added, Deleted, Changed, Reordered };
+
 // Flag elements of a segment, as bit values.
 enum : uint8_t { sfNoSizeInfo = 1, sfInfoSegment = 2, sfStructure = 8 };
 using TkivSegmentFlags = uint8_t;
@@ -67,9 +69,9 @@ class TkivSegment : public TkivTraceObject {
 public:
   // The class object: the class-level operations, answered without an instance, and the
   // virtual constructor.
-  class TClass : public TkivClassObject {
+  class TClass : public TkivClassFamily<TkivSegment> {
   public:
-    using TkivClassObject::TkivClassObject;
+    using TkivClassFamily::TkivClassFamily;
     virtual bool IsInfoSegment() const { return false; }
     virtual void GetFlags(TkivSegmentFlags& Flags) const;
     virtual uint8_t Order() const { return 127; }
@@ -78,13 +80,10 @@ public:
     // Answers from the bytes at the stream's position and leaves the position unchanged.
     virtual bool CanRead(TStream&) const { return true; }
 
-    // A free-standing segment, in no list.
-    std::unique_ptr<TkivSegment> Create() const;
-    // A segment owned by Owner: appended, or inserted at its ordered position.
+    // Create() makes a free-standing segment, in no list; this one a segment owned by Owner:
+    // appended, or inserted at its ordered position.
+    using TkivClassFamily::Create;
     TkivSegment& Create(TkivSegmentList& Owner, bool AppendAtEnd) const;
-
-  protected:
-    virtual std::unique_ptr<TkivSegment> NewInstance() const;
   };
   static const TClass& ClassObject();
 
@@ -110,7 +109,7 @@ public:
 
   bool IsCurrent() const;
   void SetCurrent(bool Flag);
-  void Notify(int32_t Kind);
+  void Notify(TkivSegmentNotification Kind);
   // The budget of the report the segment belongs to: its list's, or its own when it stands
   // alone (a segment file is one report).
   TkivWorkBudget& WorkBudget();
@@ -120,21 +119,12 @@ private:
   TkivWorkBudget OwnBudget;
 };
 
-// Creates instances of TSegment for a class object of type TBase.
-template <class TSegment, class TBase> class TkivSegmentClassOf : public TBase {
-public:
-  using TBase::TBase;
-
-protected:
-  std::unique_ptr<TkivSegment> NewInstance() const override {
-    return std::make_unique<TSegment>(*this);
-  }
-};
+// A registry of segment classes; the JPEG segment class list is one too.
+using TkivSegmentClassList = TkivClassList<TkivSegment::TClass>;
 
 extern TkivSegment* CurrentSegment;
 
-// The change notification interface of segment-list listeners. Kinds: 0 added, 1 deleted,
-// 2 changed, 3 reordered.
+// The change notification interface of segment-list listeners: one method per kind.
 class IkivSegmentNotify {
 public:
   virtual ~IkivSegmentNotify() = default;
@@ -146,15 +136,16 @@ public:
 
 class TkivSegmentList : public TkivTraceObjectList {
 public:
-  class TClass : public TkivClassObject {
+  class TClass : public TkivClassFamily<TkivSegmentList> {
   public:
-    using TkivClassObject::TkivClassObject;
-    virtual std::unique_ptr<TkivSegmentList> Create() const;
+    using TkivClassFamily::TkivClassFamily;
   };
   static const TClass& ClassObject();
 
-  TkivSegmentList() = default;
+  explicit TkivSegmentList(const TClass& Class) : Class(Class) {}
   ~TkivSegmentList() override;
+
+  const TClass& ClassType() const { return Class; }
 
   // Listeners are owned; those that implement IkivSegmentNotify are told about changes.
   TOwningList Listeners;
@@ -163,7 +154,7 @@ public:
   virtual const TkivSegmentClassList& GetSegmentClassList() const;
 
   TkivSegment& Segment(int32_t Index) const { return static_cast<TkivSegment&>(*Item(Index)); }
-  void NotifySegment(int32_t Kind, TkivSegment* Segment);
+  void NotifySegment(TkivSegmentNotification Kind, TkivSegment* Segment);
   // One report for all its segments.
   TkivWorkBudget& WorkBudget() { return Budget; }
 
@@ -171,38 +162,15 @@ protected:
   void Notify(TObject* Item, TListNotification Action) override;
 
 private:
+  const TClass& Class;
   TkivWorkBudget Budget;
 };
 
-// An ordered list of segment class objects; index 0 is asked first.
-class TkivSegmentClassList {
-public:
-  int32_t Count() const { return static_cast<int32_t>(Items.size()); }
-  const TkivSegment::TClass& operator[](int32_t Index) const { return *Items.at(size_t(Index)); }
-  void Add(const TkivSegment::TClass& Class) { Items.push_back(&Class); }
-  void Insert(int32_t Index, const TkivSegment::TClass& Class);
-  int32_t IndexOf(const TkivSegment::TClass& Class) const;
-  // The first class that can read the stream, or null.
-  const TkivSegment::TClass* FindReader(TStream& Stream) const;
+using TkivSegmentListClassList = TkivClassList<TkivSegmentList::TClass>;
 
-private:
-  std::vector<const TkivSegment::TClass*> Items;
-};
-
-class TkivSegmentListClassList {
-public:
-  int32_t Count() const { return static_cast<int32_t>(Items.size()); }
-  const TkivSegmentList::TClass& operator[](int32_t Index) const {
-    return *Items.at(size_t(Index));
-  }
-  void Insert(int32_t Index, const TkivSegmentList::TClass& Class);
-
-private:
-  std::vector<const TkivSegmentList::TClass*> Items;
-};
-
-extern TkivSegmentListClassList* SegmentListClassList;
-extern TkivSegmentClassList* SegmentClassList;
+extern TkivSegmentListClassList SegmentListClassList;
+// The generic registry: TkivSegment alone.
+extern TkivSegmentClassList SegmentClassList;
 void RegisterSegmentListClass(const TkivSegmentList::TClass& Class);
 
 extern uint32_t ErrorIcon, WarningIcon, InfoIcon;
@@ -216,11 +184,9 @@ namespace kivInfo {
 
 class TBitmap : public TkivDIBitmap {
 public:
-  class TClass : public TkivClassObject {
+  class TClass : public TkivClassFamily<TBitmap> {
   public:
-    using TkivClassObject::TkivClassObject;
-    // The virtual constructor.
-    virtual std::unique_ptr<TBitmap> Create() const;
+    using TkivClassFamily::TkivClassFamily;
   };
   static const TClass& ClassObject();
 
@@ -249,13 +215,6 @@ protected:
 
 private:
   const TClass& Class;
-};
-
-// Creates instances of TInstance for a bitmap class object.
-template <class TInstance> class TBitmapClassOf : public TBitmap::TClass {
-public:
-  using TBitmap::TClass::TClass;
-  std::unique_ptr<TBitmap> Create() const override { return std::make_unique<TInstance>(*this); }
 };
 
 // Chooses the bitmap's file on first use (claiming the name), then writes the picture to it.

@@ -1,7 +1,7 @@
 #include "framework/kivJpegBitmap.h"
 
 const kivInfo::TBitmap::TClass& TkivJpegBitmap::ClassObject() {
-  static const kivInfo::TBitmapClassOf<TkivJpegBitmap> Class("TkivJpegBitmap");
+  static const TkivClassOf<TkivJpegBitmap> Class("TkivJpegBitmap");
   return Class;
 }
 

@@ -20,7 +20,7 @@ void WriteReportPage(TkivSegment& Segment, TStream& Html) {
 TkivLoadResult LoadSegment(TStream& Stream, std::unique_ptr<TkivSegment>& Segment,
                            const TkivShowHTML& ShowHTML) {
   try {
-    const TkivSegment::TClass* Class = JpegSegmentClassList->FindReader(Stream);
+    const TkivSegment::TClass* Class = JpegSegmentClassList.FindReader(Stream);
     if (!Class) return TkivLoadResult::NotRead;
     Segment = Class->Create();
     Segment->LoadFromStream(Stream);

@@ -4,10 +4,9 @@
 
 namespace {
 
-class TCommentClass
-    : public TkivSegmentClassOf<TkivJpegCommentSegment, TkivJpegInfoSegment::TClass> {
+class TCommentClass : public TkivClassOf<TkivJpegCommentSegment> {
 public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
+  using TkivClassOf::TkivClassOf;
   uint8_t Marker() const override { return 0xFE; }
   std::string GetDescription() const override { return "Comment segment"; }
   std::string GetShortName() const override { return "COM"; }

@@ -30,37 +30,37 @@ const TkivIntSegmentDesc IntSegmentDescs[22] = {
     {0xDF, "Expand reference component(s)", "EXP"},
 };
 
-TkivSegmentClassList* JpegSegmentClassList = nullptr;
+TkivSegmentClassList JpegSegmentClassList;
 
 void RegisterJpegSegmentClass(const TkivSegment::TClass& Class) {
-  JpegSegmentClassList->Insert(0, Class);
+  JpegSegmentClassList.Insert(0, Class);
 }
 
 namespace {
 
-// The number in the last two characters of a class name.
-int LastTwoDigits(const std::string& Name, int Base) {
-  return std::stoi(Name.substr(Name.size() - 2), nullptr, Base);
-}
-
-const TkivIntSegmentDesc& FindDesc(uint8_t Marker) {
+const TkivIntSegmentDesc* FindDesc(uint8_t Marker) {
   for (const TkivIntSegmentDesc& Desc : IntSegmentDescs)
-    if (Desc.Marker == Marker) return Desc;
-  throw Exception("IntSegmentDesc not found");
+    if (Desc.Marker == Marker) return &Desc;
+  return nullptr;
 }
 
-class TSignatureClass
-    : public TkivSegmentClassOf<TkivJpegSignatireSegment, TkivJpegSegment::TClass> {
+// The classes of the structure segments add flag element 3.
+template <class TClassBase> class TStructureClass : public TClassBase {
 public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
+  using TClassBase::TClassBase;
+  void GetFlags(TkivSegmentFlags& Flags) const override {
+    TClassBase::GetFlags(Flags);
+    Flags |= sfStructure;
+  }
+};
+
+class TSignatureClass : public TStructureClass<TkivClassOf<TkivJpegSignatireSegment>> {
+public:
+  using TStructureClass::TStructureClass;
   uint8_t Marker() const override { return 0xD8; }
   uint8_t Order() const override { return 0; }
   std::string GetDescription() const override { return "Jpeg signature segment"; }
   std::string GetShortName() const override { return "Signature"; }
-  void GetFlags(TkivSegmentFlags& Flags) const override {
-    TkivJpegSegment::TClass::GetFlags(Flags);
-    Flags |= sfStructure;
-  }
   bool CanRead(TStream& Stream) const override {
     if (!HasBytes(Stream, 2)) return false;
     const int64_t Position = Stream.GetPosition();
@@ -70,58 +70,56 @@ public:
   }
 };
 
-class TSysClass : public TkivSegmentClassOf<TkivJpegSysSegment, TkivJpegNormalSegment::TClass> {
+// A class of a generic family: the number in the last two characters of its class name, read
+// once, gives its marker.
+template <class TSegment, int Radix, uint8_t FirstMarker>
+class TNumberedClass : public TkivClassOf<TSegment> {
 public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
+  explicit TNumberedClass(std::string Name)
+      : TkivClassOf<TSegment>(std::move(Name)),
+        Number(std::stoi(this->ClassName().substr(this->ClassName().size() - 2), nullptr, Radix)) {}
+  uint8_t Marker() const override { return static_cast<uint8_t>(FirstMarker + Number); }
+
+protected:
+  const int Number;
+};
+
+class TSysClass : public TStructureClass<TNumberedClass<TkivJpegSysSegment, 16, 0>> {
+public:
+  explicit TSysClass(std::string Name)
+      : TStructureClass(std::move(Name)), Desc(FindDesc(Marker())) {}
   uint8_t Order() const override { return 200; }
-  uint8_t Marker() const override { return static_cast<uint8_t>(LastTwoDigits(ClassName(), 16)); }
-  std::string GetDescription() const override { return FindDesc(Marker()).Description; }
-  std::string GetShortName() const override { return FindDesc(Marker()).ShortName; }
-  void GetFlags(TkivSegmentFlags& Flags) const override {
-    TkivJpegNormalSegment::TClass::GetFlags(Flags);
-    Flags |= sfStructure;
+  std::string GetDescription() const override { return Found().Description; }
+  std::string GetShortName() const override { return Found().ShortName; }
+
+private:
+  const TkivIntSegmentDesc* Desc;
+  const TkivIntSegmentDesc& Found() const {
+    if (!Desc) throw Exception("IntSegmentDesc not found");
+    return *Desc;
   }
 };
 
-class TAPPClass : public TkivSegmentClassOf<TkivJpegAPPSegment, TkivJpegNormalSegment::TClass> {
+class TAPPClass : public TNumberedClass<TkivJpegAPPSegment, 10, 0xE0> {
 public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
+  using TNumberedClass::TNumberedClass;
   bool IsInfoSegment() const override { return true; }
-  uint8_t Marker() const override { return static_cast<uint8_t>(0xE0 + Number()); }
   std::string GetDescription() const override {
-    return "Application segment " + std::to_string(Number());
+    return "Application segment " + std::to_string(Number);
   }
-  std::string GetShortName() const override { return "APP" + std::to_string(Number()); }
-
-private:
-  int Number() const { return LastTwoDigits(ClassName(), 10); }
+  std::string GetShortName() const override { return "APP" + std::to_string(Number); }
 };
 
-class TJPGClass : public TkivSegmentClassOf<TkivJpegJPGSegment, TkivJpegNormalSegment::TClass> {
+class TJPGClass : public TStructureClass<TNumberedClass<TkivJpegJPGSegment, 10, 0xF0>> {
 public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
-  uint8_t Marker() const override { return static_cast<uint8_t>(0xF0 + Number()); }
+  using TStructureClass::TStructureClass;
   std::string GetDescription() const override {
-    return "Jpeg extension segment " + std::to_string(Number());
+    return "Jpeg extension segment " + std::to_string(Number);
   }
-  std::string GetShortName() const override { return "JPG" + std::to_string(Number()); }
-  void GetFlags(TkivSegmentFlags& Flags) const override {
-    TkivJpegNormalSegment::TClass::GetFlags(Flags);
-    Flags |= sfStructure;
-  }
-
-private:
-  int Number() const { return LastTwoDigits(ClassName(), 10); }
+  std::string GetShortName() const override { return "JPG" + std::to_string(Number); }
 };
 
-class TDataClass : public TkivSegmentClassOf<TkivJpegDataSegmemt, TkivSegment::TClass> {
-public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
-  void GetFlags(TkivSegmentFlags& Flags) const override {
-    TkivSegment::TClass::GetFlags(Flags);
-    Flags |= sfStructure;
-  }
-};
+using TDataClass = TStructureClass<TkivClassOf<TkivJpegDataSegmemt>>;
 
 // In registration order.
 const TSysClass SysClasses[] = {
@@ -320,18 +318,8 @@ void TkivJpegThumbnailSegment::ReadFields() {
 
 // ---- JPEG file ----
 
-namespace {
-class TJpegFileClass : public TkivSegmentList::TClass {
-public:
-  using TkivSegmentList::TClass::TClass;
-  std::unique_ptr<TkivSegmentList> Create() const override {
-    return std::make_unique<TkivJpegFile>();
-  }
-};
-} // namespace
-
 const TkivSegmentList::TClass& TkivJpegFile::ClassObject() {
-  static const TJpegFileClass Class("TkivJpegFile");
+  static const TkivClassOf<TkivJpegFile> Class("TkivJpegFile");
   return Class;
 }
 
@@ -340,12 +328,11 @@ const TkivSegment::TClass& TkivJpegFile::GetFirstSegmentClass() const {
 }
 
 const TkivSegmentClassList& TkivJpegFile::GetSegmentClassList() const {
-  return *JpegSegmentClassList;
+  return JpegSegmentClassList;
 }
 
 void kivJpegInfo_Initialize() {
   RegisterSegmentListClass(TkivJpegFile::ClassObject());
-  JpegSegmentClassList = new TkivSegmentClassList;
   RegisterJpegSegmentClass(TkivJpegDataSegmemt::ClassObject());
   RegisterJpegSegmentClass(TkivJpegSignatireSegment::ClassObject());
   for (const auto& Class : SysClasses)
@@ -357,6 +344,5 @@ void kivJpegInfo_Initialize() {
 }
 
 void kivJpegInfo_Finalize() {
-  delete JpegSegmentClassList;
-  JpegSegmentClassList = nullptr;
+  JpegSegmentClassList.Clear();
 }

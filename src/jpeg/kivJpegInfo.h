@@ -137,6 +137,7 @@ private:
 
 class TkivJpegFile : public TkivSegmentList {
 public:
+  using TkivSegmentList::TkivSegmentList;
   static const TkivSegmentList::TClass& ClassObject();
   const TkivSegment::TClass& GetFirstSegmentClass() const override;
   const TkivSegmentClassList& GetSegmentClassList() const override;
@@ -150,7 +151,7 @@ struct TkivIntSegmentDesc {
 extern const TkivIntSegmentDesc IntSegmentDescs[22];
 
 // The list the report driver walks: index 0 is asked first.
-extern TkivSegmentClassList* JpegSegmentClassList;
+extern TkivSegmentClassList JpegSegmentClassList;
 // Puts the class at the front of the JPEG segment class list.
 void RegisterJpegSegmentClass(const TkivSegment::TClass& Class);
 

@@ -8,10 +8,9 @@
 
 namespace {
 
-class TJfifClass
-    : public TkivSegmentClassOf<TkivJpegJfifSegment, TkivJpegThumbnailSegment::TClass> {
+class TJfifClass : public TkivClassOf<TkivJpegJfifSegment> {
 public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
+  using TkivClassOf::TkivClassOf;
   uint8_t Marker() const override { return 0xE0; }
   std::string GetIdentifier() const override { return std::string("JFIF\0", 5); }
   std::string GetDescription() const override { return "JFIF segment"; }

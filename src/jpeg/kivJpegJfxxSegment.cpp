@@ -7,10 +7,9 @@
 
 namespace {
 
-class TJfxxClass
-    : public TkivSegmentClassOf<TkivJpegJfxxSegment, TkivJpegThumbnailSegment::TClass> {
+class TJfxxClass : public TkivClassOf<TkivJpegJfxxSegment> {
 public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
+  using TkivClassOf::TkivClassOf;
   uint8_t Marker() const override { return 0xE0; }
   std::string GetIdentifier() const override { return std::string("JFXX\0", 5); }
   std::string GetDescription() const override { return "JFXX segment"; }

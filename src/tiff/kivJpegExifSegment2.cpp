@@ -5,9 +5,9 @@
 #include "framework/kivInfoStream.h"
 
 namespace {
-class TExifClass : public TkivSegmentClassOf<TkivJpegExifSegment, TkivJpegInfoSegment::TClass> {
+class TExifClass : public TkivClassOf<TkivJpegExifSegment> {
 public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
+  using TkivClassOf::TkivClassOf;
   uint8_t Marker() const override { return 0xE1; }
   std::string GetIdentifier() const override { return std::string("Exif\0", 5); }
   std::string GetDescription() const override { return "EXIF segment"; }

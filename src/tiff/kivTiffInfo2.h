@@ -3,9 +3,14 @@
 // sub-IFDs that offset entries lead to; the tag dictionary that names entries and turns their
 // raw values into text; the entries that decode their data (user comment, spatial frequency
 // response, colour filter pattern); the JPEG thumbnail of an IFD; and the report.
+//
+// The body is split by what changes together: kivTiffInfo2.cpp the reader and the report,
+// kivTiffTags.cpp the field types, the tag tables and their formatters, and
+// kivTiffSpecialEntries.cpp the entries that decode their data and the thumbnails.
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <variant>
@@ -66,11 +71,16 @@ void GetTypeName(uint16_t FieldType, bool& Unknown, std::string& S);
 void GetTagText(uint16_t Tag, std::string& S);
 // The text of one value as the report shows it.
 std::string ValueToText(const TkivTiffValue& Value);
+// An integer value; none for a rational, a number, a character or an empty value.
+std::optional<int64_t> ValueAsInteger(const TkivTiffValue& Value);
 
 // ---- Tag dictionary ----
 
-// Turns the raw value text into the shown text, or throws (the raw text is then shown in red).
-using TTagFormatter = void (*)(const TkivTiffEntry& Entry, const std::string& Raw,
+// Turns the raw value text into the shown text. Answers whether it decoded the value: false
+// for a code that no list knows or data not decoded yet (the report marks the value yellow).
+// Throws when the entry's type or count is not the one it decodes (the raw text is then shown
+// in red).
+using TTagFormatter = bool (*)(const TkivTiffEntry& Entry, const std::string& Raw,
                                std::string& Result);
 
 struct TTagNameRec {
@@ -82,33 +92,57 @@ struct TTagNameRec {
 
 extern const TTagNameRec MainTagTable[138];
 extern const TTagNameRec InteroperabilityTagTable[5];
-// The formatter whose values are marked yellow as undecoded.
-void FormatNotSupported(const TkivTiffEntry& Entry, const std::string& Raw, std::string& Result);
 // The first row with Tag, or a row with only Tag set.
 TTagNameRec FindTagRec(const TTagNameRec* Table, size_t Count, uint16_t Tag);
 
-// ---- Directories ----
+// ---- Reading ----
 
-class TkivTiffIFDClass : public TkivClassObject {
-public:
-  using TkivClassObject::TkivClassObject;
-  // A new IFD at the end of Parent's list.
-  TkivTiffIFD& Create(TkivTiffCustomItem& Parent) const;
-  // A free-standing IFD without parent.
-  std::unique_ptr<TkivTiffIFD> Create() const { return NewInstance(); }
+// What one read of a structure shares, owned by the root: the stream, the byte order, where
+// offsets count from, the directories already read, and the bounds on the work. The reader
+// passes it down; the items keep a pointer to it for their byte order and base offset.
+struct TkivTiffReadContext {
+  TStream* Stream = nullptr; // while the structure is read
+  bool Motorola = false;
+  int64_t Base = 0;              // the stream position of the header
+  std::vector<uint32_t> Offsets; // the IFD offsets read, in order
 
-protected:
-  virtual std::unique_ptr<TkivTiffIFD> NewInstance() const;
+  // What one structure may hold in all, so that overlapping directories and values cannot
+  // multiply the work beyond the size of the data.
+  int64_t EntriesLeft = INT64_MAX;
+  int64_t ValuesLeft = INT64_MAX;
+  // The report's work budget while the structure is read: pictures are asked of it, and
+  // entries, values and bytes copied are counted in it too.
+  TkivWorkBudget* Budget = nullptr;
+
+  // Empties the context for a structure whose header starts at the stream's position.
+  void Start(TStream& Source);
+  uint16_t ReadWord() const;
+  uint32_t ReadLong() const;
+  // Moves the stream to an offset of the structure.
+  void Seek(int64_t Offset) const;
+
+  // False below 8 (inside the header) and for an offset already read.
+  bool IsNewOffset(uint32_t Offset) const;
+  // Returns the new offset's index.
+  int32_t AddOffset(uint32_t Offset);
+  // False when the structure has no room for Count more entries.
+  bool TakeEntries(int64_t Count);
+  // How many of Count values may be held.
+  int64_t TakeValues(int64_t Count);
+
+private:
+  std::unordered_set<uint32_t> Visited;
 };
 
-template <class TInstance> class TkivTiffIFDClassOf : public TkivTiffIFDClass {
-public:
-  using TkivTiffIFDClass::TkivTiffIFDClass;
+// ---- Directories ----
 
-protected:
-  std::unique_ptr<TkivTiffIFD> NewInstance() const override {
-    return std::make_unique<TInstance>(*this);
-  }
+class TkivTiffIFDClass : public TkivClassFamily<TkivTiffIFD> {
+public:
+  using TkivClassFamily::TkivClassFamily;
+  // Create() makes a free-standing IFD without parent; this one a new IFD at the end of
+  // Parent's list.
+  using TkivClassFamily::Create;
+  TkivTiffIFD& Create(TkivTiffCustomItem& Parent) const;
 };
 
 // One directory; its items are its entries in file order.
@@ -122,17 +156,20 @@ public:
   const TClass& ClassType() const { return Class; }
 
   TkivTiffCustomItem* Parent = nullptr;
+  const TkivTiffReadContext* Context = nullptr; // the root's; null without a root
   std::unique_ptr<TkivTiffJpegBitmap> Thumbnail;
 
   virtual const TkivTiffEntryClass& GetEntryClass(TStream& Stream) const;
   virtual void GetTagRec(const TkivTiffEntry& Entry, TTagNameRec& Rec) const;
-  virtual bool IsMotorola() const;
-  virtual int64_t BaseOffset() const;
   virtual std::string GetName() const;
 
-  // False when the directory cannot be read (too few bytes, too many entries); it then stays
-  // empty and its chain ends.
-  bool LoadFromStream(TStream& Stream);
+  // The structure's; without a root Intel and 0.
+  bool IsMotorola() const { return Context && Context->Motorola; }
+  int64_t BaseOffset() const { return Context ? Context->Base : 0; }
+
+  // Reads the directory at the stream's position. False when it cannot be read (too few
+  // bytes, too many entries); it then stays empty and its chain ends.
+  bool LoadFromStream(TkivTiffReadContext& Context);
   int32_t IndexOfTag(uint16_t Tag) const;
   TkivTiffEntry* FindEntry(uint16_t Tag) const;
   int32_t Level() const;
@@ -164,50 +201,30 @@ class TkivTiffCustomItem : public TkivTraceObjectList {
 public:
   TkivTiffCustomItem() = default;
 
-  TkivTiffIFD* Parent = nullptr; // null for the root
-  std::vector<uint32_t> Offsets; // IFD offsets already read (in the root only)
+  TkivTiffIFD* Parent = nullptr;                // null for the root
+  const TkivTiffReadContext* Context = nullptr; // the root's; null without a root
 
   virtual int32_t ItemSize() const { return 0; }
-  virtual void LoadFromStream(TStream&) {}
-  virtual int32_t AddOffset(uint32_t Offset);
-  virtual bool IsNewOffset(uint32_t Offset) const;
   // The class of the IFDs that offsets found in this item lead to.
   virtual const TkivTiffIFDClass& IFDClass() const;
-  virtual bool IsMotorola() const { return false; }
-  virtual int64_t BaseOffset() const { return 0; }
+
+  // The structure's; without a root Intel and 0.
+  bool IsMotorola() const { return Context && Context->Motorola; }
+  int64_t BaseOffset() const { return Context ? Context->Base : 0; }
 
   int32_t Level() const;
   TkivTiffIFD& IFD(int32_t Index) const { return static_cast<TkivTiffIFD&>(*Item(Index)); }
 
-  // What one structure may hold in all, so that overlapping directories and values cannot
-  // multiply the work beyond the size of the data. Kept where the visited offsets are.
-  bool TakeEntries(int64_t Count);
-  int64_t TakeValues(int64_t Count);
-  // The budget of the report the structure is part of, kept by the root: the one set by the
-  // segment that holds the structure, or the root's own.
-  TkivWorkBudget& WorkBudget();
-  void SetWorkBudget(TkivWorkBudget& Budget) { ReportBudget = &Budget; }
-
 protected:
   // Follows a chain of IFD offsets, the first read from the stream's position.
-  void ReadIFDChain(TStream& Stream);
-  TkivTiffCustomItem& Holder();
-  const TkivTiffCustomItem& Holder() const;
-  void ResetLimits(int64_t DataSize);
-
-private:
-  std::unordered_set<uint32_t> Visited;
-  int64_t EntryBudget = INT64_MAX;
-  int64_t ValueBudget = INT64_MAX;
-  TkivWorkBudget* ReportBudget = nullptr;
-  TkivWorkBudget OwnBudget;
+  void ReadIFDChain(TkivTiffReadContext& Context);
 };
 
 // The entry class object: the class-level tests that pick an entry's class, and the virtual
 // constructor.
-class TkivTiffEntryClass : public TkivClassObject {
+class TkivTiffEntryClass : public TkivClassFamily<TkivTiffEntry> {
 public:
-  using TkivClassObject::TkivClassObject;
+  using TkivClassFamily::TkivClassFamily;
 
   virtual bool AcceptsTag(uint16_t) const { return true; }
   virtual bool AcceptsType(uint16_t) const { return true; }
@@ -216,22 +233,9 @@ public:
   virtual bool CanRead(TStream& Stream, bool Motorola, int64_t Base) const;
   virtual const TkivTiffIFDClass& IFDClass() const;
 
-  // A new entry at the end of Parent's list.
+  // Create() makes a free-standing entry; this one a new entry at the end of Parent's list.
+  using TkivClassFamily::Create;
   TkivTiffEntry& Create(TkivTiffIFD& Parent) const;
-  std::unique_ptr<TkivTiffEntry> Create() const { return NewInstance(); }
-
-protected:
-  virtual std::unique_ptr<TkivTiffEntry> NewInstance() const;
-};
-
-template <class TInstance, class TBase> class TkivTiffEntryClassOf : public TBase {
-public:
-  using TBase::TBase;
-
-protected:
-  std::unique_ptr<TkivTiffEntry> NewInstance() const override {
-    return std::make_unique<TInstance>(*this);
-  }
 };
 
 // One IFD entry; its children are the IFDs it leads to (offset entries only).
@@ -248,18 +252,21 @@ public:
   TTagNameRec TagRec;
 
   int32_t ItemSize() const override { return 12; }
-  void LoadFromStream(TStream& Stream) override;
   const TkivTiffIFDClass& IFDClass() const override { return Class.IFDClass(); }
-  bool IsMotorola() const override;
-  int64_t BaseOffset() const override;
+
+  // Reads the 12 bytes at the stream's position and the values they lead to; whatever fails
+  // leaves what was read, and the stream stands 12 bytes on.
+  void LoadFromStream(TkivTiffReadContext& Context);
 
   virtual bool IsOffsetValue() const;
   virtual int64_t OffsetDataSize() const;
   virtual void WriteHTML(TkivHTMLTABLE& Table) const;
-  virtual void ReadValues(TStream& Stream);
+  // Reads the values from the stream's position.
+  virtual void ReadValues(TkivTiffReadContext& Context);
   virtual void WriteValueCell(TkivHTMLTR& Row) const;
-  // Throws when the tag's formatter refuses the entry; S then holds the raw text.
-  virtual void GetValueText(std::string& S) const;
+  // Answers whether the value was decoded (false: marked yellow). Throws when the tag's
+  // formatter refuses the entry; S then holds the raw text.
+  virtual bool GetValueText(std::string& S) const;
   virtual std::string GetName() const;
 
   // The count read from the entry. At most as many values as the data could supply are held;
@@ -288,7 +295,7 @@ public:
     bool AcceptsCount(uint32_t Count) const override { return Count == 1; }
   };
   using TkivTiffEntry::TkivTiffEntry;
-  void ReadValues(TStream& Stream) override;
+  void ReadValues(TkivTiffReadContext& Context) override;
 };
 
 class TkivTiffExifOffsetEntry : public TkivTiffOffsetEntry {
@@ -307,7 +314,7 @@ public:
 class TkivTiffEntryEx : public TkivTiffEntry {
 public:
   using TkivTiffEntry::TkivTiffEntry;
-  void ReadValues(TStream& Stream) override;
+  void ReadValues(TkivTiffReadContext& Context) override;
   // Stream holds exactly the entry's data bytes, positioned at 0.
   virtual void DecodeData(TStream&) {}
 };
@@ -353,38 +360,34 @@ public:
   static const TkivTiffEntry::TClass& ClassObject();
   std::string CharSet;
   std::string Text;
-  void GetValueText(std::string& S) const override;
+  bool GetValueText(std::string& S) const override;
   void WriteValueCell(TkivHTMLTR& Row) const override;
   void DecodeData(TStream& Stream) override;
 };
 
 // The entry class registry: asked in order, the first class that can read an entry wins.
-class TkivTiffEntryClassList {
-public:
-  int32_t Count() const { return static_cast<int32_t>(Items.size()); }
-  const TkivTiffEntryClass& operator[](int32_t Index) const { return *Items.at(size_t(Index)); }
-  void Add(const TkivTiffEntryClass& Class) { Items.push_back(&Class); }
-
-private:
-  std::vector<const TkivTiffEntryClass*> Items;
-};
-
-extern TkivTiffEntryClassList* TiffEntryClassList;
+using TkivTiffEntryClassList = TkivClassList<TkivTiffEntryClass>;
+extern TkivTiffEntryClassList TiffEntryClassList;
 void RegisterTiffEntryClass(const TkivTiffEntryClass& Class);
 
 // ---- The root ----
 
 class TkivTiff : public TkivTiffCustomItem {
 public:
-  TkivTiff() = default;
-  uint32_t Base = 0;
-  bool Motorola = false;
+  TkivTiff() { Context = &ReadContext; }
+  // The budget of the report the structure is part of; a structure read without one has a
+  // budget of its own for each read.
+  void SetWorkBudget(TkivWorkBudget& Budget) { ReportBudget = &Budget; }
   // Reads a structure whose header starts at the stream's position.
-  void LoadFromStream(TStream& Stream) override;
+  void LoadFromStream(TStream& Stream);
   const TkivTiffIFDClass& IFDClass() const override;
-  bool IsMotorola() const override { return Motorola; }
-  int64_t BaseOffset() const override { return Base; }
   void WriteHTML(TkivHTMLItem& Parent) const;
+  const TkivTiffReadContext& GetReadContext() const { return ReadContext; }
+
+private:
+  TkivTiffReadContext ReadContext;
+  TkivWorkBudget* ReportBudget = nullptr;
+  TkivWorkBudget OwnBudget;
 };
 
 // ---- Thumbnails of IFDs ----
@@ -394,13 +397,16 @@ public:
   class TClass : public kivInfo::TBitmap::TClass {
   public:
     using kivInfo::TBitmap::TClass::TClass;
+    using TInstanceBase = TkivCustomTiffBitmap;
     virtual bool CanLoad(const TkivTiffIFD&) const { return false; }
-    // The virtual constructor: the picture an IFD points to, its size asked of Budget.
-    virtual std::unique_ptr<TkivCustomTiffBitmap>
-    CreateFromIFD(const TkivTiffIFD& IFD, TStream& Stream, TkivWorkBudget& Budget) const;
-    std::unique_ptr<kivInfo::TBitmap> Create() const override;
+    // The picture an IFD points to: a new bitmap of this class, loaded from the IFD, its size
+    // asked of Budget.
+    std::unique_ptr<TkivCustomTiffBitmap> CreateFromIFD(const TkivTiffIFD& IFD, TStream& Stream,
+                                                        TkivWorkBudget& Budget) const;
   };
   explicit TkivCustomTiffBitmap(const TClass& Class) : kivInfo::TBitmap(Class) {}
+  // Base: an empty picture.
+  virtual void LoadFromIFD(const TkivTiffIFD&, TStream&, TkivWorkBudget&) {}
 };
 
 class TkivTiffJpegBitmap : public TkivCustomTiffBitmap {
@@ -410,7 +416,7 @@ public:
   std::string GetCompression() const override { return "Jpeg"; }
   // Decodes the JPEG image at the IFD's JPEGInterchangeFormat offset; an empty picture when
   // that fails, and Refusal set when Budget refuses it.
-  void LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream, TkivWorkBudget& Budget);
+  void LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream, TkivWorkBudget& Budget) override;
 };
 
 } // namespace kivTiffInfo2

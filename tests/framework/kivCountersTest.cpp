@@ -27,7 +27,7 @@ TEST(Counters, FreeingATreeRestoresTheCounts) {
   }
   EXPECT_EQ(TraceObjectCount, Traced);
   {
-    TkivSegmentList List;
+    TkivSegmentList List(TkivSegmentList::ClassObject());
     TkivSegment::ClassObject().Create(List, true);
     TkivSegment::ClassObject().Create(List, false);
     List.Delete(0);

@@ -14,10 +14,23 @@ std::string Written(const TkivHTMLItem& Item) {
 } // namespace
 
 TEST(HTML, AttributesInTheirOrder) {
-  TkivHTMLTABLE Table(1, 5, 2, "Red", haRight, vaNone, 80, true, 20, true, "t.png");
-  TkivHTMLTR& Row = AddRow(Table, "Yellow", haLeft);
-  AddCell(Row, 2, 3, true, "Yellow", haCenter, vaNone, 50, true, 10, false, "bg.png");
-  AddColorCell(Row, "Red", 0, 0, false, haNone, vaNone, 7);
+  TkivHTMLTABLE Table(
+      {.Border = 1,
+       .CellPadding = 5,
+       .CellSpacing = 2,
+       .Align = haRight,
+       .Size = {.Width = 80, .WidthInPercent = true, .Height = 20, .HeightInPercent = true},
+       .BgColor = "Red",
+       .Background = "t.png"});
+  TkivHTMLTR& Row = AddRow(Table, {.Align = haLeft, .BgColor = "Yellow"});
+  AddCell(Row, {.ColSpan = 2,
+                .RowSpan = 3,
+                .NoWrap = true,
+                .Align = haCenter,
+                .Size = {.Width = 50, .WidthInPercent = true, .Height = 10},
+                .BgColor = "Yellow",
+                .Background = "bg.png"});
+  AddColorCell(Row, "Red", {.Size = {.Width = 7}});
   AddCell(Row);
   EXPECT_EQ(
       Written(Table),
@@ -45,7 +58,7 @@ TEST(HTML, ElementShapesAndNestedIndentation) {
   AddText(AddPre(Body), "pre");
   TkivHTMLTABLE& Outer = AddReportTable(Body);
   TkivHTMLTR& Row = AddRow(Outer);
-  AddText(AddCell(Row, 2, 0, false, {}, haCenter), "x");
+  AddText(AddCell(Row, {.ColSpan = 2, .Align = haCenter}), "x");
   TkivHTMLTABLE& Inner = AddReportTable(AddCell(Row));
   AddText(AddCell(AddRow(Inner)), "y");
   EXPECT_EQ(Written(Body),

@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <sstream>
 
 #include "framework/kivInfo.h"
 #include "framework/kivInfoStream.h"
@@ -52,48 +49,14 @@ void Paint(kivInfo::TBitmap& Bitmap, int32_t Width, int32_t Height) {
       Bitmap.SetPixel(X, Y, {uint8_t(40 * X + 10), uint8_t(60 * Y + 5), uint8_t(200 - 7 * X * Y)});
 }
 
-struct TPicture {
-  int Width = 0, Height = 0;
-  std::vector<TkivColor> Pixels;
-};
-
-// Decodes a BMP file with netpbm's bmptopnm; false when the tool is not installed.
-bool DecodeWithNetpbm(const std::filesystem::path& Bmp, TPicture& Picture) {
-  if (std::system("command -v bmptopnm >/dev/null 2>&1") != 0) return false;
-  const std::string Command = "bmptopnm '" + Bmp.string() + "' 2>/dev/null";
-  std::FILE* Pipe = ::popen(Command.c_str(), "r");
-  if (!Pipe) return false;
-  std::string Out;
-  char Buffer[4096];
-  for (size_t N; (N = std::fread(Buffer, 1, sizeof Buffer, Pipe)) > 0;)
-    Out.append(Buffer, N);
-  ::pclose(Pipe);
-  std::istringstream In(Out);
-  std::string Magic;
-  int MaxValue = 0;
-  In >> Magic >> Picture.Width >> Picture.Height >> MaxValue;
-  In.get();
-  EXPECT_EQ(Magic, "P6");
-  EXPECT_EQ(MaxValue, 255);
-  for (int I = 0; I < Picture.Width * Picture.Height; ++I) {
-    TkivColor C;
-    C.R = uint8_t(In.get());
-    C.G = uint8_t(In.get());
-    C.B = uint8_t(In.get());
-    Picture.Pixels.push_back(C);
-  }
-  EXPECT_TRUE(In.good());
-  return true;
-}
-
 void ExpectDecodedAs(const std::filesystem::path& Bmp, const kivInfo::TBitmap& Bitmap) {
-  TPicture Picture;
-  if (!DecodeWithNetpbm(Bmp, Picture)) GTEST_SKIP() << "bmptopnm (netpbm) is not installed";
-  ASSERT_EQ(Picture.Width, Bitmap.Width());
-  ASSERT_EQ(Picture.Height, Bitmap.Height());
+  const std::optional<kivTest::TPicture> Picture = kivTest::DecodeBmpWithNetpbm(Bmp);
+  if (!Picture) GTEST_SKIP() << "bmptopnm (netpbm) is not installed";
+  ASSERT_EQ(Picture->Width, Bitmap.Width());
+  ASSERT_EQ(Picture->Height, Bitmap.Height());
   for (int32_t Y = 0; Y < Bitmap.Height(); ++Y)
     for (int32_t X = 0; X < Bitmap.Width(); ++X)
-      EXPECT_EQ(Picture.Pixels[size_t(Y * Picture.Width + X)], Bitmap.GetPixel(X, Y))
+      EXPECT_EQ(Picture->Pixels[size_t(Y * Picture->Width + X)], Bitmap.GetPixel(X, Y))
           << "pixel " << X << "," << Y;
 }
 

@@ -8,9 +8,9 @@
 namespace {
 
 // A segment class with a given order key.
-class TOrderClass : public TkivSegmentClassOf<TkivSegment, TkivSegment::TClass> {
+class TOrderClass : public TkivClassOf<TkivSegment> {
 public:
-  TOrderClass(const char* Name, uint8_t Key) : TkivSegmentClassOf(Name), Key(Key) {}
+  TOrderClass(const char* Name, uint8_t Key) : TkivClassOf(Name), Key(Key) {}
   uint8_t Order() const override { return Key; }
 
 private:
@@ -58,7 +58,7 @@ const TOrderClass Order10("A10", 10), Order200("B200", 200), Order127("C127", 12
 
 TEST(SegmentModel, OrderedInsertionAndNotifications) {
   std::string Log; // outlives the list, whose end the listeners still hear
-  TkivSegmentList List;
+  TkivSegmentList List(TkivSegmentList::ClassObject());
   List.Listeners.Add(std::make_unique<TRecorder>(Log));
   Order10.Create(List, true);
   Order200.Create(List, true);
@@ -84,7 +84,7 @@ TEST(SegmentModel, AThrowingListenerIsReportedAndDeliveryGoesOn) {
   std::string Log;
   testing::internal::CaptureStderr();
   {
-    TkivSegmentList List;
+    TkivSegmentList List(TkivSegmentList::ClassObject());
     List.Listeners.Add(std::make_unique<TRecorder>(Log));
     List.Listeners.Add(std::make_unique<TObject>()); // no notification interface: skipped
     List.Listeners.Add(std::make_unique<TRecorder>(Log, true));
@@ -99,7 +99,7 @@ TEST(SegmentModel, AThrowingListenerIsReportedAndDeliveryGoesOn) {
 TEST(SegmentModel, FreeingAListWithListenersAndSegments) {
   std::string Log;
   {
-    TkivSegmentList List;
+    TkivSegmentList List(TkivSegmentList::ClassObject());
     List.Listeners.Add(std::make_unique<TRecorder>(Log));
     Order10.Create(List, true);
     Log.clear();
@@ -111,7 +111,7 @@ TEST(SegmentModel, FreeingAListWithListenersAndSegments) {
 TEST(SegmentModel, AnExtractedSegmentOutlivesItsList) {
   std::unique_ptr<TObject> Taken;
   {
-    TkivSegmentList List;
+    TkivSegmentList List(TkivSegmentList::ClassObject());
     Taken = List.Extract(&Order10.Create(List, true));
   }
   // Freed after the list: it must not tell the list about it.

@@ -313,10 +313,10 @@ TEST(JpegBitmap, ARefusedPictureSaysWhyWhereItWouldBe) {
   EXPECT_TRUE(Bitmap->Refused());
   EXPECT_EQ(Bitmap->Width(), 0);
   EXPECT_EQ(Written(*Bitmap), Jpeg); // the segment's bytes are kept all the same
-  TkivHTMLTABLE Table(1, 5);
-  WriteThumbnailRows(Table, *Bitmap, false);
+  std::unique_ptr<TkivHTMLTABLE> Table = CreateReportTable();
+  WriteThumbnailRows(*Table, *Bitmap, false);
   TMemoryStream Html;
-  Table.WriteToStream(Html);
+  Table->WriteToStream(Html);
   EXPECT_NE(Html.ToString().find("<TD>Image</TD><TD>Not decoded: the picture declares 8000 x 6000 "
                                  "pixels, more than a thumbnail may have (4096 x 4096)</TD>"),
             std::string::npos)

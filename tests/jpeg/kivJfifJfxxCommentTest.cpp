@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <optional>
 #include <vector>
 
 #include "framework/kivInfo.h"
@@ -43,35 +40,6 @@ std::string Segment(uint8_t Marker, const std::string& Payload) {
   return std::string{char(0xFF), char(Marker), char(L >> 8), char(L & 0xFF)} + Payload;
 }
 
-struct TPicture {
-  int W = 0, H = 0;
-  std::vector<TkivColor> Pixels;
-  TkivColor At(int X, int Y) const { return Pixels[size_t(Y * W + X)]; }
-};
-
-// The BMP file decoded by netpbm's bmptopnm, so that the file is checked by a reader that
-// is not ours; nothing when the tool is missing.
-std::optional<TPicture> DecodeBmp(const std::filesystem::path& Bmp) {
-  if (std::system("command -v bmptopnm >/dev/null 2>&1") != 0) return std::nullopt;
-  const std::string Pnm = Bmp.string() + ".pnm";
-  const std::string Command = "bmptopnm '" + Bmp.string() + "' > '" + Pnm + "' 2>/dev/null";
-  if (std::system(Command.c_str()) != 0) return TPicture{};
-  std::ifstream In(Pnm, std::ios::binary);
-  std::string Magic;
-  int MaxValue = 0;
-  TPicture P;
-  In >> Magic >> P.W >> P.H >> MaxValue;
-  In.get();
-  if ((Magic != "P6" && Magic != "P5") || MaxValue != 255) return TPicture{};
-  for (int I = 0; I < P.W * P.H; ++I) {
-    uint8_t C[3] = {};
-    In.read(reinterpret_cast<char*>(C), Magic == "P6" ? 3 : 1);
-    P.Pixels.push_back(Magic == "P6" ? TkivColor{C[0], C[1], C[2]} : TkivColor{C[0], C[0], C[0]});
-  }
-  if (!In) return TPicture{};
-  return P;
-}
-
 bool Near(TkivColor A, TkivColor B, int Tolerance) {
   return std::abs(A.R - B.R) <= Tolerance && std::abs(A.G - B.G) <= Tolerance &&
          std::abs(A.B - B.B) <= Tolerance;
@@ -82,13 +50,13 @@ constexpr TkivColor AnyColor{1, 2, 3};
 
 void ExpectBmp(const TTempDir& Dir, int W, int H, const std::vector<TkivColor>& Colors,
                int Tolerance = 0) {
-  const auto Picture = DecodeBmp(Dir.Path() / "kivBMP0.bmp");
+  const auto Picture = DecodeBmpWithNetpbm(Dir.Path() / "kivBMP0.bmp");
   if (!Picture) {
     std::cout << "bmptopnm not installed: BMP contents not checked\n";
     return;
   }
-  ASSERT_EQ(Picture->W, W);
-  ASSERT_EQ(Picture->H, H);
+  ASSERT_EQ(Picture->Width, W);
+  ASSERT_EQ(Picture->Height, H);
   for (int I = 0; I < W * H; ++I)
     if (!(Colors[size_t(I)] == AnyColor)) {
       EXPECT_TRUE(Near(Picture->Pixels[size_t(I)], Colors[size_t(I)], Tolerance))

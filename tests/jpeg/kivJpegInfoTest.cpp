@@ -12,7 +12,7 @@ namespace {
 
 const TkivSegment::TClass* Reader(const std::string& Bytes) {
   TMemoryStream Stream(Bytes);
-  return JpegSegmentClassList->FindReader(Stream);
+  return JpegSegmentClassList.FindReader(Stream);
 }
 
 std::string ReaderName(const std::string& Bytes) {
@@ -21,8 +21,8 @@ std::string ReaderName(const std::string& Bytes) {
 }
 
 const TkivSegment::TClass& ClassNamed(const std::string& Name) {
-  for (int32_t I = 0; I < JpegSegmentClassList->Count(); ++I)
-    if ((*JpegSegmentClassList)[I].ClassName() == Name) return (*JpegSegmentClassList)[I];
+  for (int32_t I = 0; I < JpegSegmentClassList.Count(); ++I)
+    if (JpegSegmentClassList[I].ClassName() == Name) return JpegSegmentClassList[I];
   throw std::runtime_error("no class " + Name);
 }
 
@@ -39,9 +39,9 @@ public:
   uint8_t Field = 0;
 };
 
-class TTestIdClass : public TkivSegmentClassOf<TTestIdSegment, TkivJpegInfoSegment::TClass> {
+class TTestIdClass : public TkivClassOf<TTestIdSegment> {
 public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
+  using TkivClassOf::TkivClassOf;
   uint8_t Marker() const override { return 0xE0; }
   std::string GetIdentifier() const override { return std::string("JFIF\0", 5); }
 };
@@ -55,10 +55,9 @@ public:
   int32_t MaxThumbnailHeight() const override { return 3; }
 };
 
-class TTestThumbClass
-    : public TkivSegmentClassOf<TTestThumbSegment, TkivJpegThumbnailSegment::TClass> {
+class TTestThumbClass : public TkivClassOf<TTestThumbSegment> {
 public:
-  using TkivSegmentClassOf::TkivSegmentClassOf;
+  using TkivClassOf::TkivClassOf;
   uint8_t Marker() const override { return 0xE5; }
 };
 const TTestThumbClass TestThumbClass("TTestThumbSegment");
@@ -69,7 +68,7 @@ public:
   std::string GetCompression() const override { return "Other"; }
   int64_t GetDataSize() override { return 3 * Width() * Height(); }
 };
-const kivInfo::TBitmapClassOf<TOtherBitmap> OtherBitmapClass("TOtherBitmap");
+const TkivClassOf<TOtherBitmap> OtherBitmapClass("TOtherBitmap");
 
 } // namespace
 
@@ -210,24 +209,24 @@ TEST(JpegClasses, GenericTailOfTheClassList) {
        {"00", "01", "02", "03", "04", "05", "06", "07", "08", "09", "11", "12", "13", "14"})
     Expected.push_back(std::string("TkivJpegJPGSegment") + N);
   ASSERT_EQ(Expected.size(), 53u);
-  const int32_t Count = JpegSegmentClassList->Count();
+  const int32_t Count = JpegSegmentClassList.Count();
   ASSERT_GE(Count, 53);
   for (size_t I = 0; I < Expected.size(); ++I)
-    EXPECT_EQ((*JpegSegmentClassList)[Count - 1 - int32_t(I)].ClassName(), Expected[I])
+    EXPECT_EQ(JpegSegmentClassList[Count - 1 - int32_t(I)].ClassName(), Expected[I])
         << "entry " << I << " from the back";
   // Whatever comes before the generic classes is decoded: it knows its marker.
   for (int32_t I = 0; I < Count - 53; ++I)
-    EXPECT_NE(dynamic_cast<const TkivJpegSegment::TClass*>(&(*JpegSegmentClassList)[I]), nullptr);
+    EXPECT_NE(dynamic_cast<const TkivJpegSegment::TClass*>(&JpegSegmentClassList[I]), nullptr);
 }
 
 TEST(JpegClasses, SegmentListClasses) {
-  ASSERT_GE(SegmentListClassList->Count(), 2);
-  EXPECT_EQ((*SegmentListClassList)[0].ClassName(), "TkivJpegFile");
-  EXPECT_EQ((*SegmentListClassList)[1].ClassName(), "TkivSegmentList");
+  ASSERT_GE(SegmentListClassList.Count(), 2);
+  EXPECT_EQ(SegmentListClassList[0].ClassName(), "TkivJpegFile");
+  EXPECT_EQ(SegmentListClassList[1].ClassName(), "TkivSegmentList");
   auto File = TkivJpegFile::ClassObject().Create();
   EXPECT_EQ(&File->GetFirstSegmentClass(), &TkivJpegSignatireSegment::ClassObject());
-  EXPECT_EQ(&File->GetSegmentClassList(), JpegSegmentClassList);
-  TkivSegmentList Plain;
+  EXPECT_EQ(&File->GetSegmentClassList(), &JpegSegmentClassList);
+  TkivSegmentList Plain(TkivSegmentList::ClassObject());
   EXPECT_EQ(&Plain.GetFirstSegmentClass(), &TkivSegment::ClassObject());
 }
 

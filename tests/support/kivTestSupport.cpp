@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <sstream>
 #include <unistd.h>
 
 #include "framework/kivInfo.h"
@@ -58,6 +61,34 @@ std::string Golden(const std::string& Name) {
 std::filesystem::path CorpusDir() {
   const std::filesystem::path Path(KIV_CORPUS_DIR);
   return std::filesystem::is_directory(Path) ? Path : std::filesystem::path();
+}
+
+std::optional<TPicture> DecodeBmpWithNetpbm(const std::filesystem::path& Bmp) {
+  if (std::system("command -v bmptopnm >/dev/null 2>&1") != 0) return std::nullopt;
+  const std::string Command = "bmptopnm '" + Bmp.string() + "' 2>/dev/null";
+  std::FILE* Pipe = ::popen(Command.c_str(), "r");
+  if (!Pipe) return TPicture{};
+  std::string Out;
+  char Buffer[4096];
+  for (size_t N; (N = std::fread(Buffer, 1, sizeof Buffer, Pipe)) > 0;)
+    Out.append(Buffer, N);
+  ::pclose(Pipe);
+  // P6: three bytes a pixel; P5 (a grey picture): one.
+  std::istringstream In(Out);
+  std::string Magic;
+  int MaxValue = 0;
+  TPicture P;
+  In >> Magic >> P.Width >> P.Height >> MaxValue;
+  In.get();
+  if ((Magic != "P6" && Magic != "P5") || MaxValue != 255 || P.Width < 0 || P.Height < 0)
+    return TPicture{};
+  for (int I = 0; I < P.Width * P.Height; ++I) {
+    uint8_t C[3] = {};
+    In.read(reinterpret_cast<char*>(C), Magic == "P6" ? 3 : 1);
+    P.Pixels.push_back(Magic == "P6" ? TkivColor{C[0], C[1], C[2]} : TkivColor{C[0], C[0], C[0]});
+  }
+  if (!In) return TPicture{};
+  return P;
 }
 
 std::string Hex(const std::string& Text) {

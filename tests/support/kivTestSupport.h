@@ -3,8 +3,11 @@
 // on bytes, and comparing with golden pages.
 
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "framework/kivDIBitmap.h"
 #include "framework/kivStream.h"
 
 namespace kivTest {
@@ -34,6 +37,15 @@ std::string Golden(const std::string& Name);
 
 // The shared corpus of real JPEG files, or an empty path when it is not there.
 std::filesystem::path CorpusDir();
+
+// A picture as a reader that is not ours decoded it, row by row from the top.
+struct TPicture {
+  int Width = 0, Height = 0;
+  std::vector<TkivColor> Pixels;
+};
+// The BMP file decoded by netpbm's bmptopnm: none when the tool is not installed, an empty
+// picture when it cannot decode the file.
+std::optional<TPicture> DecodeBmpWithNetpbm(const std::filesystem::path& Bmp);
 
 // Bytes from a hex text such as "FF D8 00"; spaces are ignored.
 std::string Hex(const std::string& Text);

@@ -60,9 +60,9 @@ std::unique_ptr<TkivJpegExifSegment> LoadSegment(const std::string& Bytes) {
 
 TEST(ExifSegment, IsAskedBeforeTheGenericAPP1) {
   TMemoryStream In(ExifSegment(std::string("\0II*\0", 5)));
-  EXPECT_EQ(JpegSegmentClassList->FindReader(In), &TkivJpegExifSegment::ClassObject());
+  EXPECT_EQ(JpegSegmentClassList.FindReader(In), &TkivJpegExifSegment::ClassObject());
   TMemoryStream NoNul(ExifSegment("").substr(0, 8) + "X\0II*\0");
-  EXPECT_NE(JpegSegmentClassList->FindReader(NoNul), &TkivJpegExifSegment::ClassObject());
+  EXPECT_NE(JpegSegmentClassList.FindReader(NoNul), &TkivJpegExifSegment::ClassObject());
 }
 
 TEST(ExifSegment, ShortSegments) {

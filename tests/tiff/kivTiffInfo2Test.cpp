@@ -62,7 +62,7 @@ TEST(TiffReader, NestedExifAndInteroperabilityIFDsInMotorolaOrder) {
   ASSERT_EQ(Exif.Count(), 1);
   EXPECT_EQ(Exif.IFD(0).Level(), 3);
   EXPECT_EQ(Exif.IFD(0).Entry(1).IFD(0).Entry(0).Level(), 6);
-  EXPECT_EQ(L.Tiff.Offsets, (std::vector<uint32_t>{8, 38, 104, 134}));
+  EXPECT_EQ(L.Tiff.GetReadContext().Offsets, (std::vector<uint32_t>{8, 38, 104, 134}));
 }
 
 TEST(TiffReader, GridEntriesDecodeTheirData) {
@@ -84,8 +84,8 @@ TEST(TiffReader, HeaderAndChainBounds) {
   EXPECT_EQ(TLoaded("II*\0\x08\0\0").Tiff.Count(), 0);
   EXPECT_EQ(TLoaded(std::string("II*\0\0\0\0\0", 8)).Tiff.Count(), 0);
   EXPECT_EQ(TLoaded(std::string("II*\0\x04\0\0\0", 8)).Tiff.Count(), 0);
-  EXPECT_TRUE(TLoaded(std::string("XY\0*\0\0\0\0", 8)).Tiff.Motorola);
-  EXPECT_FALSE(TLoaded(std::string("II*\0\0\0\0\0", 8)).Tiff.Motorola);
+  EXPECT_TRUE(TLoaded(std::string("XY\0*\0\0\0\0", 8)).Tiff.IsMotorola());
+  EXPECT_FALSE(TLoaded(std::string("II*\0\0\0\0\0", 8)).Tiff.IsMotorola());
 
   // An EXIF offset back to IFD0: no sub-IFD, an empty value.
   for (bool M : {false, true}) {
@@ -228,6 +228,8 @@ TEST(TiffTags, FormattersAndTheirTests) {
     Expect(M, {0xA300, ftUndefined, 1, "\3"}, "<TD>DCS</TD>");
     Expect(M, {0x927C, ftUndefined, 2, "\1\2"}, "<TD BGCOLOR=\"Yellow\">Not supported yet</TD>");
     Expect(M, {0x0111, ftShort, 1, W16(M, 3)}, "<TD>3</TD>");
+    // Only a formatter says a value is undecoded, not the words of a text.
+    Expect(M, {0x010F, ftAscii, 13, "cannot decode"}, "<TD>cannot decode</TD>");
   }
 }
 
