@@ -7,7 +7,8 @@
 #include "jpeg/kivJpegInfo.h"
 #include "jpeg/kivJpegJfifSegment.h"
 #include "jpeg/kivJpegJfxxSegment.h"
-#include "platform/kivOle.h"
+#include "photoshop/kivAdobeResourceInfo.h"
+#include "photoshop/kivJpegAdobeResourceSegment.h"
 #include "tiff/kivJpegExifSegment2.h"
 #include "tiff/kivTiffInfo2.h"
 
@@ -26,12 +27,13 @@ const TModule Modules[] = {
     {kivInfo_Initialize, kivInfo_Finalize},
     {kivJpegInfo_Initialize, kivJpegInfo_Finalize},
     // Decoded segments: one line each, in registration order.
+    {kivJpegAdobeResourceSegment_Initialize, nullptr},
     {kivJpegExifSegment2_Initialize, nullptr},
     {kivJpegCommentSegment_Initialize, nullptr},
     {kivJpegJfxxSegment_Initialize, nullptr},
     {kivJpegJfifSegment_Initialize, nullptr},
+    {kivAdobeResourceInfo_Initialize, kivAdobeResourceInfo_Finalize},
     {kivTiffInfo2_Initialize, kivTiffInfo2_Finalize},
-    {kivPlatform::OleInitialize, kivPlatform::OleUninitialize},
 };
 
 int StartCount = 0;
