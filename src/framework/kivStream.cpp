@@ -84,7 +84,6 @@ void TMemoryStream::LoadFromString(const std::string& S) {
   Position = 0;
 }
 
-
 TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) {
   std::error_code Ec;
   if (Mode == TFileMode::OpenRead && !std::filesystem::is_regular_file(FileName, Ec))
