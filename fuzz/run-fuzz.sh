@@ -1,7 +1,7 @@
 #!/bin/sh
 # Fuzz runs of the libFuzzer targets: BUILD_DIR SECONDS [TARGET...], SECONDS for each target
 # (CI runs a short budget; a local run gives a longer one, for example 1800). TARGET is
-# pipeline, tiff or jpegimage; all three by default. Seeds are the samples, the seed files
+# pipeline, tiff, jpegimage or photoshop; all of them by default. Seeds are the samples, the seed files
 # here, the regression inputs of the tests and, when present, the files of the shared corpus
 # (KIV_CORPUS, by default ../shared/corpus beside the checkout). Findings are left in
 # FINDINGS_DIR (default fuzz-findings in the current directory) and make the run fail.
@@ -10,7 +10,7 @@ export LC_ALL=C
 build=$1
 seconds=$2
 shift 2
-[ $# -gt 0 ] || set -- pipeline tiff jpegimage
+[ $# -gt 0 ] || set -- pipeline tiff jpegimage photoshop
 here=$(cd "$(dirname "$0")" && pwd)
 corpus=${KIV_CORPUS:-$here/../../shared/corpus}
 findings=${FINDINGS_DIR:-$PWD/fuzz-findings}
@@ -30,6 +30,12 @@ mkdir -p "$work/tiff"
 for f in "$work"/segments/*.MRK; do
   [ "$(head -c 8 "$f" | tail -c 4)" = Exif ] && tail -c +11 "$f" >"$work/tiff/$(basename "$f")"
 done
+# Photoshop resource payloads: the resource segments without marker, length and identifier.
+mkdir -p "$work/photoshop"
+for f in "$work"/segments/*.MRK; do
+  [ "$(head -c 17 "$f" | tail -c 13)" = "Photoshop 3.0" ] &&
+    tail -c +19 "$f" >"$work/photoshop/$(basename "$f")"
+done
 # JPEG pictures: the small corpus files, and the pictures inside the regression inputs.
 mkdir -p "$work/jpegimage"
 if [ -d "$corpus/jpeg" ]; then
@@ -47,6 +53,7 @@ for target in "$@"; do
   pipeline) seeds=$work/segments max_len=16384 ;;
   tiff) seeds=$work/tiff max_len=4096 ;;
   jpegimage) seeds=$work/jpegimage max_len=16384 ;;
+  photoshop) seeds=$work/photoshop max_len=16384 ;;
   *) echo "unknown target $target" >&2; exit 2 ;;
   esac
   mkdir -p "$work/run-$target"

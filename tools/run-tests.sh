@@ -35,5 +35,5 @@ cmake --build build/sanitize -j "$jobs"
 cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKIV_FUZZ=ON -DKIV_TESTS=OFF \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build/fuzz -j "$jobs"
-FINDINGS_DIR=build/fuzz-findings sh fuzz/run-fuzz.sh build/fuzz 50
+FINDINGS_DIR=build/fuzz-findings sh fuzz/run-fuzz.sh build/fuzz 40
 echo "All tests passed."
