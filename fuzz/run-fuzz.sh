@@ -20,7 +20,9 @@ trap 'rm -rf "$work"' EXIT
 
 # Segment files: the samples, our seeds, the regression inputs and the corpus segments.
 mkdir -p "$work/segments"
-cp "$here"/../samples/*.MRK "$here"/seeds/*.MRK "$here"/../tests/regression/*.MRK "$work/segments/"
+for dir in "$here/../samples" "$here/seeds" "$here/../tests/regression"; do
+  for f in "$dir"/*.MRK; do cp "$f" "$work/segments/$(basename "$dir")-$(basename "$f")"; done
+done
 if [ -d "$corpus/segments" ]; then
   find "$corpus/segments" -name '*.MRK' -size -64k | head -400 |
     while read -r f; do cp "$f" "$work/segments/$(echo "$f" | md5sum | cut -c1-16).MRK"; done
