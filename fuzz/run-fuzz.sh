@@ -1,7 +1,7 @@
 #!/bin/sh
 # Fuzz runs of the libFuzzer targets: BUILD_DIR SECONDS [TARGET...], SECONDS for each target
 # (CI runs a short budget; a local run gives a longer one, for example 1800). TARGET is
-# pipeline, tiff, jpegimage or photoshop; all of them by default. Seeds are the samples, the seed files
+# pipeline, tiff, jpegimage, photoshop or wholefile; all of them by default. Seeds are the samples, the seed files
 # here, the regression inputs of the tests and, when present, the files of the shared corpus
 # (KIV_CORPUS, by default ../shared/corpus beside the checkout). Findings are left in
 # FINDINGS_DIR (default fuzz-findings in the current directory) and make the run fail.
@@ -10,7 +10,7 @@ export LC_ALL=C
 build=$1
 seconds=$2
 shift 2
-[ $# -gt 0 ] || set -- pipeline tiff jpegimage photoshop
+[ $# -gt 0 ] || set -- pipeline tiff jpegimage photoshop wholefile
 here=$(cd "$(dirname "$0")" && pwd)
 corpus=${KIV_CORPUS:-$here/../../shared/corpus}
 findings=${FINDINGS_DIR:-$PWD/fuzz-findings}
@@ -39,9 +39,13 @@ for f in "$work"/segments/*.MRK; do
     tail -c +19 "$f" >"$work/photoshop/$(basename "$f")"
 done
 # JPEG pictures: the small corpus files, and the pictures inside the regression inputs.
-mkdir -p "$work/jpegimage"
+# Whole files: the seed files here and the small corpus files (cut to 16 KiB by max_len:
+# damaged files are what the walk is there for).
+mkdir -p "$work/jpegimage" "$work/whole"
+cp "$here"/seeds/* "$work/whole/"
 if [ -d "$corpus/jpeg" ]; then
   find "$corpus/jpeg" -type f -size -64k | while read -r f; do cp "$f" "$work/jpegimage/"; done
+  cp "$work"/jpegimage/* "$work/whole/"
 fi
 for f in "$here"/../tests/regression/*.MRK "$here"/../samples/*.MRK; do
   offset=$(grep -obUaP '\xFF\xD8\xFF' "$f" | head -1 | cut -d: -f1 || true)
@@ -51,11 +55,13 @@ done
 status=0
 for target in "$@"; do
   # Small inputs explore faster; segments and pictures get room for a thumbnail.
+  binary=kivmrk_fuzz_$target
   case $target in
   pipeline) seeds=$work/segments max_len=16384 ;;
   tiff) seeds=$work/tiff max_len=4096 ;;
   jpegimage) seeds=$work/jpegimage max_len=16384 ;;
   photoshop) seeds=$work/photoshop max_len=16384 ;;
+  wholefile) seeds=$work/whole max_len=16384 binary=kivmrk_wholefile_fuzz ;;
   *) echo "unknown target $target" >&2; exit 2 ;;
   esac
   mkdir -p "$work/run-$target"
@@ -65,7 +71,7 @@ for target in "$@"; do
   # Resource blow-ups are findings: one allocation above 128 MB, 1.5 GB resident, or an input
   # that takes more than ten seconds. The largest picture a report may decode takes about two
   # seconds in this instrumented build on an idle machine; the margin is for busy ones.
-  if ! TMPDIR="$thumbs" "$build/fuzz/kivmrk_fuzz_$target" \
+  if ! TMPDIR="$thumbs" "$build/fuzz/$binary" \
     -max_total_time="$seconds" -max_len=$max_len -malloc_limit_mb=128 -rss_limit_mb=1536 \
     -timeout=10 -dict="$here/kivmrk.dict" -artifact_prefix="$findings/$target-" \
     -print_final_stats=1 "$work/run-$target" "$seeds" 2>"$work/log-$target"; then
