@@ -110,3 +110,56 @@ TEST(HTML, BodyIsFoundAmongTheRootsChildren) {
   // Exact classes only: every child is a subclass of TkivHTMLItem.
   EXPECT_EQ(Document.IndexOfClass(typeid(TkivHTMLItem)), -1);
 }
+
+TEST(HTML, PagesLongerThanTheWritersBuffer) {
+  TkivHTMLBODY Body;
+  std::string Expected = "\r  <BODY>\r";
+  const std::string Long(40000, 'L');
+  for (int I = 0; I < 5000; ++I) {
+    AddText(Body, std::to_string(I) + "<");
+    Expected += std::to_string(I) + "&lt";
+    if (I == 2500) {
+      AddText(Body, Long, true);
+      Expected += Long;
+    }
+  }
+  EXPECT_EQ(Written(Body), Expected + "  </BODY>\r");
+}
+
+TEST(HTML, TextCellsAndCellElementsKeepTheirOrder) {
+  TkivHTMLTABLE Table;
+  TkivHTMLTR& Row = AddRow(Table);
+  AddText(AddCell(Row, {.ColSpan = 2}), "e1");
+  AddTextCell(Row, "a<b");
+  AddTextCell(Row, "c", "Yellow");
+  AddTextCell(Row, "n", {.ColSpan = 1, .RowSpan = 1, .BgColor = "Red"}, "&#160");
+  AddText(AddCell(Row), "e2");
+  AddTextCell(Row, "d");
+  EXPECT_EQ(Written(Table), "\r  <TABLE>\r"
+                            "\r    <TR>\r"
+                            "<TD COLSPAN=2>e1</TD><TD>a&ltb</TD><TD BGCOLOR=\"Yellow\">c</TD>"
+                            "<TD COLSPAN=1 ROWSPAN=1 BGCOLOR=\"Red\">&#160n</TD><TD>e2</TD>"
+                            "<TD>d</TD>"
+                            "    </TR>\r"
+                            "  </TABLE>\r");
+  // Consecutive text cells are one piece of page text.
+  EXPECT_EQ(Row.Count(), 4);
+}
+
+// Elements share pooled memory: those that live stay whole while others are made and freed
+// around them, and the memory is not given back while any are in use.
+TEST(HTML, ElementsStayWholeWhileOthersComeAndGo) {
+  TkivHTMLBODY Body;
+  std::string Expected;
+  for (int I = 0; I < 4000; ++I) {
+    const std::string Text = std::string(size_t(I % 40), 'x') + std::to_string(I);
+    AddText(Body, Text);
+    Expected += Text;
+    auto Gone = std::make_unique<TkivHTMLTABLE>();
+    AddTextCell(AddRow(*Gone), Text);
+    if (I % 2) AddParagraph(Body);
+    if (I % 2) Expected += "<P>";
+  }
+  ReleaseListMemory();
+  EXPECT_EQ(Written(Body), "\r  <BODY>\r" + Expected + "  </BODY>\r");
+}

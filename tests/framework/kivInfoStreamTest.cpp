@@ -95,6 +95,39 @@ TEST(InfoStream, Strings) {
   EXPECT_EQ(Out.ToString(), "\xFF" + std::string(255, 'q'));
 }
 
+TEST(InfoStream, ZeroEndedStringsLongerThanAReadBlock) {
+  const std::string Long(300, 'x');
+  TMemoryStream S(Long + std::string(1, '\0') + "rest");
+  EXPECT_EQ(ReadZString(S), Long);
+  EXPECT_EQ(S.GetPosition(), 301);
+  TMemoryStream NoZero(Long);
+  ExpectReadErrorAtEnd(NoZero, [&] { ReadZString(NoZero); });
+}
+
+TEST(MemoryStream, WritesAnywhereAndGrows) {
+  TMemoryStream S;
+  S.Reserve(4); // room, no bytes
+  EXPECT_EQ(S.GetSize(), 0);
+  WriteString(S, "abc");
+  S.SetPosition(5);
+  WriteString(S, "z"); // the gap reads as zeros
+  EXPECT_EQ(S.ToString(), std::string("abc\0\0z", 6));
+  S.SetPosition(1);
+  WriteString(S, "XY"); // overwritten in place
+  EXPECT_EQ(S.ToString(), std::string("aXY\0\0z", 6));
+  S.SetSize(8); // grown with zeros
+  EXPECT_EQ(S.ToString(), std::string("aXY\0\0z\0\0", 8));
+  S.SetSize(2);
+  EXPECT_EQ(S.GetPosition(), 2);
+  const std::string Big(100000, 'b');
+  WriteString(S, Big);
+  EXPECT_EQ(S.ToString(), "aX" + Big);
+  S.Clear();
+  EXPECT_EQ(S.ToString(), "");
+  WriteString(S, "again");
+  EXPECT_EQ(S.ToString(), "again");
+}
+
 TEST(InfoStream, WideStrings) {
   // Five bytes give two code units; the odd fifth byte stays unread.
   TMemoryStream S(Hex("41 00 00 42 99"));

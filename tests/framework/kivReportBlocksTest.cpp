@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 
+#include "framework/kivException.h"
 #include "framework/kivInfo.h"
 #include "framework/kivInfoStream.h"
 #include "support/kivTestSupport.h"
@@ -101,6 +103,42 @@ TEST(HexDump, WithoutOffsetsFromThePosition) {
             "A </PRE></TD>    </TR>\r"
             "  </TABLE>\r");
   EXPECT_EQ(Stream.GetPosition(), 4);
+}
+
+TEST(HexDump, ManyLines) {
+  std::string Bytes, Offsets, Hex, Text;
+  for (int I = 0; I < 4100; ++I) {
+    const auto B = static_cast<uint8_t>(I * 37);
+    Bytes += char(B);
+    if (I % 16 == 0 && I > 0) {
+      Offsets += "<BR>", Hex += "<BR>", Text += "<BR>";
+    }
+    if (I % 16 == 0) {
+      char O[16];
+      std::snprintf(O, sizeof O, "%.8X", I);
+      Offsets += O;
+    } else {
+      Hex += ' ';
+    }
+    char H[4];
+    std::snprintf(H, sizeof H, "%.2X", B);
+    Hex += H;
+    Text += B < 32     ? " "
+            : B == '<' ? "&lt"
+            : B == '>' ? "&gt"
+            : B == '&' ? "&amp"
+            : B == '"' ? "&quot"
+                       : std::string(1, char(B));
+  }
+  EXPECT_EQ(HexDump(Bytes, true, 4100), HexHeading + "\r    <TR>\r<TD><PRE>" + Offsets +
+                                            "</PRE></TD><TD><PRE>" + Hex + "</PRE></TD><TD><PRE>" +
+                                            Text + "</PRE></TD>    </TR>\r  </TABLE>\r");
+}
+
+TEST(HexDump, NoMoreThanTheStreamHolds) {
+  TMemoryStream Stream(Sixteen);
+  EXPECT_THROW(CreateHexDumpTable(Stream, true, int64_t(1) << 40), EReadError);
+  EXPECT_EQ(Stream.GetPosition(), 16);
 }
 
 TEST(ReportBlocks, ExtraInfo) {
