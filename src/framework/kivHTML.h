@@ -30,7 +30,7 @@ public:
   TkivHTMLWriter& operator<<(std::string_view S) {
     if (S.size() > sizeof Buffer - Length) {
       AppendLong(S);
-    } else {
+    } else if (!S.empty()) {
       std::memcpy(Buffer + Length, S.data(), S.size());
       Length += S.size();
     }
@@ -40,7 +40,7 @@ public:
   void AppendEscaped(std::string_view S);
   // N blanks.
   void AppendBlanks(int64_t N);
-  // The element's tag name, then a blank and its attribute text when it has one.
+  // The element's tag name and its attribute text.
   void AppendNameAndAttributes(const TkivHTMLItem& Item);
   // Writes what is held to the stream; whatever is not flushed is not written.
   void Flush();
