@@ -93,7 +93,9 @@ void TkivHPBitmap::DecodeBytes(TStream& Stream, int64_t Count) {
 
 void TkivHPBitmap::EncodeBytes(TStream& Stream, int64_t Count) {
   const int64_t W = Width();
-  const auto PixelAt = [&](int64_t I) { return W > 0 ? GetPixel(int32_t(I % W), int32_t(I / W)) : TkivColor{}; };
+  const auto PixelAt = [&](int64_t I) {
+    return W > 0 ? GetPixel(int32_t(I % W), int32_t(I / W)) : TkivColor{};
+  };
   std::string Bytes;
   for (int64_t I = 0; I < Count; ++I) {
     switch (State) {

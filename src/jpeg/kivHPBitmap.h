@@ -57,8 +57,7 @@ public:
 
   // DefaultHeader: the words of a new segment (their count is the header's); PiecePixelBytes:
   // the most pixel bytes one written piece carries.
-  TkivHPSegment(const TClass& Class, std::vector<uint32_t> DefaultHeader,
-                int64_t PiecePixelBytes);
+  TkivHPSegment(const TClass& Class, std::vector<uint32_t> DefaultHeader, int64_t PiecePixelBytes);
 
   // The header of the first piece.
   std::vector<uint32_t> Header;
