@@ -3,6 +3,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -108,6 +109,29 @@ std::string LargestExifSegment() {
          std::string("Exif\0\0", 6) + Tiff;
 }
 
+// An HPSC thumbnail of 512 x 255 pixels in four pieces, the first three of the largest length.
+std::string HpscSegments() {
+  std::string Bytes;
+  const auto Word = [&Bytes](uint32_t V) {
+    for (int Shift = 24; Shift >= 0; Shift -= 8)
+      Bytes += static_cast<char>(V >> Shift);
+  };
+  int64_t Left = 512 * 255 * 2;
+  for (uint32_t Piece = 1; Left > 0; ++Piece) {
+    const int64_t N = std::min<int64_t>(Left, 65496);
+    Bytes += "\xFF\xE4";
+    Bytes += static_cast<char>((N + 38) >> 8);
+    Bytes += static_cast<char>(N + 38);
+    Bytes += "HPSC";
+    for (const uint32_t V : {2u, 512u, 255u, 1u, Piece, 2u, 1u, 0u})
+      Word(V);
+    for (int64_t I = 0; I < N; ++I)
+      Bytes += static_cast<char>(I * 13);
+    Left -= N;
+  }
+  return Bytes;
+}
+
 std::string FileBytes(const std::filesystem::path& Path) {
   std::ifstream In(Path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(In), {});
@@ -123,6 +147,7 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("Render/APP15_64KiB", BM_Render, LargestGenericSegment());
   benchmark::RegisterBenchmark("Render/EXIF_200_entries", BM_Render, ExifSegment());
   benchmark::RegisterBenchmark("Render/EXIF_64KiB", BM_Render, LargestExifSegment());
+  benchmark::RegisterBenchmark("Render/HPSC_4_pieces", BM_Render, HpscSegments());
   for (const auto& Entry : std::filesystem::directory_iterator(KIV_SAMPLES_DIR))
     benchmark::RegisterBenchmark(("Render/" + Entry.path().filename().string()).c_str(), BM_Render,
                                  FileBytes(Entry.path()));

@@ -6,13 +6,17 @@
 #include <utility>
 
 #include "framework/kivInfoStream.h"
-#include "framework/kivNumberText.h"
 
 namespace {
 
-// Rounded to the nearest integer (ties to even) and clamped to a byte.
+// Clamped to a byte and rounded to the nearest integer, ties to even (by hand: the library's
+// rounding costs more than the rest of a pixel).
 uint8_t Channel(double Value) {
-  return static_cast<uint8_t>(RoundHalfEven(std::clamp(Value, 0.0, 255.0)).value_or(0));
+  const double Clamped = std::clamp(Value, 0.0, 255.0);
+  int Result = int(Clamped);
+  const double Fraction = Clamped - Result;
+  if (Fraction > 0.5 || (Fraction == 0.5 && Result % 2 == 1)) ++Result;
+  return static_cast<uint8_t>(Result);
 }
 
 double Luma(TkivColor C) {
