@@ -1,16 +1,19 @@
 #!/bin/sh
 # Installs what the build needs (Debian, as root), builds, and runs the whole test suite:
-# the tests, the same tests under AddressSanitizer and UndefinedBehaviorSanitizer, and a
-# short fuzz run of the report pipeline.
+# the tests, the Windows plug-in's tests under Wine (both bitnesses), the same tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and a short fuzz run of the report pipeline.
 set -eu
 cd "$(dirname "$0")/.."
 
 if [ "${KIV_NO_INSTALL:-0}" != 1 ] && command -v apt-get >/dev/null 2>&1 && [ "$(id -u)" = 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
+  # 32-bit Wine runs the 32-bit plug-in.
+  dpkg --add-architecture i386
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends \
     cmake make g++ clang libclang-rt-14-dev libjpeg62-turbo-dev googletest libgtest-dev \
-    libgmock-dev libbenchmark-dev libimage-exiftool-perl netpbm ca-certificates >/dev/null
+    libgmock-dev libbenchmark-dev libimage-exiftool-perl netpbm ca-certificates \
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64 dpkg-dev wine wine64 wine32:i386 xvfb xauth >/dev/null
 fi
 
 export LC_ALL=C
@@ -19,6 +22,9 @@ jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DKIV_BENCH=ON >/dev/null
 cmake --build build/release -j "$jobs"
 (cd build/release && ctest --output-on-failure)
+
+sh tools/build-windows.sh
+sh tests/wine/run-wine-tests.sh
 
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKIV_SANITIZE=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null

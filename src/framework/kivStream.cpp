@@ -6,6 +6,25 @@
 
 #include "framework/kivException.h"
 
+namespace {
+// 64-bit file positions; long is 32 bits wide on Windows.
+int Seek64(std::FILE* File, int64_t Offset, int Origin) {
+#if defined(_WIN32)
+  return _fseeki64(File, Offset, Origin);
+#else
+  return fseeko(File, static_cast<off_t>(Offset), Origin);
+#endif
+}
+
+int64_t Tell64(std::FILE* File) {
+#if defined(_WIN32)
+  return _ftelli64(File);
+#else
+  return static_cast<int64_t>(ftello(File));
+#endif
+}
+} // namespace
+
 void TStream::ReadBuffer(void* Buffer, int64_t Count) {
   if (Count <= 0) return;
   if (Read(Buffer, Count) != Count) throw EReadError();
@@ -70,8 +89,8 @@ TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) {
   File = std::fopen(FileName.c_str(), Mode == TFileMode::OpenRead ? "rb" : "wb");
   if (!File) throw EFOpenError(FileName);
   if (Mode == TFileMode::OpenRead) {
-    if (std::fseek(File, 0, SEEK_END) != 0 || (Size = std::ftell(File)) < 0 ||
-        std::fseek(File, 0, SEEK_SET) != 0) {
+    if (Seek64(File, 0, SEEK_END) != 0 || (Size = Tell64(File)) < 0 ||
+        Seek64(File, 0, SEEK_SET) != 0) {
       // Directories and other unseekable things open but cannot be read as files.
       std::fclose(File);
       File = nullptr;
@@ -94,7 +113,7 @@ int64_t TFileStream::GetPosition() const {
 
 void TFileStream::SetPosition(int64_t NewPosition) {
   Position = std::max<int64_t>(0, NewPosition);
-  std::fseek(File, static_cast<long>(Position), SEEK_SET);
+  Seek64(File, Position, SEEK_SET);
 }
 
 int64_t TFileStream::Read(void* Buffer, int64_t Count) {

@@ -17,7 +17,6 @@
 #include "jpeg/kivJpegSiemensSegment.h"
 #include "jpeg/kivJpegUnicodeCommentSegment.h"
 #include "jpeg/kivJpegXMPSegment.h"
-#include "platform/kivOle.h"
 #include "tiff/kivJpegExifSegment2.h"
 #include "tiff/kivTiffInfo2.h"
 
@@ -52,7 +51,6 @@ const TModule Modules[] = {
     {kivJpegJfxxSegment_Initialize, nullptr},
     {kivJpegJfifSegment_Initialize, nullptr},
     {kivTiffInfo2_Initialize, kivTiffInfo2_Finalize},
-    {kivPlatform::OleInitialize, kivPlatform::OleUninitialize},
 };
 
 int StartCount = 0;

@@ -13,7 +13,6 @@
 #include "platform/kivCodePage.h"
 #include "platform/kivLocale.h"
 #include "platform/kivMessageBox.h"
-#include "platform/kivOle.h"
 #include "platform/kivStockIcons.h"
 #include "platform/kivTempFiles.h"
 
@@ -94,8 +93,5 @@ std::string WideToAnsi(const std::u16string& W) {
 uint32_t LoadStockIcon(int32_t Id) {
   return static_cast<uint32_t>(Id);
 }
-
-void OleInitialize() {}
-void OleUninitialize() {}
 
 } // namespace kivPlatform

@@ -1,0 +1,30 @@
+#pragma once
+// The plug-in library: the three functions the host file manager calls, and the module's entry
+// and exit, which run the one start-up and finalisation of the units.
+
+#include <cstdint>
+
+#include "platform/kivWindows.h"
+
+// On Windows the .def file names the exports, undecorated.
+#if defined(_WIN32)
+#define KIV_EXPORT
+#else
+#define KIV_EXPORT __attribute__((visibility("default")))
+#endif
+
+extern "C" {
+// Writes the detect string, zero-terminated, into at most MaxLen bytes of DetectString.
+KIV_EXPORT void KIV_STDCALL ListGetDetectString(char* DetectString, int32_t MaxLen);
+// Creates the viewer window for FileToLoad as a child of ParentWin; null when that failed.
+KIV_EXPORT kivPlatform::TWindow KIV_STDCALL ListLoad(kivPlatform::TWindow ParentWin,
+                                                     char* FileToLoad, int32_t ShowFlags);
+// Destroys a viewer window that ListLoad returned.
+KIV_EXPORT void KIV_STDCALL ListCloseWindow(kivPlatform::TWindow ListWin);
+}
+
+// Files with extension MRK whose first byte is 0xFF.
+extern const char* const PluginDetectString;
+
+// Closes the viewers still open, as unloading the library does.
+void CloseAllListWindows();

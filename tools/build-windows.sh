@@ -1,0 +1,91 @@
+#!/bin/sh
+# Builds the Windows plug-in on Debian: kivMrkWLX.wlx (32-bit) and kivMrkWLX.wlx64 (64-bit)
+# in build/windows/, cross-compiled with mingw-w64, with libjpeg built from Debian's own
+# libjpeg-turbo source package and linked in statically. Also builds the Wine test host of
+# each bitness. Installs what it needs when run as root on Debian (KIV_NO_INSTALL=1 skips
+# that). libjpeg is built once and kept under build/windows/.
+set -eu
+cd "$(dirname "$0")/.."
+root=$(pwd)
+out=$root/build/windows
+mkdir -p "$out"
+jobs=$(nproc 2>/dev/null || echo 2)
+
+can_install() {
+  [ "${KIV_NO_INSTALL:-0}" != 1 ] && command -v apt-get >/dev/null 2>&1 && [ "$(id -u)" = 0 ]
+}
+
+# Source entries for the same archives the binary packages come from.
+add_deb_src() {
+  list=/etc/apt/sources.list.d/kivmrk-src.sources
+  [ -e "$list" ] && return 0
+  found=0
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -e "$f" ] || continue
+    if grep -q '^Types:.*deb-src' "$f"; then return 0; fi
+    if grep -q '^Types: *deb *$' "$f"; then
+      sed 's/^Types: *deb *$/Types: deb-src/' "$f" >>"$list"
+      echo >>"$list"
+      found=1
+    fi
+  done
+  if [ -e /etc/apt/sources.list ]; then
+    grep -q '^deb-src ' /etc/apt/sources.list && return 0
+    if grep -q '^deb ' /etc/apt/sources.list; then
+      grep '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' >/etc/apt/sources.list.d/kivmrk-src.list
+      found=1
+    fi
+  fi
+  [ "$found" = 1 ] && apt-get update -qq
+}
+
+if can_install; then
+  export DEBIAN_FRONTEND=noninteractive
+  if ! command -v i686-w64-mingw32-g++ >/dev/null || ! command -v x86_64-w64-mingw32-g++ >/dev/null ||
+    ! command -v cmake >/dev/null || ! command -v dpkg-source >/dev/null; then
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends g++-mingw-w64-i686 g++-mingw-w64-x86-64 \
+      cmake make dpkg-dev ca-certificates >/dev/null
+  fi
+fi
+
+# libjpeg: Debian's libjpeg-turbo source, the static library only (no tools, no SIMD).
+jpeg_src=$out/libjpeg-source
+if [ ! -e "$out/libjpeg-i686/lib/libjpeg.a" ] || [ ! -e "$out/libjpeg-x86_64/lib/libjpeg.a" ]; then
+  if [ ! -e "$jpeg_src/CMakeLists.txt" ]; then
+    can_install && add_deb_src
+    rm -rf "$out/libjpeg-download"
+    mkdir -p "$out/libjpeg-download"
+    (cd "$out/libjpeg-download" && apt-get source -qq libjpeg-turbo >/dev/null)
+    dir=$(find "$out/libjpeg-download" -mindepth 1 -maxdepth 1 -type d -name 'libjpeg-turbo-*' | head -n 1)
+    [ -n "$dir" ] || { echo "apt-get source libjpeg-turbo gave no source tree" >&2; exit 1; }
+    rm -rf "$jpeg_src"
+    mv "$dir" "$jpeg_src"
+    rm -rf "$out/libjpeg-download"
+  fi
+  for arch in i686 x86_64; do
+    prefix=$out/libjpeg-$arch
+    [ -e "$prefix/lib/libjpeg.a" ] && continue
+    b=$out/libjpeg-build-$arch
+    cmake -S "$jpeg_src" -B "$b" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
+      -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF \
+      -DWITH_TURBOJPEG=OFF >/dev/null
+    cmake --build "$b" --target jpeg-static -j "$jobs" >/dev/null
+    mkdir -p "$prefix/lib" "$prefix/include"
+    cp "$b/libjpeg.a" "$prefix/lib/"
+    cp "$b/jconfig.h" "$jpeg_src/jpeglib.h" "$jpeg_src/jmorecfg.h" "$jpeg_src/jerror.h" \
+      "$prefix/include/"
+    rm -rf "$b"
+  done
+fi
+
+for arch in i686 x86_64; do
+  b=$out/$arch
+  cmake -S . -B "$b" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DKIV_TESTS=OFF \
+    -DJPEG_INCLUDE_DIR="$out/libjpeg-$arch/include" \
+    -DJPEG_LIBRARY="$out/libjpeg-$arch/lib/libjpeg.a" >/dev/null
+  cmake --build "$b" -j "$jobs"
+done
+cp "$out/i686/kivMrkWLX.wlx" "$out/x86_64/kivMrkWLX.wlx64" "$out/"
+echo "Windows plug-in: $out/kivMrkWLX.wlx and $out/kivMrkWLX.wlx64"
