@@ -132,6 +132,17 @@ std::string HpscSegments() {
   return Bytes;
 }
 
+// The largest Photoshop resource segment of the smallest blocks: one table row each.
+std::string LargestResourceSegment() {
+  const std::string Block("8BIM\x04\x04\0\0\0\0\0\x02\x1C\x02", 14);
+  std::string Payload;
+  while (Payload.size() + Block.size() <= 65535 - 16)
+    Payload += Block;
+  const size_t Length = Payload.size() + 16;
+  return std::string("\xFF\xED") + static_cast<char>(Length >> 8) + static_cast<char>(Length) +
+         std::string("Photoshop 3.0\0", 14) + Payload;
+}
+
 std::string FileBytes(const std::filesystem::path& Path) {
   std::ifstream In(Path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(In), {});
@@ -148,6 +159,7 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("Render/EXIF_200_entries", BM_Render, ExifSegment());
   benchmark::RegisterBenchmark("Render/EXIF_64KiB", BM_Render, LargestExifSegment());
   benchmark::RegisterBenchmark("Render/HPSC_4_pieces", BM_Render, HpscSegments());
+  benchmark::RegisterBenchmark("Render/APP13_64KiB_blocks", BM_Render, LargestResourceSegment());
   for (const auto& Entry : std::filesystem::directory_iterator(KIV_SAMPLES_DIR))
     benchmark::RegisterBenchmark(("Render/" + Entry.path().filename().string()).c_str(), BM_Render,
                                  FileBytes(Entry.path()));
@@ -155,6 +167,11 @@ int main(int argc, char** argv) {
   const std::filesystem::path Camera = KIV_CORPUS_DIR "/segments/kphotoalbum__search/0002_FFE1.MRK";
   if (std::filesystem::exists(Camera))
     benchmark::RegisterBenchmark("Render/corpus_camera_EXIF", BM_Render, FileBytes(Camera));
+  // An image editor's Photoshop resources with their thumbnail.
+  const std::filesystem::path Editor =
+      KIV_CORPUS_DIR "/segments/opencv-doc__ellipses/0002_FFED.MRK";
+  if (std::filesystem::exists(Editor))
+    benchmark::RegisterBenchmark("Render/corpus_editor_APP13", BM_Render, FileBytes(Editor));
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

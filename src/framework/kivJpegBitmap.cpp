@@ -1,5 +1,17 @@
 #include "framework/kivJpegBitmap.h"
 
+namespace {
+void ExchangeRedBlue(TkivDIBitmap& Picture) {
+  auto Notify = std::move(Picture.OnChange); // the caller stands for the whole change
+  for (int32_t Y = 0; Y < Picture.Height(); ++Y)
+    for (int32_t X = 0; X < Picture.Width(); ++X) {
+      const TkivColor C = Picture.GetPixel(X, Y);
+      Picture.SetPixel(X, Y, {C.B, C.G, C.R});
+    }
+  Picture.OnChange = std::move(Notify);
+}
+} // namespace
+
 const kivInfo::TBitmap::TClass& TkivJpegBitmap::ClassObject() {
   static const TkivClassOf<TkivJpegBitmap> Class("TkivJpegBitmap");
   return Class;
@@ -27,6 +39,7 @@ void TkivJpegBitmap::ReadThumbnail(TStream& Stream) {
   try {
     SetSize(FJpegImage->Width(), FJpegImage->Height());
     FJpegImage->Draw(*this, 0, 0);
+    if (BlueRedOrder) ExchangeRedBlue(*this);
   } catch (...) {
   }
   FEncodedData->Clear();
@@ -38,7 +51,15 @@ void TkivJpegBitmap::ReadThumbnail(TStream& Stream) {
 
 int64_t TkivJpegBitmap::GetDataSize() {
   if (FChanged) {
-    FJpegImage->Assign(*this);
+    if (BlueRedOrder) {
+      TkivDIBitmap Stored;
+      Stored.SetSize(Width(), Height());
+      Stored.Draw(0, 0, *this);
+      ExchangeRedBlue(Stored);
+      FJpegImage->Assign(Stored);
+    } else {
+      FJpegImage->Assign(*this);
+    }
     FEncodedData->Clear();
     FJpegImage->SaveToStream(*FEncodedData);
     FChanged = false;

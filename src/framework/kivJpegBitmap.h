@@ -24,6 +24,10 @@ public:
   // Re-encodes first when the picture changed.
   int64_t GetDataSize() override;
 
+  // Set for JPEG data that holds its colours in the order blue, green, red: the picture is
+  // shown the right way round, and encoded again the way it came.
+  bool BlueRedOrder = false;
+
   bool IsChanged() const { return FChanged; }
   const TMemoryStream& EncodedData() const { return *FEncodedData; }
 

@@ -89,6 +89,14 @@ std::string FixedToText(long double Value, int Decimals) {
   return (Scientific[0] == '-' ? "-" : "") + Scaled;
 }
 
+std::string ShortFixedToText(long double Value, int Decimals) {
+  std::string S = FixedToText(Value, Decimals);
+  const char Separator = kivPlatform::DecimalSeparator();
+  while (S.find(Separator) != std::string::npos && (S.back() == '0' || S.back() == Separator))
+    S.pop_back();
+  return S == "-0" ? "0" : S;
+}
+
 std::string RationalText(uint32_t Numerator, uint32_t Denominator) {
   return Format("%u/%u", Numerator, Denominator);
 }

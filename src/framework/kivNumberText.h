@@ -13,6 +13,9 @@ std::string FloatToText(long double Value);
 // Decimals digits after the separator; halves round away from zero, reading the value to the
 // 18 significant digits extended precision carries (45/8 gives "5.63", 3/20 gives "0.2").
 std::string FixedToText(long double Value, int Decimals);
+// FixedToText without the zeros that end the decimals, nor the separator when no decimal is
+// left ("72", "72.5", "12.25"); a value that rounds to zero has no sign.
+std::string ShortFixedToText(long double Value, int Decimals);
 
 // "%u/%u" and "%d/%d": a rational as stored, never reduced.
 std::string RationalText(uint32_t Numerator, uint32_t Denominator);

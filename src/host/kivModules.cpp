@@ -17,6 +17,8 @@
 #include "jpeg/kivJpegSiemensSegment.h"
 #include "jpeg/kivJpegUnicodeCommentSegment.h"
 #include "jpeg/kivJpegXMPSegment.h"
+#include "photoshop/kivAdobeResourceInfo.h"
+#include "photoshop/kivJpegAdobeResourceSegment.h"
 #include "tiff/kivJpegExifSegment2.h"
 #include "tiff/kivTiffInfo2.h"
 
@@ -40,7 +42,7 @@ const TModule Modules[] = {
     {kivJpegAdobeSegment_Initialize, nullptr},
     {kivJpegICCProfileSegment_Initialize, nullptr},
     {kivJpegXMPSegment_Initialize, nullptr},
-    // The Photoshop resource segment registers here, between XMP and MSOFFICE.
+    {kivJpegAdobeResourceSegment_Initialize, nullptr},
     {kivJpegMSOFFICESegment_Initialize, nullptr},
     {kivJpegUnicodeCommentSegment_Initialize, nullptr},
     {kivJpegSiemensSegment_Initialize, nullptr},
@@ -50,6 +52,7 @@ const TModule Modules[] = {
     {kivJpegCommentSegment_Initialize, nullptr},
     {kivJpegJfxxSegment_Initialize, nullptr},
     {kivJpegJfifSegment_Initialize, nullptr},
+    {kivAdobeResourceInfo_Initialize, kivAdobeResourceInfo_Finalize},
     {kivTiffInfo2_Initialize, kivTiffInfo2_Finalize},
 };
 

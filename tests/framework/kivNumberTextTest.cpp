@@ -30,6 +30,12 @@ TEST(NumberText, GeneralAndFixedTexts) {
   EXPECT_EQ(FixedToText(45.0L / 8, 2), "5.63");
   EXPECT_EQ(FixedToText(2.5L, 0), "3");
   EXPECT_EQ(FixedToText(0.0005L, 3), "0.001");
+  // Without the zeros that end the decimals; the carry reaches the integer part.
+  EXPECT_EQ(ShortFixedToText(72, 3), "72");
+  EXPECT_EQ(ShortFixedToText(100, 0), "100");
+  EXPECT_EQ(ShortFixedToText(12.25L, 3), "12.25");
+  EXPECT_EQ(ShortFixedToText(72.99999L, 3), "73");
+  EXPECT_EQ(ShortFixedToText(-0.0001L, 3), "0");
 }
 
 TEST(NumberText, RationalsAndIntegers) {

@@ -204,7 +204,7 @@ TEST(JpegClasses, TheClassListReadsFrontToBackInTheOrderClassesAreAsked) {
       "TkivJpegSiemensSegment",
       "TkivJpegUnicodeCommentSegment",
       "TkivJpegMSOFFICESegment",
-      // "TkivJpegAdobeResourceSegment",
+      "TkivJpegAdobeResourceSegment",
       "TkivJpegXMPSegment",
       "TkivJpegICCProfileSegment",
       "TkivJpegAdobeSegment",

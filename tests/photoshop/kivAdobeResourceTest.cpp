@@ -1,0 +1,522 @@
+// Photoshop resource segments: block tables against golden pages, the registry's choice of
+// class, writing the blocks back in pieces, hostile counts and sizes, the old thumbnail's
+// colour order, and the corpus segments against exiftool.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/kivInfoStream.h"
+#include "framework/kivJpegImage.h"
+#include "photoshop/kivAdobeResourceInfo.h"
+#include "photoshop/kivJpegAdobeResourceSegment.h"
+#include "support/kivTestSupport.h"
+
+using namespace kivTest;
+
+namespace {
+
+std::string BE16(uint16_t V) {
+  return {char(V >> 8), char(V & 0xFF)};
+}
+
+std::string BE32(uint32_t V) {
+  return BE16(uint16_t(V >> 16)) + BE16(uint16_t(V & 0xFFFF));
+}
+
+// A well-formed block record with both pads.
+std::string Block(const std::string& Signature, uint16_t ID, const std::string& Name,
+                  const std::string& Data) {
+  return Signature + BE16(ID) + char(Name.size()) + Name +
+         (Name.size() % 2 == 0 ? std::string(1, '\0') : "") + BE32(uint32_t(Data.size())) + Data +
+         (Data.size() % 2 == 1 ? std::string(1, '\0') : "");
+}
+
+std::string Block(uint16_t ID, const std::string& Data) {
+  return Block("8BIM", ID, "", Data);
+}
+
+// An IPTC block without a name whose size field says Size, followed by Data and nothing else.
+std::string Truncated(uint32_t Size, const std::string& Data) {
+  return "8BIM" + BE16(1028) + std::string(2, '\0') + BE32(Size) + Data;
+}
+
+std::string Piece(const std::string& Payload) {
+  return "\xFF\xED" + BE16(uint16_t(Payload.size() + 16)) + std::string("Photoshop 3.0\0", 14) +
+         Payload;
+}
+
+std::unique_ptr<TkivJpegAdobeResourceSegment> LoadSegment(const std::string& Bytes) {
+  TMemoryStream In(Bytes);
+  auto Segment = CreateInstance(TkivJpegAdobeResourceSegment::ClassObject());
+  Segment->LoadFromStream(In);
+  return std::unique_ptr<TkivJpegAdobeResourceSegment>(
+      static_cast<TkivJpegAdobeResourceSegment*>(Segment.release()));
+}
+
+std::string Replace(std::string S, const std::string& From, const std::string& To) {
+  for (size_t At = S.find(From); At != std::string::npos; At = S.find(From, At + To.size()))
+    S.replace(At, From.size(), To);
+  return S;
+}
+
+// A JPEG of a picture in one colour, or with a gradient when no colour is given.
+std::string SmallJpeg(int W, int H, const TkivColor* Color = nullptr) {
+  TkivDIBitmap Picture;
+  Picture.SetSize(W, H);
+  for (int Y = 0; Y < H; ++Y)
+    for (int X = 0; X < W; ++X)
+      Picture.SetPixel(X, Y, Color ? *Color : TkivColor{uint8_t(X * 16), uint8_t(Y * 32), 128});
+  TkivJpegImage Image;
+  Image.Assign(Picture);
+  TMemoryStream Out;
+  Image.SaveToStream(Out);
+  return Out.ToString();
+}
+
+std::string ThumbnailData(uint32_t Format, uint32_t W, uint32_t H, uint32_t Compressed,
+                          const std::string& Rest) {
+  const uint32_t Stride = (24 * W + 31) / 32 * 4;
+  return BE32(Format) + BE32(W) + BE32(H) + BE32(Stride) + BE32(Stride * H) + BE32(Compressed) +
+         BE16(24) + BE16(1) + Rest;
+}
+
+// The four curves of a transfer block, each with an override word of 0.
+std::string Curves(const std::vector<std::vector<uint16_t>>& Points) {
+  std::string S;
+  for (const auto& Curve : Points) {
+    for (uint16_t P : Curve)
+      S += BE16(P);
+    S += BE16(0);
+  }
+  return S;
+}
+
+const std::vector<uint16_t> Curve = {0,   50,  100, 200,   300, 400, 505,
+                                     600, 700, 800, 65535, 950, 1200};
+const std::vector<uint16_t> NoPoints(13, 65535);
+// What a save writes back unchanged: no value above 1000.
+const std::vector<uint16_t> SavedCurve = {0,   50,  100, 200,   300, 400, 505,
+                                          600, 700, 800, 65535, 950, 1000};
+
+std::string Screen(const char* Frequency, uint16_t Units, const char* Angle, int16_t Shape,
+                   uint32_t Mics, bool Accurate, bool Default) {
+  return Hex(Frequency) + BE16(Units) + Hex(Angle) + BE16(uint16_t(Shape)) + BE32(Mics) +
+         char(Accurate) + char(Default);
+}
+
+const std::string IPTC = Block(1028, Hex("1C 02 78 41"));
+
+} // namespace
+
+TEST(AdobeResourceSegment, BlockTables) {
+  const std::string Resolution =
+      Block(1005, Hex("00 48 00 00 00 01 00 01 00 48 00 00 00 01 00 01")) +
+      Block(1005, Hex("00 48 80 00 00 03 00 00 01 2C 20 00 00 02 00 05") + "ABCD") +
+      Block(1005, Hex("00 96 00 00 00 01 00 02")) +
+      Block(1005, Hex("FF FF 80 00 00 01 00 01 00 48 FF FF 00 02 00 01"));
+  const std::string Print =
+      Block(1011, Hex("01 00 01 00 00 00 00 01 01")) + Block(1011, Hex("00 01 00")) +
+      Block(10000, Hex("00 01 01 00 00 00 0F 1E 00 02")) + Block(1009, Hex("00 02 40 00 00 07")) +
+      Block(1037, BE32(400)) + Block(1037, BE32(120)) + Block(1049, BE32(30)) +
+      Block(1034, "\x01") + Block(1006, Hex("03 52 65 64 05 47 72 65 65 6E")) +
+      Block(1045, Hex("00 00 00 03 00 52 00 65 00 64")) + Block(1035, "http://example.com/");
+  const std::string URLs = Block(1035, "javascript:alert(1)") +
+                           Block(1035, "http://x/\"><SCRIPT>") + Block(1035, "MAILTO:me@x") +
+                           Block(1035, "file:///etc/passwd");
+  const std::string Halftone =
+      Block(1013, Screen("00 35 00 00", 1, "00 0F 00 00", 1, 0, true, false) +
+                      Screen("00 35 00 00", 2, "00 4B 00 00", 0, 0, false, true) +
+                      Screen("00 35 00 00", 3, "FF 4C 00 00", 6, 5, false, false) +
+                      Screen("00 35 80 00", 1, "00 B5 00 00", 5, 0, true, true)) +
+      Block(1013, Screen("00 00 00 00", 0, "00 00 00 00", -4, 0, false, false) +
+                      std::string(54, '\0') + "abcd") +
+      Block(1016, Curves({Curve, Curve, Curve, Curve})) +
+      Block(1016, Curves({Curve,
+                          {1001, 65535, 65535, 65535, 65535, 65535, 65535, 65535, 65535, 65535,
+                           65535, 65535, 65535},
+                          NoPoints,
+                          NoPoints})) +
+      Block(1032, BE32(1) + BE32(576) + BE32(576) + BE32(2) + BE32(100) + '\0' + BE32(200) + '\2');
+  const struct {
+    const char* Golden;
+    std::string Segment;
+  } Cases[] = {
+      {"iptc", Piece(IPTC)},
+      {"empty", Piece("")},
+      {"trailing", Piece(IPTC + '\0')},
+      // A block cut by the border of two pieces; the APP13 piece after them is not Photoshop's.
+      {"two-pieces", Piece(IPTC.substr(0, 10)) + Piece(IPTC.substr(10)) + "\xFF\xED" + BE16(8) +
+                         std::string("Other\0", 6)},
+      {"past-end-odd", Piece(Truncated(16, "ABCDE"))},
+      {"past-end-even", Piece(Truncated(16, "ABCDEF"))},
+      {"size-2-31", Piece(Truncated(0x80000000u, "ABCD"))},
+      {"size-2-31", Piece(Truncated(0xFFFFFFFFu, "ABCD"))},
+      {"names-phut", Piece(Block("8BIM", 2500, "Odd", "\x01\x02") + Block("PHUT", 1000, "", "AB") +
+                           Block("8BIM", 2999, "", "~") + Block("8BIM", 1004, "ab", ""))},
+      {"resolution", Piece(Resolution)},
+      {"print", Piece(Print)},
+      {"url", Piece(URLs)},
+      {"halftone", Piece(Halftone)},
+  };
+  for (const auto& C : Cases)
+    EXPECT_EQ(RenderPage(C.Segment), Golden(std::string("photoshop/") + C.Golden + ".html"))
+        << C.Golden;
+}
+
+TEST(AdobeResourceSegment, ThumbnailTable) {
+  const std::string Jpeg = SmallJpeg(16, 8);
+  const uint32_t J = uint32_t(Jpeg.size());
+  const std::string Bytes = Piece(Block(1036, ThumbnailData(1, 16, 8, J, Jpeg)) +
+                                  Block(1033, ThumbnailData(0, 2, 1, 0, "ABCDEF")));
+  TTempDir Dir;
+  std::string Expected = Golden("photoshop/thumbnail.html");
+  for (const auto& [From, To] : {std::pair<std::string, std::string>{"@DIR@", Dir.Dir()},
+                                 {"@SIZE@", std::to_string(Bytes.size())},
+                                 {"@DATA@", std::to_string(28 + J)},
+                                 {"@JPEG@", std::to_string(J)}})
+    Expected = Replace(Expected, From, To);
+  EXPECT_EQ(RenderPage(Bytes, Dir.Dir()), Expected);
+}
+
+// The old thumbnail (1033) holds its JPEG with red and blue exchanged; the new one does not.
+TEST(AdobeResourceSegment, OldThumbnailExchangesRedAndBlue) {
+  const TkivColor Stored{200, 40, 10};
+  const std::string Jpeg = SmallJpeg(8, 8, &Stored);
+  const auto Near = [](TkivColor A, TkivColor B) {
+    return std::abs(A.R - B.R) <= 4 && std::abs(A.G - B.G) <= 4 && std::abs(A.B - B.B) <= 4;
+  };
+  for (uint16_t ID : {1036, 1033}) {
+    auto Segment =
+        LoadSegment(Piece(Block(ID, ThumbnailData(1, 8, 8, uint32_t(Jpeg.size()), Jpeg))));
+    ASSERT_EQ(Segment->Blocks->Count(), 1);
+    auto& Thumbnail = dynamic_cast<TkivAdobeThumbnailBlock&>(Segment->Blocks->Block(0));
+    ASSERT_EQ(Thumbnail.Bitmap->Width(), 8);
+    const TkivColor Shown = Thumbnail.Bitmap->GetPixel(3, 3);
+    EXPECT_TRUE(Near(Shown, ID == 1033 ? TkivColor{10, 40, 200} : Stored))
+        << ID << ": " << int(Shown.R) << " " << int(Shown.G) << " " << int(Shown.B);
+    // The encoded bytes stay those of the segment.
+    EXPECT_EQ(Thumbnail.GetDataSize(), 28 + Jpeg.size()) << ID;
+
+    // A changed picture is encoded again in the block's own colour order.
+    Thumbnail.Bitmap->SetPixel(0, 0, Shown);
+    TMemoryStream Encoded;
+    Thumbnail.Bitmap->WriteThumbnail(Encoded);
+    Encoded.SetPosition(0);
+    TkivJpegImage Again;
+    Again.LoadFromStream(Encoded);
+    EXPECT_TRUE(Near(Again.Bitmap().GetPixel(3, 3), Stored)) << ID;
+  }
+}
+
+TEST(AdobeResourceSegment, RegistryChoosesTheClass) {
+  const struct {
+    std::string Bytes;
+    const TkivAdobeBlock::TClass* Class;
+  } Cases[] = {
+      {"8BIM" + BE16(1005), &TkivAdobeResolutionInfoBlock::ClassObject()},
+      {"8BIM" + BE16(1033), &TkivAdobeThumbnailBlock::ClassObject()},
+      {"8BIM" + BE16(1036), &TkivAdobeThumbnailBlock::ClassObject()},
+      {"8BIM" + BE16(10000), &TkivAdobePrintFlagsInfoBlock::ClassObject()},
+      {"8BIM" + BE16(1028), &TkivAdobe8BIMBlock::ClassObject()},
+      {"PHUT" + BE16(1005), &TkivAdobePHUTBlock::ClassObject()},
+      {"8BIX" + BE16(1005), nullptr},
+      {"8BIM\x03", nullptr},
+      {"", nullptr},
+  };
+  for (const auto& C : Cases) {
+    TMemoryStream Stream(C.Bytes);
+    EXPECT_EQ(FindAdobeBlockClass(Stream), C.Class) << C.Bytes;
+    EXPECT_EQ(Stream.GetPosition(), 0);
+  }
+  // The plain 8BIM class takes what no decoded class took, so it is asked last.
+  ASSERT_EQ(AdobeBlockClassList.Count(), 16);
+  EXPECT_EQ(&AdobeBlockClassList[15], &TkivAdobe8BIMBlock::ClassObject());
+  EXPECT_EQ(&AdobeBlockClassList[14], &TkivAdobePHUTBlock::ClassObject());
+}
+
+TEST(AdobeResourceSegment, PlaceInTheJpegClassList) {
+  const auto Reader = [](const std::string& Bytes) {
+    TMemoryStream Stream(Bytes);
+    const TkivSegment::TClass* Class = JpegSegmentClassList.FindReader(Stream);
+    return Class ? Class->ClassName() : "(none)";
+  };
+  EXPECT_EQ(Reader(Piece("")), "TkivJpegAdobeResourceSegment");
+  // Another identifier, or a length short of the identifier: the generic APP13.
+  EXPECT_EQ(Reader("\xFF\xED" + BE16(16) + std::string("Photoshop 3.1\0", 14)),
+            "TkivJpegAPPSegment13");
+  EXPECT_EQ(Reader("\xFF\xED" + BE16(15) + std::string("Photoshop 3.0\0", 14)),
+            "TkivJpegAPPSegment13");
+
+  // The decoded classes stand in the order their units register them.
+  const std::vector<std::string> Order = {
+      "TkivJpegJfifSegment",     "TkivJpegJfxxSegment",
+      "TkivJpegCommentSegment",  "TkivJpegExifSegment",
+      "TkivJpegHPSCSegment",     "TkivJpegH3X0Segment",
+      "TkivJpegSiemensSegment",  "TkivJpegUnicodeCommentSegment",
+      "TkivJpegMSOFFICESegment", "TkivJpegAdobeResourceSegment",
+      "TkivJpegXMPSegment",      "TkivJpegICCProfileSegment",
+      "TkivJpegAdobeSegment",    "TkivJpegDuckySegment",
+      "TkivJpegFPXRSegment"};
+  size_t Next = 0;
+  bool Found = false;
+  for (int32_t I = 0; I < JpegSegmentClassList.Count(); ++I) {
+    const auto It =
+        std::find(Order.begin() + long(Next), Order.end(), JpegSegmentClassList[I].ClassName());
+    if (It == Order.end()) {
+      EXPECT_EQ(std::find(Order.begin(), Order.end(), JpegSegmentClassList[I].ClassName()),
+                Order.end())
+          << JpegSegmentClassList[I].ClassName() << " out of order";
+      continue;
+    }
+    Found = Found || *It == "TkivJpegAdobeResourceSegment";
+    Next = size_t(It - Order.begin()) + 1;
+  }
+  EXPECT_TRUE(Found);
+}
+
+TEST(AdobeResourceSegment, WritesItselfInPieces) {
+  // One block that saves to 70000 bytes: three pieces of 32000, 32000 and 6000.
+  std::string Data(70000 - 12, '\0');
+  for (size_t I = 0; I < Data.size(); ++I)
+    Data[I] = char(I * 7);
+  auto Segment = LoadSegment(Piece(""));
+  TMemoryStream Source(Block(1028, Data) + Block(1029, ""));
+  Segment->Blocks->LoadFromStream(Source, true);
+  ASSERT_EQ(Segment->Blocks->Count(), 2);
+  Segment->InitDefault();
+  EXPECT_TRUE(Segment->Modified);
+  const std::string Written = Segment->Data.ToString();
+  ASSERT_EQ(Written.size(), 70000u + 3 * 18);
+  EXPECT_EQ(Segment->GetSize(), int64_t(Written.size()));
+  std::string Joined;
+  size_t At = 0;
+  for (size_t Payload : {32000u, 32000u, 6000u}) {
+    EXPECT_EQ(Written.substr(At, 18), Piece(std::string(Payload, '\0')).substr(0, 18));
+    Joined += Written.substr(At + 18, Payload);
+    At += 18 + Payload;
+  }
+  // The block without data is left out.
+  EXPECT_EQ(Joined, Block(1028, Data));
+
+  // Read back: one segment of the three pieces, the block whole.
+  auto Again = LoadSegment(Written + "\xFF\xD9");
+  EXPECT_EQ(Again->Data.GetSize(), int64_t(Written.size()));
+  ASSERT_EQ(Again->Blocks->Count(), 1);
+  EXPECT_EQ(Again->Blocks->Block(0).Data.ToString(), Data);
+
+  // No blocks, no pieces.
+  auto Empty = LoadSegment(Piece(""));
+  Empty->InitDefault();
+  EXPECT_EQ(Empty->Data.GetSize(), 0);
+  EXPECT_EQ(Empty->GetSize(), 0);
+}
+
+TEST(AdobeResourceSegment, DecodedBlocksSaveWhatTheyRead) {
+  const std::string Jpeg = SmallJpeg(16, 8);
+  const std::string Payload =
+      Block(10000, Hex("00 01 01 07 00 00 0F 1E 00 02")) +
+      Block(1005, Hex("00 48 80 00 00 01 00 02 FF FF 80 00 00 02 00 01")) +
+      Block(1006, Hex("03 52 65 64 05 47 72 65 65 6E")) + Block(1009, Hex("00 02 40 00 00 07")) +
+      Block(1011, Hex("01 00 01 00 00 00 00 01 01")) +
+      Block(1013, Screen("00 35 00 00", 1, "FF 4C 00 00", -3, 9, true, false) +
+                      std::string(54, '\x01') + "xyz") +
+      Block(1016, Curves({SavedCurve, NoPoints, SavedCurve, NoPoints})) +
+      Block(1032, BE32(1) + BE32(10) + BE32(20) + BE32(1) + BE32(300) + '\1') +
+      Block(1034, "\x01") + Block(1035, "http://example.com/") +
+      Block(1036, ThumbnailData(1, 16, 8, uint32_t(Jpeg.size()), Jpeg)) + Block(1037, BE32(45)) +
+      Block(1045, Hex("00 00 00 02 00 41 00 42")) + Block(1049, BE32(30)) +
+      Block("PHUT", 1000, "n", "AB") + Block("8BIM", 1028, "", "IPTC");
+  auto Segment = LoadSegment(Piece(Payload));
+  ASSERT_EQ(Segment->Blocks->Count(), 16);
+  for (int32_t I = 0; I < Segment->Blocks->Count(); ++I)
+    EXPECT_FALSE(Segment->Blocks->Block(I).ReadError) << I;
+  EXPECT_EQ(Segment->Blocks->GetSize(), int64_t(Payload.size()));
+  Segment->InitDefault();
+  EXPECT_EQ(Segment->Data.ToString(), Piece(Payload));
+}
+
+TEST(AdobeResourceSegment, CountsLargerThanTheData) {
+  // Promised names and guides that the data cannot hold end in a read error at the data's
+  // end, holding what was there.
+  auto Segment =
+      LoadSegment(Piece(Block(1045, Hex("00 00 00 01 00 41") + BE32(0xFFFFFFFF) + Hex("00 42")) +
+                        Block(1032, BE32(1) + BE32(576) + BE32(576) + BE32(0xFFFFFFFF) + BE32(7) +
+                                        '\1' + BE32(8) + '\0' + "xy") +
+                        IPTC));
+  ASSERT_EQ(Segment->Blocks->Count(), 3);
+  auto& Names = dynamic_cast<TkivAdobeUnicodeAlphaChannelNamesBlock&>(Segment->Blocks->Block(0));
+  EXPECT_TRUE(Names.ReadError);
+  EXPECT_EQ(Names.Strings, std::vector<std::string>{"A"});
+  auto& Guides = dynamic_cast<TkivAdobeGridGuidesInfoBlock&>(Segment->Blocks->Block(1));
+  EXPECT_TRUE(Guides.ReadError);
+  ASSERT_EQ(Guides.Count(), 2u);
+  EXPECT_EQ(Guides.Guides[1].Location, 8u);
+  EXPECT_EQ(Guides.GetDataSize(), 26u);
+  // The records were whole, so the next block is read.
+  EXPECT_FALSE(Segment->Blocks->Block(2).ReadError);
+}
+
+TEST(AdobeResourceSegment, NumberAndNameTexts) {
+  const struct {
+    uint32_t Fixed;
+    int Digits;
+    const char* Text;
+  } Fixed[] = {
+      {0x00480000, 3, "72"},   {0x00488000, 3, "72.5"},   {0x012C2000, 3, "300.125"},
+      {0xFFFF8000, 3, "-0.5"}, {0xFF4C0000, 4, "-180"},   {0x0048FFFF, 3, "73"}, // the carry
+      {0xFFFFFFFF, 3, "0"},    {0x00001000, 4, "0.0625"}, {0x00001000, 3, "0.063"},
+  };
+  for (const auto& C : Fixed)
+    EXPECT_EQ(FormatFixed(TkivAdobeFixed(C.Fixed), C.Digits), C.Text) << C.Text;
+  EXPECT_EQ(FixedToFloat(TkivAdobeFixed(0xFFFF8000)), -0.5L);
+  EXPECT_EQ(FloatToFixed(72.0L), 0x00480000);
+  EXPECT_EQ(FormatReal(2, 50.0L), "50");
+  EXPECT_EQ(FormatReal(3, 12.25L), "12.25");
+  EXPECT_EQ(FormatReal(3, 1200 / 10.0L), "120");
+  EXPECT_EQ(UnitName(0), "0 (cannot decode)");
+  EXPECT_EQ(UnitName(5), "Column");
+  EXPECT_EQ(ShapeName(5), "5 (cannot decode)");
+  EXPECT_EQ(ShapeName(-1), "-1 (cannot decode)");
+  EXPECT_EQ(ThumbnailFormatName(2), "2 (cannot decode)");
+  // The name table is in ascending order of ID, one record each.
+  EXPECT_EQ(std::adjacent_find(AdobeResourceNames.begin(), AdobeResourceNames.end(),
+                               [](const auto& A, const auto& B) { return A.ID >= B.ID; }),
+            AdobeResourceNames.end());
+}
+
+namespace {
+
+struct TCorpusResource {
+  std::string Name;
+  std::string Bytes;
+};
+
+// The Photoshop resource segments of the corpus, told by their bytes.
+std::vector<TCorpusResource> CorpusResourceSegments() {
+  std::vector<TCorpusResource> Result;
+  const auto Root = CorpusDir();
+  if (Root.empty() || !std::filesystem::is_directory(Root / "segments")) return Result;
+  std::vector<std::filesystem::path> Files;
+  for (const auto& F : std::filesystem::recursive_directory_iterator(Root / "segments"))
+    if (F.is_regular_file()) Files.push_back(F.path());
+  std::sort(Files.begin(), Files.end());
+  const std::string Identifier("Photoshop 3.0\0", 14);
+  for (const auto& F : Files) {
+    const std::string Bytes = ReadFileBytes(F);
+    if (Bytes.size() >= 18 && Bytes.compare(0, 2, "\xFF\xED") == 0 &&
+        Bytes.compare(4, 14, Identifier) == 0)
+      Result.push_back({F.parent_path().filename().string(), Bytes});
+  }
+  return Result;
+}
+
+// exiftool's tab-separated lines, by the file name in their first column.
+std::map<std::string, std::vector<std::string>> ExifToolTable(const std::string& Arguments) {
+  std::map<std::string, std::vector<std::string>> Rows;
+  if (FILE* P = popen(("exiftool -n -T -f -FileName " + Arguments + " 2>/dev/null").c_str(), "r")) {
+    char Line[4096];
+    while (std::fgets(Line, sizeof Line, P)) {
+      std::vector<std::string> Columns;
+      std::string Column;
+      for (const char* C = Line; *C && *C != '\n'; ++C) {
+        if (*C == '\t') {
+          Columns.push_back(Column);
+          Column.clear();
+        } else {
+          Column += *C;
+        }
+      }
+      Columns.push_back(Column);
+      const std::string Name = Columns[0];
+      Columns.erase(Columns.begin());
+      Rows[Name] = Columns;
+    }
+    pclose(P);
+  }
+  return Rows;
+}
+
+} // namespace
+
+TEST(AdobeResourceSegment, CorpusSegmentsDecodeWhole) {
+  const auto Segments = CorpusResourceSegments();
+  if (Segments.empty()) GTEST_SKIP() << "no corpus";
+  for (const auto& S : Segments) {
+    const std::string Page = RenderPage(S.Bytes);
+    EXPECT_NE(Page.find("<H2>Adobe Photoshop Resource segment</H2>"), std::string::npos) << S.Name;
+    EXPECT_EQ(Page.find("Read error"), std::string::npos) << S.Name;
+    auto Segment = LoadSegment(S.Bytes);
+    EXPECT_EQ(Segment->Data.GetSize(), int64_t(S.Bytes.size())) << S.Name;
+    EXPECT_EQ(Segment->Blocks->TrailingData.GetSize(), 0) << S.Name;
+  }
+}
+
+TEST(AdobeResourceSegment, CorpusValuesAgreeWithExifTool) {
+  const auto Segments = CorpusResourceSegments();
+  if (Segments.empty()) GTEST_SKIP() << "no corpus";
+  if (std::system("command -v exiftool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no exiftool";
+  std::string Files;
+  std::map<std::string, const TCorpusResource*> ByFile;
+  for (const auto& S : Segments)
+    for (const char* Extension : {".jpg", ".jpeg"}) {
+      const auto Jpeg = CorpusDir() / "jpeg" / (S.Name + Extension);
+      if (!std::filesystem::exists(Jpeg)) continue;
+      Files.append(" '").append(Jpeg.string()).append("'");
+      ByFile[Jpeg.filename().string()] = &S;
+    }
+  if (ByFile.empty()) GTEST_SKIP() << "no corpus files";
+  // One run for the resolutions, one to extract the thumbnails, one for their sizes.
+  const auto Resolutions = ExifToolTable("-a -Photoshop:XResolution -Photoshop:DisplayedUnitsX "
+                                         "-Photoshop:YResolution -Photoshop:DisplayedUnitsY" +
+                                         Files);
+  TTempDir Thumbnails;
+  ASSERT_EQ(std::system(("exiftool -q -q -b -Photoshop:PhotoshopThumbnail -w '" + Thumbnails.Dir() +
+                         "%f.jpg'" + Files + " >/dev/null 2>&1")
+                            .c_str()),
+            0);
+  const auto Sizes = ExifToolTable("-ImageWidth -ImageHeight '" + Thumbnails.Dir() + "'");
+  int Compared = 0;
+  for (const auto& [File, S] : ByFile) {
+    SCOPED_TRACE(File);
+    ASSERT_EQ(Resolutions.count(File), 1u);
+    const std::vector<std::string>& Tool = Resolutions.at(File);
+    ASSERT_EQ(Tool.size(), 4u);
+    auto Segment = LoadSegment(S->Bytes);
+    const TkivAdobeResolutionInfoBlock* Resolution = nullptr;
+    const TkivAdobeThumbnailBlock* Thumbnail = nullptr;
+    for (int32_t I = 0; I < Segment->Blocks->Count(); ++I) {
+      TkivAdobeBlock& B = Segment->Blocks->Block(I);
+      if (!Resolution) Resolution = dynamic_cast<TkivAdobeResolutionInfoBlock*>(&B);
+      if (!Thumbnail) Thumbnail = dynamic_cast<TkivAdobeThumbnailBlock*>(&B);
+    }
+    EXPECT_EQ(Resolution != nullptr, Tool[0] != "-");
+    if (Resolution && Tool[0] != "-") {
+      // The report shows 3 decimals.
+      EXPECT_NEAR(std::stod(FormatFixed(Resolution->hRes, 3)), std::stod(Tool[0]), 5e-4);
+      EXPECT_EQ(std::to_string(Resolution->hResUnit), Tool[1]);
+      EXPECT_NEAR(std::stod(FormatFixed(Resolution->vRes, 3)), std::stod(Tool[2]), 5e-4);
+      EXPECT_EQ(std::to_string(Resolution->vResUnit), Tool[3]);
+      ++Compared;
+    }
+    const auto Size = Sizes.find(File);
+    EXPECT_EQ(Thumbnail != nullptr, Size != Sizes.end());
+    if (Thumbnail && Size != Sizes.end()) {
+      ASSERT_EQ(Size->second.size(), 2u);
+      EXPECT_EQ(std::to_string(Thumbnail->Bitmap->Width()), Size->second[0]);
+      EXPECT_EQ(std::to_string(Thumbnail->Bitmap->Height()), Size->second[1]);
+      EXPECT_EQ(std::to_string(Thumbnail->Width), Size->second[0]);
+      EXPECT_EQ(std::to_string(Thumbnail->Height), Size->second[1]);
+      ++Compared;
+    }
+  }
+  EXPECT_GT(Compared, 0);
+}
