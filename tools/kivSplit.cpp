@@ -2,93 +2,89 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <memory>
+#include <utility>
 #include <vector>
+
+#include "framework/kivFormat.h"
+#include "framework/kivInfoStream.h"
+#include "framework/kivStream.h"
+#include "jpeg/kivJpegInfo.h"
 
 namespace {
 
-std::string Hex(size_t Offset) {
-  char Buffer[32];
-  std::snprintf(Buffer, sizeof Buffer, "0x%zX", Offset);
-  return Buffer;
+// The marker segments a segment's bytes hold, as (start, size) in its data: one for most, one
+// per piece for a class that gathers consecutive pieces. Only whole segments count: a marker
+// without a length, or marker, length and as many payload bytes as the length asks for.
+std::vector<std::pair<int64_t, int64_t>> MarkerSegments(const TkivSegment& Segment) {
+  std::vector<std::pair<int64_t, int64_t>> Pieces;
+  const std::string Bytes = Segment.Data.ToString();
+  const auto At = [&](size_t I) { return static_cast<uint8_t>(Bytes[I]); };
+  if (TkivJpegFile::MarkerText(Segment).empty()) return Pieces;
+  if (At(1) == 0xD8 || TkivJpegMarkerSegment::ClassOf(At(1))) {
+    if (Bytes.size() == 2) Pieces.emplace_back(0, 2);
+    return Pieces;
+  }
+  for (size_t Start = 0; Start + 4 <= Bytes.size() && At(Start) == 0xFF;) {
+    const size_t Size = 2 + (size_t(At(Start + 2)) << 8 | At(Start + 3));
+    if (Start + Size > Bytes.size()) break;
+    Pieces.emplace_back(int64_t(Start), int64_t(Size));
+    Start += Size;
+  }
+  return Pieces;
 }
 
-bool WriteSegment(const std::filesystem::path& Directory, int Index, unsigned Marker,
-                  const std::vector<char>& Bytes, size_t Start, size_t Size) {
-  char Name[32];
-  std::snprintf(Name, sizeof Name, "%04d_FF%02X.MRK", Index, Marker);
-  std::ofstream Out(Directory / Name, std::ios::binary | std::ios::trunc);
-  Out.write(Bytes.data() + Start, static_cast<std::streamsize>(Size));
-  return static_cast<bool>(Out);
+bool WriteSegment(const std::filesystem::path& Directory, int Index, TkivSegment& Segment,
+                  int64_t Start, int64_t Size) {
+  Segment.Data.SetPosition(Start + 1);
+  const uint8_t Marker = ReadByte(Segment.Data);
+  const std::filesystem::path Name = Directory / Format("%04d_FF%02X.MRK", Index, Marker);
+  try {
+    // The bytes as read: a segment's own SaveToStream may write them otherwise, or not at all.
+    TFileStream Out(Name.string(), TFileMode::Create);
+    Segment.Data.SetPosition(Start);
+    Out.CopyFrom(Segment.Data, Size);
+    return true;
+  } catch (...) {
+    return false;
+  }
 }
 
 } // namespace
 
 TkivSplitResult SplitJpegFile(const std::string& JpegFile, const std::string& Directory) {
   TkivSplitResult Result;
-  std::ifstream In(JpegFile, std::ios::binary);
-  if (!In) return {0, "cannot read " + JpegFile};
-  const std::vector<char> Bytes{std::istreambuf_iterator<char>(In), {}};
-  if (In.bad()) return {0, "cannot read " + JpegFile};
-  const auto At = [&](size_t I) { return static_cast<unsigned char>(Bytes[I]); };
-  if (Bytes.size() < 2 || At(0) != 0xFF || At(1) != 0xD8)
-    return {0, JpegFile + ": not a JPEG file (no start-of-image marker)"};
+  TkivJpegFile List;
+  try {
+    TFileStream In(JpegFile, TFileMode::OpenRead);
+    if (!TkivJpegSignatireSegment::ClassObject().CanRead(In))
+      return {0, JpegFile + ": not a JPEG file (no start-of-image marker)", {}};
+    List.LoadFromStream(In);
+  } catch (...) {
+    return {0, "cannot read " + JpegFile, {}};
+  }
 
   std::error_code Ec;
   std::filesystem::create_directories(Directory, Ec);
-  if (!std::filesystem::is_directory(Directory)) return {0, "cannot create directory " + Directory};
-  const auto Emit = [&](unsigned Marker, size_t Start, size_t Size) {
-    if (!WriteSegment(Directory, Result.Written, Marker, Bytes, Start, Size)) {
-      Result.Error = "cannot write a segment file in " + Directory;
-      return false;
-    }
-    ++Result.Written;
-    return true;
-  };
-  if (!Emit(0xD8, 0, 2)) return Result;
-
-  size_t Pos = 2;
-  while (true) {
-    if (Pos >= Bytes.size()) {
-      Result.Error = JpegFile + ": file ends at " + Hex(Pos) + " before the start of scan";
-      return Result;
-    }
-    if (At(Pos) != 0xFF) {
-      Result.Error = JpegFile + ": no marker at " + Hex(Pos);
-      return Result;
-    }
-    // Fill bytes: any number of FF may stand before a marker code.
-    size_t Start = Pos;
-    while (Start + 1 < Bytes.size() && At(Start + 1) == 0xFF)
-      ++Start;
-    if (Start + 1 >= Bytes.size()) {
-      Result.Error = JpegFile + ": file ends inside the marker at " + Hex(Start);
-      return Result;
-    }
-    const unsigned Marker = At(Start + 1);
-    if (Marker == 0xD9) return Result; // end of image before any scan: nothing more to cut
-    if (Marker == 0x01 || (Marker >= 0xD0 && Marker <= 0xD8)) {
-      if (!Emit(Marker, Start, 2)) return Result;
-      Pos = Start + 2;
+  if (!std::filesystem::is_directory(Directory))
+    return {0, "cannot create directory " + Directory, {}};
+  for (int32_t I = 0; I < List.Count(); ++I) {
+    TkivSegment& Segment = List.Segment(I);
+    if (const auto* Error = dynamic_cast<const TkivJpegFileError*>(&Segment)) {
+      const std::string Text =
+          JpegFile + ": " +
+          Format("at offset 0x%llX, ", static_cast<unsigned long long>(Segment.FileOffset)) +
+          Error->Message;
+      (Error->Lost ? Result.Error : Result.Warning) = Text;
       continue;
     }
-    if (Start + 4 > Bytes.size()) {
-      Result.Error = JpegFile + ": file ends inside the length of the segment at " + Hex(Start);
-      return Result;
+    for (const auto& [Start, Size] : MarkerSegments(Segment)) {
+      if (!WriteSegment(Directory, Result.Written, Segment, Start, Size)) {
+        Result.Error = "cannot write a segment file in " + Directory;
+        return Result;
+      }
+      ++Result.Written;
     }
-    const size_t Length = size_t(At(Start + 2)) << 8 | At(Start + 3);
-    if (Length < 2) {
-      Result.Error = JpegFile + ": invalid segment length at " + Hex(Start);
-      return Result;
-    }
-    if (Start + 2 + Length > Bytes.size()) {
-      Result.Error =
-          JpegFile + ": segment at " + Hex(Start) + " is cut short by the end of the file";
-      return Result;
-    }
-    if (!Emit(Marker, Start, 2 + Length)) return Result;
-    if (Marker == 0xDA) return Result;
-    Pos = Start + 2 + Length;
   }
+  return Result;
 }

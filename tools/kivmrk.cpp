@@ -1,8 +1,9 @@
-// kivmrk: writes the report page of a JPEG marker segment file, or cuts a JPEG file into
-// segment files.
+// kivmrk: writes the report page of a JPEG marker segment file or of a whole JPEG or TIFF
+// file, prints the information tree as text or JSON, or cuts a JPEG file into segment files.
 
+#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -11,119 +12,242 @@
 
 #include "host/kivModules.h"
 #include "host/kivReportPipeline.h"
+#include "kivInfoText.h"
 #include "kivSplit.h"
 
 namespace {
 
 const char* const Usage =
-    "Usage: kivmrk FILE [-o PAGE.html]\n"
+    "Usage: kivmrk [--segment] [--text | --json] FILE [-o OUTPUT]\n"
     "       kivmrk split JPEG DIR\n"
     "\n"
-    "Writes the HTML report of FILE, a file holding one JPEG marker segment, to standard\n"
-    "output, or to PAGE.html with -o. With -o the thumbnail pictures are written as\n"
+    "Writes the HTML report of FILE to standard output, or to OUTPUT with -o.\n"
+    "\n"
+    "A file named *.MRK holds one JPEG marker segment and gets the page the viewer shows.\n"
+    "A whole JPEG file gets one page with a table of contents and the report of every\n"
+    "segment; a TIFF file gets the report of its directories and its strip picture. Any\n"
+    "other file is read as a segment file. With -o the thumbnail pictures are written as\n"
     "kivBMP<n>.bmp beside the page and kept; otherwise they are temporary files that are\n"
     "removed when the command ends.\n"
     "\n"
-    "split cuts the JPEG file JPEG into one segment file per marker segment, from the\n"
-    "start-of-image marker up to the start-of-scan header, named NNNN_FFxx.MRK in DIR.\n"
+    "split cuts the JPEG file JPEG into one segment file per marker segment, the ones\n"
+    "after the scans included, named NNNN_FFxx.MRK in DIR; entropy-coded data is skipped.\n"
     "\n"
-    "  -o PAGE.html   write the page to PAGE.html\n"
+    "  -o OUTPUT      write the page (or the text) to OUTPUT\n"
+    "  --segment      read FILE as one marker segment, whatever its name and content\n"
+    "  --text         print the information tree as indented \"name: value\" lines\n"
+    "  --json         print the information tree as JSON\n"
     "  --help         show this text\n"
-    "  --version      show the version\n";
+    "  --version      show the version\n"
+    "\n"
+    "Exit status: 0 when the page or tree was written, 1 on an error, 2 without arguments.\n";
 
 int Fail(const std::string& Message) {
   std::cerr << "kivmrk: " << Message << "\n";
   return 1;
 }
 
-int Report(const std::string& FileName, const std::string& PagePath) {
-  // The page is tried before anything is written beside it, so that a page that cannot be
-  // written leaves no thumbnail files behind; an existing page keeps its bytes until the new
-  // one is ready.
-  std::filesystem::path Page;
-  bool PageExisted = false;
-  if (!PagePath.empty()) {
+enum class TOutputKind { Html, Text, Json };
+
+struct TOptions {
+  std::string File, Output;
+  bool Segment = false;
+  TOutputKind Kind = TOutputKind::Html;
+};
+
+// Where the output goes: standard output, or a file written only once the output is whole.
+class TOutput {
+public:
+  // The file is tried before anything is written beside it, so that an output that cannot
+  // be written leaves no thumbnail files behind; an existing file keeps its bytes until the
+  // new content is ready.
+  bool Prepare(const std::string& OutputPath, bool WithThumbnails) {
+    Path = OutputPath;
+    if (Path.empty()) return true;
     std::error_code Ec;
-    Page = std::filesystem::absolute(PagePath, Ec);
-    if (!Ec) PageExisted = std::filesystem::exists(Page, Ec);
-    if (Ec || !std::ofstream(Page, std::ios::binary | std::ios::app).good())
-      return Fail("cannot write " + PagePath);
-    std::string Dir = Page.parent_path().string();
-    if (Dir.empty() || Dir.back() != '/') Dir += '/';
-    kivInfo::SetTempDirectory(Dir);
+    File = std::filesystem::absolute(Path, Ec);
+    if (!Ec) Existed = std::filesystem::exists(File, Ec);
+    if (Ec || !std::ofstream(File, std::ios::binary | std::ios::app).good()) return false;
+    if (WithThumbnails) {
+      std::string Dir = File.parent_path().string();
+      if (Dir.empty() || Dir.back() != '/') Dir += '/';
+      kivInfo::SetTempDirectory(Dir);
+    }
+    return true;
   }
-  std::string Html;
-  std::unique_ptr<TkivSegment> Segment;
-  const TkivLoadResult Result =
-      LoadFile(FileName, Segment, [&](TMemoryStream& Stream) { Html = Stream.ToString(); });
-  // Thumbnails stay beside a page that was written; those of a failed run go with it.
-  kivInfo::SetKeepTempFiles(!Page.empty() && Result == TkivLoadResult::Shown);
-  Segment.reset();
-  if (Result != TkivLoadResult::Shown && !Page.empty() && !PageExisted) {
+
+  // Thumbnails stay beside an output that was written; those of a failed run go.
+  void KeepThumbnails(bool Written) const { kivInfo::SetKeepTempFiles(!Path.empty() && Written); }
+
+  // Removes a file that Prepare created for a run that wrote nothing.
+  void Abandon() const {
     std::error_code Ec;
-    std::filesystem::remove(Page, Ec);
+    if (!Path.empty() && !Existed) std::filesystem::remove(File, Ec);
   }
-  switch (Result) {
-  case TkivLoadResult::NotOpened:
-    return Fail("cannot read " + FileName);
-  case TkivLoadResult::NotRead:
-  case TkivLoadResult::Failed:
-    return Fail(FileName + ": the report could not be built");
-  case TkivLoadResult::Shown:
-    break;
+
+  int Write(const std::string& Bytes) const {
+    if (Path.empty()) {
+      std::fwrite(Bytes.data(), 1, Bytes.size(), stdout);
+      return std::fflush(stdout) == 0 ? 0 : Fail("cannot write the output");
+    }
+    std::ofstream Out(File, std::ios::binary | std::ios::trunc);
+    Out.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
+    Out.close();
+    return Out ? 0 : Fail("cannot write " + Path);
   }
-  if (Page.empty()) {
-    std::fwrite(Html.data(), 1, Html.size(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : Fail("cannot write the page");
-  }
-  std::ofstream Out(Page, std::ios::binary | std::ios::trunc);
-  Out.write(Html.data(), static_cast<std::streamsize>(Html.size()));
-  Out.close();
-  return Out ? 0 : Fail("cannot write " + PagePath);
+
+private:
+  std::string Path;
+  std::filesystem::path File;
+  bool Existed = false;
+};
+
+int LoadFailure(TkivLoadResult Result, const std::string& FileName) {
+  return Result == TkivLoadResult::NotOpened ? Fail("cannot read " + FileName)
+                                             : Fail(FileName + ": the report could not be built");
 }
 
-int Run(const std::vector<std::string>& Args) {
-  if (Args.empty()) {
+std::string TreeOutput(const TkivTreeItem& Tree, TOutputKind Kind) {
+  return Kind == TOutputKind::Json ? InfoTreeJson(Tree) : InfoTreeText(Tree);
+}
+
+// A segment file: the viewer's page, or the segment's information tree.
+int ReportSegment(const TOptions& Options) {
+  TOutput Output;
+  if (!Options.Output.empty() && !Output.Prepare(Options.Output, Options.Kind == TOutputKind::Html))
+    return Fail("cannot write " + Options.Output);
+  std::string Bytes;
+  std::unique_ptr<TkivSegment> Segment;
+  TkivLoadResult Result;
+  if (Options.Kind == TOutputKind::Html) {
+    Result =
+        LoadFile(Options.File, Segment, [&](TMemoryStream& Stream) { Bytes = Stream.ToString(); });
+  } else {
+    Result = ReadSegmentFile(Options.File, Segment);
+    if (Result == TkivLoadResult::Shown) Bytes = TreeOutput(*Segment->Info, Options.Kind);
+  }
+  Output.KeepThumbnails(Result == TkivLoadResult::Shown);
+  Segment.reset();
+  if (Result != TkivLoadResult::Shown) {
+    Output.Abandon();
+    return LoadFailure(Result, Options.File);
+  }
+  return Output.Write(Bytes);
+}
+
+// A whole file, when a segment list class can read it; -1 when none can.
+int ReportWholeFile(const TOptions& Options) {
+  TOutput Output;
+  if (!Options.Output.empty() && !Output.Prepare(Options.Output, Options.Kind == TOutputKind::Html))
+    return Fail("cannot write " + Options.Output);
+  std::unique_ptr<TkivSegmentList> List;
+  TkivLoadResult Result = LoadSegmentList(Options.File, List);
+  if (Result == TkivLoadResult::NotRead) {
+    Output.Abandon();
+    return -1;
+  }
+  std::string Bytes;
+  if (Result == TkivLoadResult::Shown) {
+    // The page is 8-bit text in the viewer's code page; file names are UTF-8.
+    List->FileName = Utf8ToAnsi(List->FileName);
+    try {
+      if (Options.Kind == TOutputKind::Html) {
+        TMemoryStream Html;
+        WriteListPage(*List, Html);
+        Bytes = Html.ToString();
+      } else {
+        Bytes = TreeOutput(*FileInfoTree(*List), Options.Kind);
+      }
+    } catch (...) {
+      Result = TkivLoadResult::Failed;
+    }
+  }
+  Output.KeepThumbnails(Result == TkivLoadResult::Shown);
+  List.reset();
+  if (Result != TkivLoadResult::Shown) {
+    Output.Abandon();
+    return LoadFailure(Result, Options.File);
+  }
+  return Output.Write(Bytes);
+}
+
+bool IsSegmentFileName(const std::string& FileName) {
+  std::string Extension = std::filesystem::path(FileName).extension().string();
+  std::transform(Extension.begin(), Extension.end(), Extension.begin(),
+                 [](unsigned char C) { return static_cast<char>(std::toupper(C)); });
+  return Extension == ".MRK";
+}
+
+int Split(const std::string& Jpeg, const std::string& Directory) {
+  const TkivSplitResult Result = SplitJpegFile(Jpeg, Directory);
+  if (!Result.Error.empty())
+    return Fail(Result.Error + " (" + std::to_string(Result.Written) + " segment files written)");
+  if (!Result.Warning.empty()) std::cerr << "kivmrk: warning: " << Result.Warning << "\n";
+  return 0;
+}
+
+int Run(int argc, char** argv) {
+  if (argc <= 1) {
     std::cerr << Usage;
     return 2;
   }
-  if (Args[0] == "--help" || Args[0] == "-h") {
+  CLI::App App("kivmrk");
+  App.set_help_flag();
+  App.allow_extras();
+  bool Help = false, Version = false, Text = false, Json = false;
+  TOptions Options;
+  App.add_flag("-h,--help", Help);
+  App.add_flag("--version", Version);
+  App.add_option("-o", Options.Output);
+  App.add_flag("--segment", Options.Segment);
+  App.add_flag("--text", Text);
+  App.add_flag("--json", Json);
+  App.add_option("FILE", Options.File);
+  CLI::App* SplitCommand = App.add_subcommand("split");
+  SplitCommand->allow_extras();
+  std::string Jpeg, Directory;
+  SplitCommand->add_option("JPEG", Jpeg);
+  SplitCommand->add_option("DIR", Directory);
+  try {
+    App.parse(argc, argv);
+  } catch (const CLI::ParseError& E) {
+    // The only parse errors left are options that lack their value.
+    return Fail(E.get_name() == "ArgumentMismatch" ? "-o needs a file name (see --help)"
+                                                   : std::string(E.what()) + " (see --help)");
+  }
+  if (Help) {
     std::cout << Usage;
     return 0;
   }
-  if (Args[0] == "--version") {
+  if (Version) {
     std::cout << "kivmrk " << KIV_VERSION << "\n";
     return 0;
   }
-  if (Args[0] == "split") {
-    if (Args.size() != 3) return Fail("split needs a JPEG file and a directory (see --help)");
-    const TkivSplitResult Result = SplitJpegFile(Args[1], Args[2]);
-    if (!Result.Error.empty())
-      return Fail(Result.Error + " (" + std::to_string(Result.Written) + " segment files written)");
-    return 0;
+  if (*SplitCommand) {
+    if (Jpeg.empty() || Directory.empty() || !SplitCommand->remaining().empty())
+      return Fail("split needs a JPEG file and a directory (see --help)");
+    return Split(Jpeg, Directory);
   }
-  std::string File, Page;
-  for (size_t I = 0; I < Args.size(); ++I) {
-    if (Args[I] == "-o") {
-      if (++I >= Args.size()) return Fail("-o needs a file name (see --help)");
-      Page = Args[I];
-    } else if (Args[I].size() > 1 && Args[I][0] == '-') {
-      return Fail("unknown option " + Args[I] + " (see --help)");
-    } else if (File.empty()) {
-      File = Args[I];
-    } else {
-      return Fail("only one FILE may be given (see --help)");
-    }
+  for (const std::string& Extra : App.remaining())
+    return Fail(Extra.size() > 1 && Extra[0] == '-' ? "unknown option " + Extra + " (see --help)"
+                                                    : "only one FILE may be given (see --help)");
+  if (Text && Json) return Fail("--text and --json exclude each other (see --help)");
+  if (Options.File.empty()) return Fail("no FILE given (see --help)");
+  Options.Kind = Json ? TOutputKind::Json : Text ? TOutputKind::Text : TOutputKind::Html;
+  if (!Options.Segment && !IsSegmentFileName(Options.File)) {
+    const int Status = ReportWholeFile(Options);
+    if (Status >= 0) return Status;
+    std::cerr << "kivmrk: " << Options.File
+              << " is neither a JPEG nor a TIFF file; it is read as a segment file\n";
   }
-  if (File.empty()) return Fail("no FILE given (see --help)");
-  return Report(File, Page);
+  return ReportSegment(Options);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
   InitializeModules();
-  const int Status = Run(std::vector<std::string>(argv + 1, argv + argc));
+  const int Status = Run(argc, argv);
   FinalizeModules();
   return Status;
 }

@@ -42,12 +42,40 @@ void TkivDIBitmap::SetPixel(int32_t X, int32_t Y, TkivColor Color) {
   Changed();
 }
 
+void TkivDIBitmap::SetRow(int32_t Y, const TkivColor* Colors, int32_t Count) {
+  if (Y < 0 || Y >= FHeight) return;
+  Count = std::clamp(Count, 0, FWidth);
+  const size_t Start = IndexOf(0, Y);
+  if (Format == TkivPixelFormat::pf24bit)
+    std::copy(Colors, Colors + Count, Pixels.begin() + std::ptrdiff_t(Start));
+  else
+    for (int32_t X = 0; X < Count; ++X)
+      Indexes[Start + size_t(X)] = NearestIndex(Colors[X]);
+  Changed();
+}
+
 void TkivDIBitmap::Draw(int32_t X, int32_t Y, const TkivDIBitmap& Source) {
   auto Notify = std::move(OnChange); // one notification for the whole drawing
-  for (int32_t SY = 0; SY < Source.Height(); ++SY)
-    for (int32_t SX = 0; SX < Source.Width(); ++SX)
-      if (X + SX >= 0 && X + SX < FWidth && Y + SY >= 0 && Y + SY < FHeight)
-        SetPixel(X + SX, Y + SY, Source.GetPixel(SX, SY));
+  // The part of Source that falls on this picture, in Source's coordinates.
+  const int32_t Left = std::max(0, -X), Right = std::min(Source.Width(), FWidth - X);
+  const int32_t Top = std::max(0, -Y), Bottom = std::min(Source.Height(), FHeight - Y);
+  std::vector<TkivColor> Row;
+  for (int32_t SY = Top; SY < Bottom && Left < Right; ++SY) {
+    if (Source.Format == TkivPixelFormat::pf24bit) {
+      const auto From = Source.Pixels.begin() + std::ptrdiff_t(Source.IndexOf(Left, SY));
+      Row.assign(From, From + (Right - Left));
+    } else {
+      Row.clear();
+      for (int32_t SX = Left; SX < Right; ++SX)
+        Row.push_back(Source.FPalette[Source.Indexes[Source.IndexOf(SX, SY)]]);
+    }
+    const size_t To = IndexOf(X + Left, Y + SY);
+    if (Format == TkivPixelFormat::pf24bit)
+      std::copy(Row.begin(), Row.end(), Pixels.begin() + std::ptrdiff_t(To));
+    else
+      for (size_t I = 0; I < Row.size(); ++I)
+        Indexes[To + I] = NearestIndex(Row[I]);
+  }
   OnChange = std::move(Notify);
   Changed();
 }
@@ -171,7 +199,7 @@ void TkivDIBitmap::SaveToStream(TStream& Stream) const {
   const uint32_t RowSize = ((uint32_t(FWidth) * (Indexed ? 1 : 3)) + 3) & ~3u;
   const uint32_t PaletteSize = Indexed ? 256 * 4 : 0;
   const uint32_t Offset = 14 + 40 + PaletteSize;
-  TMemoryStream Out;
+  TMemoryStream Out;             // the headers; the rows go straight to Stream
   WriteWord(Out, 0x4D42, false); // "BM"
   WriteLong(Out, Offset + RowSize * uint32_t(FHeight), false);
   WriteLong(Out, 0, false);
@@ -192,20 +220,22 @@ void TkivDIBitmap::SaveToStream(TStream& Stream) const {
       const uint8_t Entry[4] = {C.B, C.G, C.R, 0};
       Out.WriteBuffer(Entry, 4);
     }
-  std::vector<uint8_t> Row(RowSize, 0);
-  for (int32_t Y = FHeight - 1; Y >= 0; --Y) {
-    for (int32_t X = 0; X < FWidth; ++X) {
-      if (Indexed) {
-        Row[size_t(X)] = Indexes[IndexOf(X, Y)];
-      } else {
-        const TkivColor& C = Pixels[IndexOf(X, Y)];
-        Row[size_t(X) * 3] = C.B;
-        Row[size_t(X) * 3 + 1] = C.G;
-        Row[size_t(X) * 3 + 2] = C.R;
-      }
-    }
-    Out.WriteBuffer(Row.data(), RowSize);
-  }
   Out.SetPosition(0);
   Stream.CopyFrom(Out, Out.GetSize());
+  std::vector<uint8_t> Row(RowSize, 0);
+  for (int32_t Y = FHeight - 1; Y >= 0; --Y) {
+    const size_t Start = IndexOf(0, Y);
+    if (Indexed) {
+      std::copy(Indexes.begin() + std::ptrdiff_t(Start),
+                Indexes.begin() + std::ptrdiff_t(Start + size_t(FWidth)), Row.begin());
+    } else {
+      uint8_t* To = Row.data();
+      for (const TkivColor *C = &Pixels[Start], *End = C + FWidth; C != End; ++C, To += 3) {
+        To[0] = C->B;
+        To[1] = C->G;
+        To[2] = C->R;
+      }
+    }
+    Stream.WriteBuffer(Row.data(), RowSize);
+  }
 }

@@ -36,6 +36,9 @@ public:
   // Coordinates outside the picture read black and write nothing.
   TkivColor GetPixel(int32_t X, int32_t Y) const;
   void SetPixel(int32_t X, int32_t Y, TkivColor Color);
+  // Row Y from its first pixel on, one change for the row; pixels beyond the width are
+  // dropped. Decoders fill pictures a row at a time.
+  void SetRow(int32_t Y, const TkivColor* Colors, int32_t Count);
   void Draw(int32_t X, int32_t Y, const TkivDIBitmap& Source);
 
   // An uncompressed BMP file: 24-bit, or 8-bit with its palette.

@@ -25,3 +25,14 @@ public:
   explicit EFOpenError(const std::string& FileName)
       : Exception("Cannot open file \"" + FileName + "\"") {}
 };
+
+// The message of the exception being handled; call only inside a catch block.
+inline std::string ExceptionText() {
+  try {
+    throw;
+  } catch (const std::exception& E) {
+    return E.what();
+  } catch (...) {
+    return "unknown error";
+  }
+}

@@ -141,6 +141,13 @@ std::string TkivHTMLIMG::GetAttributes() const {
   return S;
 }
 
+std::string TkivHTMLA::GetAttributes() const {
+  std::string S;
+  AppendQuoted(S, "HREF=", HRef);
+  AppendQuoted(S, "NAME=", Name);
+  return S;
+}
+
 TkivHTMLHTML::TkivHTMLHTML() {
   Create<TkivHTMLHEAD>();
   Create<TkivHTMLBODY>();

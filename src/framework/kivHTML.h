@@ -169,6 +169,16 @@ public:
   void WriteCloseTag(TStream&) const override {}
 };
 
+// An anchor: a link to HRef, or a place named Name that links lead to.
+class TkivHTMLA : public TkivHTMLSimple {
+public:
+  explicit TkivHTMLA(std::string HRef = {}, std::string Name = {})
+      : HRef(std::move(HRef)), Name(std::move(Name)) {}
+  std::string HRef, Name;
+  std::string GetTagName() const override { return "A"; }
+  std::string GetAttributes() const override;
+};
+
 class TkivHTMLHEAD : public TkivHTMLItem {
 public:
   std::string GetTagName() const override { return "HEAD"; }

@@ -74,7 +74,8 @@ TkivTreeItem& AddInfoObject(TkivTreeItem& Parent, uint32_t Icon, const std::stri
 }
 
 TkivTreeItem& AddInfoCopy(TkivTreeItem& Parent, const TkivTreeItem& Source) {
-  TkivTreeItem& Copy = AddInfoItem(Parent, Source.Icon, Source.Name, Source.Value);
+  // Through the getters: items of other trees may compute their name and value.
+  TkivTreeItem& Copy = AddInfoItem(Parent, Source.GetIcon(), Source.GetName(), Source.GetValue());
   Copy.Object = Source.Object;
   for (int32_t I = 0; I < Source.Count(); ++I)
     AddInfoCopy(Copy, Source.GetChild(I));
@@ -190,6 +191,45 @@ TkivSegmentList::~TkivSegmentList() {
   Clear();
 }
 
+void TkivSegmentList::LoadFromStream(TStream& Stream) {
+  Clear();
+  FileSize = Stream.GetSize();
+  const TkivSegment::TClass* Class = &GetFirstSegmentClass();
+  if (!HasBytes(Stream, 1) || !Class->CanRead(Stream)) return;
+  while (Class) {
+    const TkivSegment& Segment = LoadSegment(*Class, Stream);
+    // Every step must advance, or the walk would never end.
+    if (Segment.FileSize <= 0 || !HasBytes(Stream, 1)) return;
+    Class = GetSegmentClassList().FindReader(Stream);
+  }
+}
+
+TkivSegment& TkivSegmentList::LoadSegment(const TkivSegment::TClass& Class, TStream& Stream) {
+  const int64_t Start = Stream.GetPosition();
+  TkivSegment& Segment = Class.Create(*this, true);
+  Segment.FileOffset = Start;
+  Segment.LoadFromStream(Stream);
+  Segment.FileSize = Stream.GetPosition() - Start;
+  return Segment;
+}
+
+void TkivSegmentList::WriteHTML(TkivHTMLItem& Parent) {
+  for (int32_t I = 0; I < Count(); ++I)
+    WriteSegmentHTML(Segment(I), Parent);
+}
+
+void TkivSegmentList::WriteSegmentHTML(TkivSegment& Segment, TkivHTMLItem& Parent) {
+  const int32_t Before = Parent.Count();
+  try {
+    Segment.WriteHTML(Parent);
+  } catch (...) {
+    while (Parent.Count() > Before)
+      Parent.Delete(Parent.Count() - 1);
+    AddText(Parent, "The report of this segment could not be written: " + ExceptionText());
+    AddLineBreak(Parent);
+  }
+}
+
 void TkivSegmentList::NotifySegment(TkivSegmentNotification Kind, TkivSegment* Segment) {
   for (int32_t I = Listeners.Count() - 1; I >= 0; --I) {
     auto* Listener = dynamic_cast<IkivSegmentNotify*>(Listeners.Item(I));
@@ -227,6 +267,10 @@ void TkivSegmentList::Notify(TObject* Item, TListNotification Action) {
 
 void RegisterSegmentListClass(const TkivSegmentList::TClass& Class) {
   SegmentListClassList.Insert(0, Class);
+}
+
+const TkivSegmentList::TClass* FindSegmentListClass(TStream& Stream) {
+  return SegmentListClassList.FindReader(Stream);
 }
 
 void kivInfo_Initialize() {

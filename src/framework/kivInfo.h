@@ -96,6 +96,10 @@ public:
   TkivSegmentList* Owner = nullptr;
   TkivSegmentFlags Flags = 0;
   std::unique_ptr<TkivTreeItem> Info;
+  // Where the segment stands in the file its list was read from, and how many of the file's
+  // bytes it took; both 0 for a segment that was not read as part of a file.
+  int64_t FileOffset = 0;
+  int64_t FileSize = 0;
 
   virtual int64_t GetSize() const { return Data.GetSize(); }
   virtual void ParseData();
@@ -134,6 +138,9 @@ public:
   class TClass : public TkivClassFamily<TkivSegmentList> {
   public:
     using TkivClassFamily::TkivClassFamily;
+    // Whether the stream, at its position, starts like a whole file of this format; the
+    // position is left unchanged. The plain list is no format.
+    virtual bool CanRead(TStream&) const { return false; }
   };
   static const TClass& ClassObject();
 
@@ -144,15 +151,30 @@ public:
 
   // Listeners are owned; those that implement IkivSegmentNotify are told about changes.
   TOwningList Listeners;
+  // The name the file is shown under, and the size of the stream it was read from.
+  std::string FileName;
+  int64_t FileSize = 0;
 
   virtual const TkivSegment::TClass& GetFirstSegmentClass() const;
   virtual const TkivSegmentClassList& GetSegmentClassList() const;
+  // Reads a whole file from the stream's position: the first segment by
+  // GetFirstSegmentClass, then at each position the first class of GetSegmentClassList that
+  // can read there, until the stream ends or a segment takes no byte.
+  virtual void LoadFromStream(TStream& Stream);
+  // The report of the whole file; here each segment's report in order.
+  virtual void WriteHTML(TkivHTMLItem& Parent);
 
   TkivSegment& Segment(int32_t Index) const { return static_cast<TkivSegment&>(*Item(Index)); }
   void NotifySegment(TkivSegmentNotification Kind, TkivSegment* Segment);
 
 protected:
   void Notify(TObject* Item, TListNotification Action) override;
+  // Creates a segment of Class at the end of the list and loads it from the stream's
+  // position, recording where it stood and how many bytes it took.
+  TkivSegment& LoadSegment(const TkivSegment::TClass& Class, TStream& Stream);
+  // Writes a segment's report into Parent; a report that fails leaves a line saying so in
+  // place of what it had written, so that one segment cannot cost the page.
+  static void WriteSegmentHTML(TkivSegment& Segment, TkivHTMLItem& Parent);
 
 private:
   const TClass& Class;
@@ -161,6 +183,8 @@ private:
 using TkivSegmentListClassList = TkivClassList<TkivSegmentList::TClass>;
 
 extern TkivSegmentListClassList SegmentListClassList;
+// The first registered segment list class that can read the stream as a whole file, or null.
+const TkivSegmentList::TClass* FindSegmentListClass(TStream& Stream);
 // The generic registry: TkivSegment alone.
 extern TkivSegmentClassList SegmentClassList;
 void RegisterSegmentListClass(const TkivSegmentList::TClass& Class);

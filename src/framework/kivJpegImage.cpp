@@ -66,25 +66,38 @@ struct TDecodeState {
   const std::string* Bytes = nullptr;
   TkivDIBitmap* Picture = nullptr;
   std::vector<JSAMPLE> Row;
+  std::vector<TkivColor> Colors;
 
   ~TDecodeState() {
     if (Created) jpeg_destroy_decompress(&Info);
   }
 };
 
-TkivColor ColorOf(const JSAMPLE* P, int Components, bool InvertedCmyk) {
+// One decoded row of 1, 3 or 4 components per pixel as RGB colours.
+void ToColors(const JSAMPLE* P, std::vector<TkivColor>& Colors, int Components, bool InvertedCmyk) {
   switch (Components) {
   case 1:
-    return {P[0], P[0], P[0]};
+    for (TkivColor& C : Colors) {
+      C = {P[0], P[0], P[0]};
+      P += 1;
+    }
+    break;
   case 3:
-    return {P[0], P[1], P[2]};
-  default: {
+    for (TkivColor& C : Colors) {
+      C = {P[0], P[1], P[2]};
+      P += 3;
+    }
+    break;
+  default:
     // Adobe writes CMYK inverted (0 = full ink); others write it plain.
-    const unsigned C = InvertedCmyk ? P[0] : 255u - P[0], M = InvertedCmyk ? P[1] : 255u - P[1],
-                   Y = InvertedCmyk ? P[2] : 255u - P[2], K = InvertedCmyk ? P[3] : 255u - P[3];
-    return {uint8_t((C * K + 127) / 255), uint8_t((M * K + 127) / 255),
-            uint8_t((Y * K + 127) / 255)};
-  }
+    for (TkivColor& C : Colors) {
+      const unsigned Cy = InvertedCmyk ? P[0] : 255u - P[0], M = InvertedCmyk ? P[1] : 255u - P[1],
+                     Y = InvertedCmyk ? P[2] : 255u - P[2], K = InvertedCmyk ? P[3] : 255u - P[3];
+      C = {uint8_t((Cy * K + 127) / 255), uint8_t((M * K + 127) / 255),
+           uint8_t((Y * K + 127) / 255)};
+      P += 4;
+    }
+    break;
   }
 }
 
@@ -123,13 +136,13 @@ bool Decode(TDecodeState& S) {
   const bool InvertedCmyk = S.Info.saw_Adobe_marker;
   S.Picture->SetSize(int32_t(S.Info.output_width), int32_t(S.Info.output_height));
   S.Row.resize(size_t(S.Info.output_width) * size_t(Components));
+  S.Colors.resize(S.Info.output_width);
   while (S.Info.output_scanline < S.Info.output_height) {
     JSAMPROW Rows[1] = {S.Row.data()};
     if (jpeg_read_scanlines(&S.Info, Rows, 1) != 1) break;
-    const int32_t Y = int32_t(S.Info.output_scanline) - 1;
-    for (int32_t X = 0; X < int32_t(S.Info.output_width); ++X)
-      S.Picture->SetPixel(
-          X, Y, ColorOf(&S.Row[size_t(X) * size_t(Components)], Components, InvertedCmyk));
+    ToColors(S.Row.data(), S.Colors, Components, InvertedCmyk);
+    S.Picture->SetRow(int32_t(S.Info.output_scanline) - 1, S.Colors.data(),
+                      int32_t(S.Colors.size()));
   }
   jpeg_finish_decompress(&S.Info);
   return true;

@@ -20,7 +20,9 @@
 #include "photoshop/kivAdobeResourceInfo.h"
 #include "photoshop/kivJpegAdobeResourceSegment.h"
 #include "tiff/kivJpegExifSegment2.h"
+#include "tiff/kivTiffInfo.h"
 #include "tiff/kivTiffInfo2.h"
+#include "tiff/kivTiffStripOffsetInfo.h"
 
 namespace {
 
@@ -54,6 +56,9 @@ const TModule Modules[] = {
     {kivJpegJfifSegment_Initialize, nullptr},
     {kivAdobeResourceInfo_Initialize, kivAdobeResourceInfo_Finalize},
     {kivTiffInfo2_Initialize, kivTiffInfo2_Finalize},
+    // The standalone TIFF tree; the strip-offset entry registers after the unit's own.
+    {kivTiffInfo_Initialize, kivTiffInfo_Finalize},
+    {kivTiffStripOffsetInfo_Initialize, nullptr},
 };
 
 int StartCount = 0;

@@ -25,5 +25,15 @@ using TkivShowHTML = std::function<void(TMemoryStream& Html)>;
 TkivLoadResult LoadFile(const std::string& FileName, std::unique_ptr<TkivSegment>& Segment,
                         const TkivShowHTML& ShowHTML);
 
+// Loads FileName into Segment as LoadFile does, without writing a page.
+TkivLoadResult ReadSegmentFile(const std::string& FileName, std::unique_ptr<TkivSegment>& Segment);
+
 // Renders a segment into a complete page (document, report, footer).
 void WriteReportPage(TkivSegment& Segment, TStream& Html);
+
+// Whole files: the first registered segment list class that can read FileName loads it.
+// NotRead when no class can (the file is then read as a segment file, with LoadFile).
+TkivLoadResult LoadSegmentList(const std::string& FileName, std::unique_ptr<TkivSegmentList>& List);
+
+// Renders a whole file into a complete page (document, the list's report, footer).
+void WriteListPage(TkivSegmentList& List, TStream& Html);

@@ -14,6 +14,21 @@ namespace {
 // the readers and writers recurse once per level.
 constexpr int32_t MaxIFDLevel = 32;
 
+// "&#160" k times; the report indents by it.
+std::string Indentation(int32_t K) {
+  std::string S;
+  for (int32_t I = 0; I < K; ++I)
+    S += "&#160";
+  return S;
+}
+
+// The indentation of a name in a report row, by the level of its item.
+void AddIndentation(TkivHTMLTD& Cell, int32_t Level, int32_t Shift) {
+  if (4 * Level - Shift - 1 >= 0) AddText(Cell, Indentation(4 * Level - Shift), true);
+}
+
+} // namespace
+
 TkivTiffValue ReadOneValue(TStream& Stream, uint16_t FieldType, bool Motorola) {
   switch (FieldType) {
   case ftAscii:
@@ -57,21 +72,6 @@ TkivTiffValue ReadOneValue(TStream& Stream, uint16_t FieldType, bool Motorola) {
     return ReadByte(Stream); // Byte, Undefined and every invalid type
   }
 }
-
-// "&#160" k times; the report indents by it.
-std::string Indentation(int32_t K) {
-  std::string S;
-  for (int32_t I = 0; I < K; ++I)
-    S += "&#160";
-  return S;
-}
-
-// The indentation of a name in a report row, by the level of its item.
-void AddIndentation(TkivHTMLTD& Cell, int32_t Level, int32_t Shift) {
-  if (4 * Level - Shift - 1 >= 0) AddText(Cell, Indentation(4 * Level - Shift), true);
-}
-
-} // namespace
 
 // ---- The read context ----
 

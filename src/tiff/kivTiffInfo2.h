@@ -70,6 +70,8 @@ void GetTypeName(uint16_t FieldType, bool& Unknown, std::string& S);
 void GetTagText(uint16_t Tag, std::string& S);
 // The text of one value as the report shows it.
 std::string ValueToText(const TkivTiffValue& Value);
+// Reads one value of the type in the byte order; an invalid type reads one byte.
+TkivTiffValue ReadOneValue(TStream& Stream, uint16_t FieldType, bool Motorola);
 // An integer value; none for a rational, a number, a character or an empty value.
 std::optional<int64_t> ValueAsInteger(const TkivTiffValue& Value);
 

@@ -1,0 +1,162 @@
+// Whole files: the report of a real camera JPEG of several megabytes in process, the speed
+// of passing over entropy-coded data, and the peak memory of the command on a 50 MB JPEG.
+
+#include <benchmark/benchmark.h>
+
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "framework/kivInfo.h"
+#include "host/kivModules.h"
+#include "host/kivReportPipeline.h"
+#include "jpeg/kivJpegInfo.h"
+
+namespace fs = std::filesystem;
+extern char** environ;
+
+namespace {
+
+// Entropy-coded data as an encoder writes it: random bytes, each FF followed by a stuffed
+// zero, and a restart marker every 64 KiB; appended in pieces to Out.
+template <class TOut> void WriteEntropyData(size_t Size, TOut&& Out) {
+  std::mt19937_64 Random(42);
+  std::string S;
+  for (size_t Written = 0; Written < Size;) {
+    S.clear();
+    while (S.size() < 65536) {
+      const uint64_t R = Random();
+      for (int I = 0; I < 8; ++I) {
+        const char C = static_cast<char>(R >> (8 * I));
+        S += C;
+        if (C == '\xFF') S += '\0';
+      }
+    }
+    S += "\xFF\xD0";
+    Out(S);
+    Written += S.size();
+  }
+}
+
+// A baseline JPEG's structure around Size bytes of entropy-coded data.
+template <class TOut> void WriteBigJpeg(size_t Size, TOut&& Out) {
+  std::string Head("\xFF\xD8\xFF\xDB\x00\x43\x00", 7);
+  Head += std::string(64, '\x01');
+  Head += std::string("\xFF\xC0\x00\x0B\x08\x10\x00\x10\x00\x01\x01\x11\x00", 13);
+  Head += std::string("\xFF\xDA\x00\x08\x01\x01\x00\x00\x3F\x00", 10);
+  Out(Head);
+  WriteEntropyData(Size, Out);
+  Out(std::string("\xFF\xD9"));
+}
+
+std::string BigJpeg(size_t Size) {
+  std::string Jpeg;
+  WriteBigJpeg(Size, [&](const std::string& S) { Jpeg += S; });
+  return Jpeg;
+}
+
+void WriteBigJpegFile(const fs::path& Path, size_t Size) {
+  std::ofstream Out(Path, std::ios::binary);
+  WriteBigJpeg(Size, [&](const std::string& S) { Out.write(S.data(), std::streamsize(S.size())); });
+}
+
+void BM_WholeFile(benchmark::State& State, const fs::path& Path) {
+  for (auto _ : State) {
+    TFileStream File(Path.string(), TFileMode::OpenRead);
+    TkivJpegFile List;
+    List.FileName = Path.filename().string();
+    List.LoadFromStream(File);
+    TMemoryStream Html;
+    WriteListPage(List, Html);
+    benchmark::DoNotOptimize(Html.GetSize());
+  }
+  State.SetBytesProcessed(int64_t(State.iterations()) * int64_t(fs::file_size(Path)));
+}
+
+void BM_EntropyScan(benchmark::State& State) {
+  static const std::string Bytes = BigJpeg(64 << 20);
+  TMemoryStream Stream(Bytes);
+  for (auto _ : State) {
+    Stream.SetPosition(0);
+    TkivJpegFile List;
+    List.LoadFromStream(Stream);
+    benchmark::DoNotOptimize(List.Count());
+  }
+  State.SetBytesProcessed(int64_t(State.iterations()) * int64_t(Bytes.size()));
+}
+
+void BM_EntropyScanFile(benchmark::State& State, const fs::path& Path) {
+  for (auto _ : State) {
+    TFileStream File(Path.string(), TFileMode::OpenRead);
+    TkivJpegFile List;
+    List.LoadFromStream(File);
+    benchmark::DoNotOptimize(List.Count());
+  }
+  State.SetBytesProcessed(int64_t(State.iterations()) * int64_t(fs::file_size(Path)));
+}
+
+// The command's peak resident memory on a 50 MB JPEG, against the file's size plus 16 MiB.
+// A child's peak counts its parent's memory at the moment it was started, so this runs
+// first, while this process holds nothing large.
+void BM_CommandPeakMemory(benchmark::State& State, const fs::path& Path) {
+  const fs::path Page = Path.parent_path() / "page.html";
+  const std::string Cli = KIV_CLI, File = Path.string(), Output = Page.string();
+  for (auto _ : State) {
+    char* Argv[] = {const_cast<char*>(Cli.c_str()), const_cast<char*>(File.c_str()),
+                    const_cast<char*>("-o"), const_cast<char*>(Output.c_str()), nullptr};
+    pid_t Pid;
+    if (posix_spawn(&Pid, Cli.c_str(), nullptr, nullptr, Argv, environ) != 0) {
+      State.SkipWithError("cannot run kivmrk");
+      return;
+    }
+    int Status = 0;
+    struct rusage Usage {};
+    wait4(Pid, &Status, 0, &Usage);
+    const double PeakMiB = double(Usage.ru_maxrss) / 1024;
+    const double LimitMiB = double(fs::file_size(Path)) / (1 << 20) + 16;
+    State.counters["peak_MiB"] = PeakMiB;
+    State.counters["limit_MiB"] = LimitMiB;
+    if (!WIFEXITED(Status) || WEXITSTATUS(Status) != 0) State.SkipWithError("kivmrk failed");
+    if (PeakMiB > LimitMiB) State.SkipWithError("peak memory above the file's size + 16 MiB");
+  }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  InitializeModules();
+  const fs::path Work = fs::temp_directory_path() / "kivmrk-file-bench";
+  fs::create_directories(Work);
+  kivInfo::SetTempDirectory(Work.string() + "/");
+  const fs::path Big = Work / "big.jpg";
+  WriteBigJpegFile(Big, 50 << 20);
+  benchmark::RegisterBenchmark("Command/peak_memory_50MB", BM_CommandPeakMemory, Big)
+      ->Iterations(1)
+      ->Unit(benchmark::kMillisecond);
+  // Real camera files of several megabytes, EXIF with a thumbnail, when the corpus is there.
+  for (const char* Name : {"texlive-publishers-doc__mla-example-image.jpg",
+                           "texlive-pictures-doc__flowers__pdf0.jpg"}) {
+    const fs::path Path = fs::path(KIV_CORPUS_DIR) / "jpeg" / Name;
+    if (fs::exists(Path))
+      benchmark::RegisterBenchmark(("WholeFile/" + Path.stem().string()).c_str(), BM_WholeFile,
+                                   Path)
+          ->Unit(benchmark::kMillisecond);
+  }
+  const fs::path ScanFile = Work / "scan.jpg";
+  WriteBigJpegFile(ScanFile, 64 << 20);
+  benchmark::RegisterBenchmark("EntropyScan/file_64MiB", BM_EntropyScanFile, ScanFile)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("EntropyScan/memory_64MiB", BM_EntropyScan)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  fs::remove_all(Work);
+  FinalizeModules();
+  return 0;
+}
