@@ -1,8 +1,8 @@
 #!/bin/sh
 # Installs what the build needs (Debian, as root), builds, and runs the whole test suite:
-# the tests, the Windows plug-in's tests under Wine (both bitnesses), the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and a short fuzz run of the report pipeline
-# and of whole files.
+# the tests, the Linux plug-in's test host on a virtual X display, the Windows plug-in's tests
+# under Wine (both bitnesses), the same tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and a short fuzz run of the report pipeline and of whole files.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -13,7 +13,7 @@ if [ "${KIV_NO_INSTALL:-0}" != 1 ] && command -v apt-get >/dev/null 2>&1 && [ "$
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends \
     cmake make g++ clang libclang-rt-14-dev libjpeg62-turbo-dev googletest libgtest-dev \
-    libgmock-dev libbenchmark-dev libimage-exiftool-perl netpbm ca-certificates \
+    libgmock-dev libbenchmark-dev libimage-exiftool-perl netpbm ca-certificates qtbase5-dev \
     nlohmann-json3-dev libcli11-dev \
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 dpkg-dev wine wine64 wine32:i386 xvfb xauth >/dev/null
 fi
@@ -21,7 +21,7 @@ fi
 export LC_ALL=C
 jobs=$(nproc 2>/dev/null || echo 2)
 
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DKIV_BENCH=ON >/dev/null
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DKIV_BENCH=ON -DKIV_PLUGIN_QT=ON >/dev/null
 cmake --build build/release -j "$jobs"
 (cd build/release && ctest --output-on-failure)
 # Installed like any command: the program and its manual page.
@@ -34,7 +34,7 @@ rm -rf "$prefix"
 sh tools/build-windows.sh
 sh tests/wine/run-wine-tests.sh
 
-cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKIV_SANITIZE=ON \
+cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKIV_SANITIZE=ON -DKIV_PLUGIN_QT=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build/sanitize -j "$jobs"
 (cd build/sanitize && ctest --output-on-failure)

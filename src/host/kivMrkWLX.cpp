@@ -6,14 +6,34 @@
 #include <string>
 #include <vector>
 
+#include "framework/kivInfoStream.h"
 #include "host/kivModules.h"
 #include "host/kivMrkWLXMainFormUnit.h"
+#include "platform/kivPluginHost.h"
+
+#if !defined(_WIN32)
+#include <cxxabi.h>
+// This library's own handle for the exit functions, from the C runtime's start files.
+extern "C" void* __dso_handle;
+#endif
 
 using namespace kivPlatform;
 
-const char* const PluginDetectString = "EXT=\"MRK\"&[0]=255";
+const char* PluginDetectString() {
+  return HostTestsFileBytes() ? "EXT=\"MRK\"&[0]=255" : "EXT=\"MRK\"";
+}
 
 namespace {
+
+// The byte test of the detect string, for a host that cannot make it.
+bool StartsWithMarker(const std::string& FileName) {
+  try {
+    TFileStream File(FileName, TFileMode::OpenRead);
+    return ReadByte(File) == 0xFF;
+  } catch (...) {
+    return false;
+  }
+}
 
 // Kept in the user-data slot of each viewer window. Pointer-sized fields: in the 64-bit build
 // both the procedure and the form are 8 bytes.
@@ -55,18 +75,53 @@ intptr_t KIV_STDCALL PluginWindowProc(TWindow Window, uint32_t Message, uintptr_
   return CallWindowProc(Record->OldWindowProc, Window, Message, WParam, LParam);
 }
 
+#if defined(_WIN32)
+// DllMain tells process exit from unloading.
+void HookProcessExit() {}
+#else
+// Process exit destroys the library's static objects (the open viewers, the registries) before
+// it runs the library's destructor function, which comes first only when the library is
+// unloaded. So the first call of the plug-in, when every static object exists, also hooks the
+// finalisation in before their destruction; whichever of the two runs first does the work.
+bool TornDown = false;
+
+void TearDown() {
+  if (TornDown) return;
+  TornDown = true;
+  CloseAllListWindows();
+  FinalizeModules();
+}
+
+void TearDownAtExit(void*) {
+  TearDown();
+}
+
+void HookProcessExit() {
+  static bool Hooked = false;
+  if (Hooked) return;
+  Hooked = true;
+  // Tied to this library: run at process exit, or when the library is unloaded before.
+  __cxxabiv1::__cxa_atexit(TearDownAtExit, nullptr, &__dso_handle);
+}
+#endif
+
 } // namespace
 
 void KIV_STDCALL ListGetDetectString(char* DetectString, int32_t MaxLen) {
+  HookProcessExit();
   if (!DetectString || MaxLen <= 0) return;
-  const size_t N = std::min(std::strlen(PluginDetectString), static_cast<size_t>(MaxLen) - 1);
-  std::memcpy(DetectString, PluginDetectString, N);
+  const char* const Detect = PluginDetectString();
+  const size_t N = std::min(std::strlen(Detect), static_cast<size_t>(MaxLen) - 1);
+  std::memcpy(DetectString, Detect, N);
   DetectString[N] = 0;
 }
 
 TWindow KIV_STDCALL ListLoad(TWindow ParentWin, char* FileToLoad, int32_t) {
+  HookProcessExit();
   try {
-    auto Form = std::make_unique<TkivMrkWLXMainForm>(ParentWin, FileToLoad ? FileToLoad : "");
+    const std::string FileName = FileToLoad ? FileToLoad : "";
+    if (!HostTestsFileBytes() && !StartsWithMarker(FileName)) return nullptr;
+    auto Form = std::make_unique<TkivMrkWLXMainForm>(ParentWin, FileName);
     // A message dispatched while the page loaded may have destroyed the window.
     const TWindow Window = Form->Handle();
     if (!Window) return nullptr;
@@ -95,8 +150,8 @@ void CloseAllListWindows() {
   }
 }
 
-// The module's entry and exit. At process exit nothing is torn down: other threads are gone
-// and the process's memory goes with it.
+// The module's entry and exit. On Windows nothing is torn down at process exit: other threads
+// are gone and the process's memory goes with it.
 #if defined(_WIN32)
 extern "C" int KIV_STDCALL DllMain(void*, unsigned long Reason, void* Reserved) {
   if (Reason == 1) InitializeModules();
@@ -112,7 +167,6 @@ __attribute__((constructor)) static void LibraryLoaded() {
 }
 
 __attribute__((destructor)) static void LibraryUnloaded() {
-  CloseAllListWindows();
-  FinalizeModules();
+  TearDown();
 }
 #endif

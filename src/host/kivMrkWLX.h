@@ -23,8 +23,9 @@ KIV_EXPORT kivPlatform::TWindow KIV_STDCALL ListLoad(kivPlatform::TWindow Parent
 KIV_EXPORT void KIV_STDCALL ListCloseWindow(kivPlatform::TWindow ListWin);
 }
 
-// Files with extension MRK whose first byte is 0xFF.
-extern const char* const PluginDetectString;
+// Files with extension MRK whose first byte is 0xFF. Where the host cannot test bytes, the
+// extension alone, and ListLoad declines (a null handle) a file that does not start with 0xFF.
+const char* PluginDetectString();
 
 // Closes the viewers still open, as unloading the library does.
 void CloseAllListWindows();

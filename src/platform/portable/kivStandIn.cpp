@@ -13,6 +13,7 @@
 #include "framework/kivException.h"
 #include "platform/kivFormWindow.h"
 #include "platform/kivOle.h"
+#include "platform/kivPluginHost.h"
 #include "platform/kivWindows.h"
 
 namespace kivPlatform {
@@ -267,6 +268,10 @@ void WaitForMessage(int32_t Milliseconds) {
 std::unique_ptr<TFormWindow> CreateFormWindow(TWindow Parent, uint32_t Style,
                                               TFormWindowEvents& Events) {
   return std::make_unique<TStandInFormWindow>(Parent, Style, Events);
+}
+
+bool HostTestsFileBytes() {
+  return true;
 }
 
 bool OleInitialize() {

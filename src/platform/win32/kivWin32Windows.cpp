@@ -12,6 +12,7 @@
 #include "framework/kivException.h"
 #include "platform/kivFormWindow.h"
 #include "platform/kivOle.h"
+#include "platform/kivPluginHost.h"
 #include "platform/kivWindows.h"
 #include "platform/win32/kivWin32WebBrowser.h"
 
@@ -233,6 +234,10 @@ void WaitForMessage(int32_t Milliseconds) {
 std::unique_ptr<TFormWindow> CreateFormWindow(TWindow Parent, uint32_t Style,
                                               TFormWindowEvents& Events) {
   return std::make_unique<TWin32FormWindow>(AsHandle(Parent), Style, Events);
+}
+
+bool HostTestsFileBytes() {
+  return true;
 }
 
 bool OleInitialize() {
