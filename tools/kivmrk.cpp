@@ -14,6 +14,7 @@
 #include "host/kivReportPipeline.h"
 #include "kivInfoText.h"
 #include "kivSplit.h"
+#include "platform/kivTempFiles.h"
 
 namespace {
 
@@ -58,16 +59,29 @@ struct TOptions {
 // Where the output goes: standard output, or a file written only once the output is whole.
 class TOutput {
 public:
-  // The file is tried before anything is written beside it, so that an output that cannot
-  // be written leaves no thumbnail files behind; an existing file keeps its bytes until the
-  // new content is ready.
+  // A temporary file beside the output is claimed before anything else is written there, so
+  // that an output that cannot be written leaves no thumbnail files behind; the output is
+  // written to it and renamed into place, so that an existing file keeps its bytes unless the
+  // new content is whole.
   bool Prepare(const std::string& OutputPath, bool WithThumbnails) {
     Path = OutputPath;
     if (Path.empty()) return true;
     std::error_code Ec;
     File = std::filesystem::absolute(Path, Ec);
-    if (!Ec) Existed = std::filesystem::exists(File, Ec);
-    if (Ec || !std::ofstream(File, std::ios::binary | std::ios::app).good()) return false;
+    if (Ec || std::filesystem::is_directory(File, Ec)) return false;
+    for (int N = 0; Temp.empty() && N < 1000; ++N) {
+      const std::string Name = File.string() + "." + std::to_string(N) + ".tmp";
+      switch (kivPlatform::CreateFileExclusive(Name)) {
+      case kivPlatform::TCreateResult::Created:
+        Temp = Name;
+        break;
+      case kivPlatform::TCreateResult::Exists:
+        continue;
+      case kivPlatform::TCreateResult::Failed:
+        return false;
+      }
+    }
+    if (Temp.empty()) return false;
     if (WithThumbnails) {
       std::string Dir = File.parent_path().string();
       if (Dir.empty() || Dir.back() != '/') Dir += '/';
@@ -79,10 +93,9 @@ public:
   // Thumbnails stay beside an output that was written; those of a failed run go.
   void KeepThumbnails(bool Written) const { kivInfo::SetKeepTempFiles(!Path.empty() && Written); }
 
-  // Removes a file that Prepare created for a run that wrote nothing.
+  // Removes the temporary file of a run that wrote nothing.
   void Abandon() const {
-    std::error_code Ec;
-    if (!Path.empty() && !Existed) std::filesystem::remove(File, Ec);
+    if (!Temp.empty()) kivPlatform::DeleteFile(Temp);
   }
 
   int Write(const std::string& Bytes) const {
@@ -90,16 +103,20 @@ public:
       std::fwrite(Bytes.data(), 1, Bytes.size(), stdout);
       return std::fflush(stdout) == 0 ? 0 : Fail("cannot write the output");
     }
-    std::ofstream Out(File, std::ios::binary | std::ios::trunc);
+    std::ofstream Out(Temp, std::ios::binary | std::ios::trunc);
     Out.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
     Out.close();
-    return Out ? 0 : Fail("cannot write " + Path);
+    std::error_code Ec;
+    if (Out) std::filesystem::rename(Temp, File, Ec);
+    if (Out && !Ec) return 0;
+    Abandon();
+    return Fail("cannot write " + Path);
   }
 
 private:
   std::string Path;
   std::filesystem::path File;
-  bool Existed = false;
+  std::string Temp;
 };
 
 int LoadFailure(TkivLoadResult Result, const std::string& FileName) {
@@ -126,13 +143,17 @@ int ReportSegment(const TOptions& Options) {
     Result = ReadSegmentFile(Options.File, Segment);
     if (Result == TkivLoadResult::Shown) Bytes = TreeOutput(*Segment->Info, Options.Kind);
   }
-  Output.KeepThumbnails(Result == TkivLoadResult::Shown);
-  Segment.reset();
   if (Result != TkivLoadResult::Shown) {
+    Segment.reset();
     Output.Abandon();
     return LoadFailure(Result, Options.File);
   }
-  return Output.Write(Bytes);
+  // The thumbnails are kept only once the output is written.
+  const int Status = Output.Write(Bytes);
+  Output.KeepThumbnails(Status == 0);
+  Segment.reset();
+  kivInfo::SetKeepTempFiles(false);
+  return Status;
 }
 
 // A whole file, when a segment list class can read it; -1 when none can.
@@ -162,13 +183,16 @@ int ReportWholeFile(const TOptions& Options) {
       Result = TkivLoadResult::Failed;
     }
   }
-  Output.KeepThumbnails(Result == TkivLoadResult::Shown);
-  List.reset();
   if (Result != TkivLoadResult::Shown) {
+    List.reset();
     Output.Abandon();
     return LoadFailure(Result, Options.File);
   }
-  return Output.Write(Bytes);
+  const int Status = Output.Write(Bytes);
+  Output.KeepThumbnails(Status == 0);
+  List.reset();
+  kivInfo::SetKeepTempFiles(false);
+  return Status;
 }
 
 bool IsSegmentFileName(const std::string& FileName) {

@@ -16,13 +16,18 @@ const kivInfo::TBitmap::TClass& Tkiv1BytesPerPixelBitmap::ClassObject() {
   return Class;
 }
 
-void Tkiv1BytesPerPixelBitmap::ReadThumbnail(TStream& Stream) {
+void Tkiv1BytesPerPixelBitmap::ReadThumbnail(TStream& Stream, TkivWorkBudget& Budget) {
   const int32_t W = ReadByteOr(Stream, 0);
   const int32_t H = ReadByteOr(Stream, 0);
   const int64_t PaletteBytes = std::min<int64_t>(768, BytesLeft(Stream));
   const std::string Palette = ReadString(Stream, PaletteBytes);
   std::copy(Palette.begin(), Palette.end(), ColorTable.begin());
   const int64_t N = std::min<int64_t>(int64_t(W) * H, BytesLeft(Stream));
+  if (!TakePicture(Budget, W, H)) {
+    // The pixels are the picture's, shown or not.
+    Stream.SetPosition(Stream.GetPosition() + N);
+    return;
+  }
   SetPixelFormat(TkivPixelFormat::pf24bit);
   SetSize(W, H);
   for (int64_t I = 0; I < N; ++I)

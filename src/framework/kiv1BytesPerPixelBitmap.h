@@ -20,7 +20,7 @@ public:
   void CopyFrom(const TkivDIBitmap& Source) override;
   std::string GetCompression() const override { return "None, RGB palette, 1 byte per pixel"; }
   // W, H, up to 768 palette bytes, then up to W*H index bytes, as far as the stream holds.
-  void ReadThumbnail(TStream& Stream) override;
+  void ReadThumbnail(TStream& Stream, TkivWorkBudget& Budget) override;
   void WriteThumbnail(TStream& Stream) override;
   int64_t GetDataSize() override;
 

@@ -9,10 +9,15 @@ const kivInfo::TBitmap::TClass& Tkiv3BytesPerPixelBitmap::ClassObject() {
   return Class;
 }
 
-void Tkiv3BytesPerPixelBitmap::ReadThumbnail(TStream& Stream) {
+void Tkiv3BytesPerPixelBitmap::ReadThumbnail(TStream& Stream, TkivWorkBudget& Budget) {
   const int32_t W = ReadByteOr(Stream, 0);
   const int32_t H = ReadByteOr(Stream, 0);
   const int64_t N = std::min<int64_t>(int64_t(W) * H * 3, BytesLeft(Stream));
+  if (!TakePicture(Budget, W, H)) {
+    // The pixels are the picture's, shown or not.
+    Stream.SetPosition(Stream.GetPosition() + N / 3 * 3);
+    return;
+  }
   SetPixelFormat(TkivPixelFormat::pf24bit);
   SetSize(W, H);
   for (int64_t I = 0; I < N / 3; ++I) {

@@ -13,7 +13,7 @@ public:
 
   std::string GetCompression() const override { return "None, RGB, 3 bytes per pixel"; }
   // W (1 byte), H (1 byte), then up to W*H pixels as far as the stream holds them.
-  void ReadThumbnail(TStream& Stream) override;
+  void ReadThumbnail(TStream& Stream, TkivWorkBudget& Budget) override;
   void WriteThumbnail(TStream& Stream) override;
   int64_t GetDataSize() override;
 };

@@ -166,6 +166,10 @@ void TkivSegment::Notify(TkivSegmentNotification Kind) {
   if (Owner) Owner->NotifySegment(Kind, this);
 }
 
+TkivWorkBudget& TkivSegment::WorkBudget() {
+  return Owner ? Owner->WorkBudget() : OwnBudget;
+}
+
 // ---- Segment lists and registries ----
 
 const TkivSegmentList::TClass& TkivSegmentList::ClassObject() {
@@ -314,7 +318,13 @@ void TBitmap::CopyFrom(const TkivDIBitmap& Source) {
   Draw(0, 0, Source);
 }
 
-void TBitmap::ReadThumbnail(TStream& Stream) {
+bool TBitmap::TakePicture(TkivWorkBudget& Budget, int64_t Width, int64_t Height) {
+  Refusal = {Budget.TakePicture(Width, Height), Width, Height};
+  if (!Refused()) Refusal = {};
+  return !Refused();
+}
+
+void TBitmap::ReadThumbnail(TStream& Stream, TkivWorkBudget&) {
   Stream.SetPosition(Stream.GetSize());
 }
 
@@ -330,10 +340,10 @@ void SetKeepTempFiles(bool Keep) {
   KeepTempFiles = Keep;
 }
 
-std::string MakeTempFileName(const char* Pattern) {
+std::string MakeTempFileName(const char* Pattern, int32_t Limit) {
   const std::string Dir = GetTempDirectory();
   // Claiming the name by creating the file keeps two processes from sharing one file.
-  for (int32_t N = 0; N >= 0; ++N) {
+  for (int32_t N = 0; N < Limit; ++N) {
     const std::string Path = Dir + Format(Pattern, N);
     switch (kivPlatform::CreateFileExclusive(Path)) {
     case kivPlatform::TCreateResult::Created:
@@ -354,8 +364,9 @@ std::string GetTempFileName(TBitmap& Bitmap) {
   return Bitmap.FileName;
 }
 
-void LoadThumbnail(TBitmap& Bitmap, TStream& Stream) {
-  if (HasBytes(Stream, 1)) Bitmap.ReadThumbnail(Stream);
+void LoadThumbnail(TBitmap& Bitmap, TStream& Stream, TkivWorkBudget& Budget) {
+  Bitmap.Refusal = {};
+  if (HasBytes(Stream, 1)) Bitmap.ReadThumbnail(Stream, Budget);
 }
 
 void SaveThumbnail(TBitmap& Bitmap, TStream& Stream) {
@@ -441,9 +452,13 @@ void WriteExtraInfo(TkivHTMLItem& Parent, TStream& Stream) {
 
 void WriteThumbnailRows(TkivHTMLTABLE& Table, kivInfo::TBitmap& Bitmap, bool WithHeading) {
   const int64_t W = Bitmap.Width(), H = Bitmap.Height();
-  if (W * H <= 0) return;
+  if (W * H <= 0 && !Bitmap.Refused()) return;
   if (WithHeading) AddText(AddCell(AddRow(Table), {.ColSpan = 2, .Align = haCenter}), "Thumbnail");
   AddTextRow(Table, {"Compression", Bitmap.GetCompression()});
+  if (Bitmap.Refused()) {
+    AddTextRow(Table, {"Image", PictureRefusalText(Bitmap.Refusal)});
+    return;
+  }
   AddTextRow(Table, {"Width", std::to_string(W)});
   AddTextRow(Table, {"Height", std::to_string(H)});
   TkivHTMLTR& Row = AddRow(Table);
@@ -454,9 +469,13 @@ void WriteThumbnailRows(TkivHTMLTABLE& Table, kivInfo::TBitmap& Bitmap, bool Wit
 }
 
 void AddThumbnailInfo(TkivTreeItem& InfoParent, kivInfo::TBitmap& Bitmap) {
-  if (int64_t(Bitmap.Width()) * Bitmap.Height() <= 0) return;
+  if (int64_t(Bitmap.Width()) * Bitmap.Height() <= 0 && !Bitmap.Refused()) return;
   TkivTreeItem& Item = AddInfoItem(InfoParent, 0, "Thumbnail", {});
   AddInfoItem(Item, 0, "Compression", Bitmap.GetCompression());
+  if (Bitmap.Refused()) {
+    AddInfoItem(Item, 0, "Image", PictureRefusalText(Bitmap.Refusal));
+    return;
+  }
   AddInfoInt(Item, 0, "Width", Bitmap.Width());
   AddInfoInt(Item, 0, "Height", Bitmap.Height());
   AddInfoObject(Item, 0, "Thumbnail", &Bitmap);

@@ -13,6 +13,7 @@
 #include "framework/kivHTML.h"
 #include "framework/kivInfoTrace.h"
 #include "framework/kivStream.h"
+#include "framework/kivWorkBudget.h"
 
 class TkivSegment;
 class TkivSegmentList;
@@ -113,9 +114,13 @@ public:
   bool IsCurrent() const;
   void SetCurrent(bool Flag);
   void Notify(TkivSegmentNotification Kind);
+  // The budget of the report the segment belongs to: its list's, or its own when it stands
+  // alone (a segment file is one report).
+  TkivWorkBudget& WorkBudget();
 
 private:
   const TClass& Class;
+  TkivWorkBudget OwnBudget;
 };
 
 // A registry of segment classes; the JPEG segment class list is one too.
@@ -166,6 +171,8 @@ public:
 
   TkivSegment& Segment(int32_t Index) const { return static_cast<TkivSegment&>(*Item(Index)); }
   void NotifySegment(TkivSegmentNotification Kind, TkivSegment* Segment);
+  // One report for all its segments.
+  TkivWorkBudget& WorkBudget() { return Budget; }
 
 protected:
   void Notify(TObject* Item, TListNotification Action) override;
@@ -178,6 +185,7 @@ protected:
 
 private:
   const TClass& Class;
+  TkivWorkBudget Budget;
 };
 
 using TkivSegmentListClassList = TkivClassList<TkivSegmentList::TClass>;
@@ -213,12 +221,21 @@ public:
 
   std::string FileName;
   TObject* Owner = nullptr; // the segment or block that decoded the picture
+  // Set when the report's budget refused to decode the picture: the page says so, with the
+  // declared size, where the picture would be.
+  TkivPictureRefusal Refusal;
+  bool Refused() const { return Refusal.Verdict != TkivPictureVerdict::Granted; }
 
   virtual void CopyFrom(const TkivDIBitmap& Source);
   virtual std::string GetCompression() const { return "Unknown"; }
-  virtual void ReadThumbnail(TStream& Stream);
+  // Every picture's size is asked of Budget before it is decoded.
+  virtual void ReadThumbnail(TStream& Stream, TkivWorkBudget& Budget);
   virtual void WriteThumbnail(TStream&) {}
   virtual int64_t GetDataSize() { return 0; }
+
+protected:
+  // Asks Budget for a picture of Width x Height; false, with Refusal set, when it refuses.
+  bool TakePicture(TkivWorkBudget& Budget, int64_t Width, int64_t Height);
 
 private:
   const TClass& Class;
@@ -226,8 +243,10 @@ private:
 
 // Chooses the bitmap's file on first use (claiming the name), then writes the picture to it.
 std::string GetTempFileName(TBitmap& Bitmap);
-// Creates the first free file Pattern % N (N = 0, 1, ...) in the temporary-files directory.
-std::string MakeTempFileName(const char* Pattern);
+// Creates the first free file Pattern % N (N = 0, 1, ... below Limit) in the temporary-files
+// directory; throws when all of them exist.
+constexpr int32_t MaxTempFileNumber = 1000000;
+std::string MakeTempFileName(const char* Pattern, int32_t Limit = MaxTempFileNumber);
 std::string GetTempDirectory();
 // Thumbnail files go to Dir (with its trailing separator) instead of the system's directory;
 // empty restores the system's.
@@ -235,7 +254,7 @@ void SetTempDirectory(const std::string& Dir);
 // Keeps the files when their bitmaps are freed: for pages saved by the user, whose pictures
 // must outlive the run.
 void SetKeepTempFiles(bool Keep);
-void LoadThumbnail(TBitmap& Bitmap, TStream& Stream);
+void LoadThumbnail(TBitmap& Bitmap, TStream& Stream, TkivWorkBudget& Budget);
 void SaveThumbnail(TBitmap& Bitmap, TStream& Stream);
 void ClearPicture(TBitmap& Bitmap);
 

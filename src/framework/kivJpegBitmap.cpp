@@ -28,12 +28,14 @@ void TkivJpegBitmap::Changed() {
   TBitmap::Changed();
 }
 
-void TkivJpegBitmap::ReadThumbnail(TStream& Stream) {
+void TkivJpegBitmap::ReadThumbnail(TStream& Stream, TkivWorkBudget& Budget) {
   const int64_t Start = Stream.GetPosition();
   // A thumbnail that cannot be decoded, or not held in memory, must not cost the page:
   // whatever goes wrong, the picture shows what could be decoded.
   try {
-    FJpegImage->LoadFromStream(Stream);
+    FJpegImage->LoadFromStream(Stream, Budget);
+  } catch (const EkivPictureRefused& E) {
+    Refusal = E.Refusal;
   } catch (...) {
   }
   try {

@@ -19,7 +19,7 @@ public:
   std::string GetCompression() const override { return "Jpeg"; }
   // The JPEG stream from the position to the end of Stream; a picture that cannot be
   // decoded stays as far as it came, without a failure.
-  void ReadThumbnail(TStream& Stream) override;
+  void ReadThumbnail(TStream& Stream, TkivWorkBudget& Budget) override;
   void WriteThumbnail(TStream& Stream) override;
   // Re-encodes first when the picture changed.
   int64_t GetDataSize() override;

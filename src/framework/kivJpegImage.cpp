@@ -62,7 +62,8 @@ struct TDecodeState {
   TErrorManager Error{};
   jpeg_progress_mgr Progress{};
   bool Created = false;
-  bool TooLarge = false;
+  TkivWorkBudget* Budget = nullptr;
+  TkivPictureRefusal Refusal;
   const std::string* Bytes = nullptr;
   TkivDIBitmap* Picture = nullptr;
   std::vector<JSAMPLE> Row;
@@ -101,8 +102,8 @@ void ToColors(const JSAMPLE* P, std::vector<TkivColor>& Colors, int Components, 
   }
 }
 
-// Returns false when libjpeg failed (the message is in S.Error.Message) or the picture is
-// too large (S.TooLarge). Rows decoded before a failure stay in the picture.
+// Returns false when libjpeg failed (the message is in S.Error.Message) or the budget refused
+// the picture (S.Refusal). Rows decoded before a failure stay in the picture.
 bool Decode(TDecodeState& S) {
   if (setjmp(S.Error.Jump)) return false;
   jpeg_create_decompress(&S.Info);
@@ -113,10 +114,10 @@ bool Decode(TDecodeState& S) {
   jpeg_mem_src(&S.Info, reinterpret_cast<const unsigned char*>(S.Bytes->data()),
                static_cast<unsigned long>(S.Bytes->size()));
   jpeg_read_header(&S.Info, TRUE);
-  if (int64_t(S.Info.image_width) * int64_t(S.Info.image_height) > TkivJpegImage::MaxPixels) {
-    S.TooLarge = true;
-    return false;
-  }
+  // The frame header is read and nothing is allocated for the picture yet.
+  S.Refusal = {S.Budget->TakePicture(S.Info.image_width, S.Info.image_height), S.Info.image_width,
+               S.Info.image_height};
+  if (S.Refusal.Verdict != TkivPictureVerdict::Granted) return false;
   switch (S.Info.jpeg_color_space) {
   case JCS_GRAYSCALE:
     S.Info.out_color_space = JCS_GRAYSCALE;
@@ -229,16 +230,17 @@ bool Encode(TEncodeState& S) {
 
 } // namespace
 
-void TkivJpegImage::LoadFromStream(TStream& Stream) {
+void TkivJpegImage::LoadFromStream(TStream& Stream, TkivWorkBudget& Budget) {
   Picture.SetSize(0, 0);
   const std::string Bytes = ReadString(Stream, BytesLeft(Stream));
   TDecodeState State;
   InitErrorManager(State.Error);
   State.Info.err = &State.Error.Pub;
+  State.Budget = &Budget;
   State.Bytes = &Bytes;
   State.Picture = &Picture;
   if (Decode(State)) return;
-  if (State.TooLarge) throw Exception("JPEG picture too large");
+  if (State.Refusal.Verdict != TkivPictureVerdict::Granted) throw EkivPictureRefused(State.Refusal);
   throw Exception(std::string("JPEG error: ") + State.Error.Message);
 }
 

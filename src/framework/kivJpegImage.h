@@ -7,20 +7,20 @@
 
 #include "framework/kivDIBitmap.h"
 #include "framework/kivStream.h"
+#include "framework/kivWorkBudget.h"
 
 class TkivJpegImage {
 public:
-  // Pictures above this many pixels are refused before anything is allocated for them.
-  static constexpr int64_t MaxPixels = int64_t(64) * 1024 * 1024;
-
   TkivJpegImage() = default;
   TkivJpegImage(const TkivJpegImage&) = delete;
   TkivJpegImage& operator=(const TkivJpegImage&) = delete;
 
   // Decodes the bytes from the stream's position up to its end (all of them are consumed).
   // On corrupt data it throws, keeping the full size and the rows decoded so far (the rest
-  // black); when even the header cannot be read the picture is empty.
-  void LoadFromStream(TStream& Stream);
+  // black); when even the header cannot be read the picture is empty. The size the frame
+  // header declares is asked of Budget before anything is allocated for the picture; a
+  // refusal throws EkivPictureRefused and leaves the picture empty.
+  void LoadFromStream(TStream& Stream, TkivWorkBudget& Budget);
   // Encodes the picture as a baseline JFIF stream; an empty picture writes nothing.
   void SaveToStream(TStream& Stream) const;
 

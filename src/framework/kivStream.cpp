@@ -4,6 +4,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include <sys/types.h>
+
 #include "framework/kivException.h"
 
 namespace {

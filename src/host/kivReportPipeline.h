@@ -20,8 +20,14 @@ enum class TkivLoadResult {
 
 using TkivShowHTML = std::function<void(TMemoryStream& Html)>;
 
-// Loads FileName into Segment (which outlives the run) and hands the page to ShowHTML.
-// One protected run: every exception is discarded, every stream and the document released.
+// Reads the segment at Stream's position into Segment (which outlives the run) and hands the
+// page to ShowHTML. The library's own failures and running out of memory end the run as
+// Failed; any other exception is a fault and passes.
+TkivLoadResult LoadSegment(TStream& Stream, std::unique_ptr<TkivSegment>& Segment,
+                           const TkivShowHTML& ShowHTML);
+
+// LoadSegment on the file FileName. One protected run: every exception is discarded, every
+// stream and the document released.
 TkivLoadResult LoadFile(const std::string& FileName, std::unique_ptr<TkivSegment>& Segment,
                         const TkivShowHTML& ShowHTML);
 

@@ -64,7 +64,7 @@ void TkivJpegJfifSegment::ReadFields() {
   const std::string Bytes =
       ReadString(Data, std::min<int64_t>(BytesLeft(Data), int64_t(Header.size())));
   std::copy(Bytes.begin(), Bytes.end(), Header.begin());
-  kivInfo::LoadThumbnail(Thumbnail(), Data);
+  kivInfo::LoadThumbnail(Thumbnail(), Data, WorkBudget());
 }
 
 void TkivJpegJfifSegment::WriteFields(TStream& Stream) {

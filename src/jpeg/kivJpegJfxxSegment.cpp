@@ -71,7 +71,7 @@ void TkivJpegJfxxSegment::ReadFields() {
   ExtensionCode = ReadByte(Data);
   if (const kivInfo::TBitmap::TClass* BitmapClass = ThumbnailClassOf(ExtensionCode)) {
     SetThumbnailClass(*BitmapClass);
-    kivInfo::LoadThumbnail(Thumbnail(), Data);
+    kivInfo::LoadThumbnail(Thumbnail(), Data, WorkBudget());
   }
 }
 
@@ -81,7 +81,7 @@ void TkivJpegJfxxSegment::WriteFields(TStream& Stream) {
 }
 
 void TkivJpegJfxxSegment::WriteDataHTML(TkivHTMLItem& Parent) {
-  if (int64_t(ThumbnailWidth()) * ThumbnailHeight() < 1) return;
+  if (int64_t(ThumbnailWidth()) * ThumbnailHeight() < 1 && !Thumbnail().Refused()) return;
   WriteThumbnailRows(AddReportTable(Parent), Thumbnail(), true);
 }
 

@@ -619,7 +619,9 @@ void TkivAdobeThumbnailBlock::DecodeData() {
   Planes = ReadWord(Data, true);
   if (Format == 1) {
     Bitmap->BlueRedOrder = ID == 1033;
-    kivInfo::LoadThumbnail(*Bitmap, Data);
+    // A block read on its own is a report of its own.
+    TkivWorkBudget Own;
+    kivInfo::LoadThumbnail(*Bitmap, Data, Budget ? *Budget : Own);
   } else {
     kivInfo::ClearPicture(*Bitmap);
   }

@@ -252,18 +252,21 @@ void TkivAdobePHUTBlock::PrepareSave() {
 
 // ---- Block list ----
 
-void TkivAdobeBlockList::LoadFromStream(TStream& Stream, bool KeepTrailing) {
+void TkivAdobeBlockList::LoadFromStream(TStream& Stream, bool KeepTrailing,
+                                        TkivWorkBudget& Budget) {
   Clear();
   TrailingData.Clear();
   // Every pass takes at least the signature and ID that the class saw, so the loop ends.
   while (const TkivAdobeBlock::TClass* Class = FindAdobeBlockClass(Stream)) {
     TkivAdobeBlock& Block = Add(Class->Create());
+    Block.Budget = &Budget;
     try {
       Block.LoadFromStream(Stream);
       Block.ReadError = false;
     } catch (const std::exception&) {
       Block.ReadError = true;
     }
+    Block.Budget = nullptr;
   }
   const int64_t Left = BytesLeft(Stream);
   if (KeepTrailing && Left > 0) TrailingData.CopyFrom(Stream, Left);

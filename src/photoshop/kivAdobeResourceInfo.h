@@ -18,6 +18,7 @@
 #include "framework/kivInfoTrace.h"
 #include "framework/kivJpegBitmap.h"
 #include "framework/kivStream.h"
+#include "framework/kivWorkBudget.h"
 
 // ---- Blocks ----
 
@@ -44,6 +45,8 @@ public:
   std::string Name;
   TMemoryStream Data;
   bool ReadError = false; // set by the list: loading failed
+  // The report's work budget while the list reads the block; null otherwise.
+  TkivWorkBudget* Budget = nullptr;
 
   // The bytes the block takes when saved; 0 when it has no data (it is then left out).
   virtual int64_t GetSize();
@@ -109,8 +112,9 @@ public:
 
   TkivAdobeBlock& Block(int32_t Index) const { return static_cast<TkivAdobeBlock&>(*Item(Index)); }
   // Reads blocks until no class takes the bytes at the position; a block that fails to load
-  // is kept and marked. The rest goes to TrailingData when KeepTrailing.
-  void LoadFromStream(TStream& Stream, bool KeepTrailing);
+  // is kept and marked. The rest goes to TrailingData when KeepTrailing. The blocks' pictures
+  // are asked of Budget, the report's.
+  void LoadFromStream(TStream& Stream, bool KeepTrailing, TkivWorkBudget& Budget);
   // The blocks in order, without the trailing bytes.
   void SaveToStream(TStream& Stream);
   int64_t GetSize();

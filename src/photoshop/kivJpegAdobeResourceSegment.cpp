@@ -62,7 +62,7 @@ void TkivJpegAdobeResourceSegment::ParseData() {
     Payload.CopyFrom(Data, std::min<int64_t>(uint16_t(Length - 16), BytesLeft(Data)));
   }
   Payload.SetPosition(0);
-  Blocks->LoadFromStream(Payload, true);
+  Blocks->LoadFromStream(Payload, true, WorkBudget());
   ExtraData.Clear();
   const int64_t Left = BytesLeft(Data);
   if (Left > 0) ExtraData.CopyFrom(Data, Left);

@@ -30,6 +30,7 @@ const TkivJpegInfoSegment::TClass& TkivJpegExifSegment::ClassObject() {
 void TkivJpegExifSegment::ReadFields() {
   // A segment that ends before the pad byte fails here and shows nothing.
   (void)ReadByte(Data);
+  Tiff->SetWorkBudget(WorkBudget());
   Tiff->LoadFromStream(Data);
   // The structure is the rest of the segment: no extra data.
   Data.SetPosition(Data.GetSize());

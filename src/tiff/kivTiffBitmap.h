@@ -9,5 +9,5 @@ public:
   using kivInfo::TBitmap::TBitmap;
   std::string GetCompression() const override { return "None, RGB, 3 bytes per pixel"; }
   // The pixels come from the strip, not from a stream of their own.
-  void ReadThumbnail(TStream&) override {}
+  void ReadThumbnail(TStream&, TkivWorkBudget&) override {}
 };

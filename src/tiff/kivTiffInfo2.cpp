@@ -110,13 +110,15 @@ int32_t TkivTiffReadContext::AddOffset(uint32_t Offset) {
 }
 
 bool TkivTiffReadContext::TakeEntries(int64_t Count) {
-  if (Count > EntriesLeft) return false;
+  if (Count > EntriesLeft || (Budget && Budget->Take(TkivWork::Entries, Count) < Count))
+    return false;
   EntriesLeft -= Count;
   return true;
 }
 
 int64_t TkivTiffReadContext::TakeValues(int64_t Count) {
-  const int64_t Granted = std::clamp<int64_t>(Count, 0, ValuesLeft);
+  int64_t Granted = std::clamp<int64_t>(Count, 0, ValuesLeft);
+  if (Budget) Granted = Budget->Take(TkivWork::Values, Granted);
   ValuesLeft -= Granted;
   return Granted;
 }
@@ -173,12 +175,13 @@ bool TkivTiffIFD::LoadFromStream(TkivTiffReadContext& Context) {
     GetTagRec(Item, Rec);
     Item.TagRec = Rec;
   }
-  if (TkivTiffJpegBitmap::ClassObject().CanLoad(*this)) {
+  // Pictures are drawn only within a report's budget.
+  if (Context.Budget && TkivTiffJpegBitmap::ClassObject().CanLoad(*this)) {
     const int64_t Position = Stream.GetPosition();
     try {
       std::unique_ptr<TkivCustomTiffBitmap> Bitmap =
-          TkivTiffJpegBitmap::ClassObject().CreateFromIFD(*this, Stream);
-      if (int64_t(Bitmap->Width()) * Bitmap->Height() != 0)
+          TkivTiffJpegBitmap::ClassObject().CreateFromIFD(*this, Stream, *Context.Budget);
+      if (int64_t(Bitmap->Width()) * Bitmap->Height() != 0 || Bitmap->Refused())
         Thumbnail.reset(static_cast<TkivTiffJpegBitmap*>(Bitmap.release()));
     } catch (...) {
       Thumbnail.reset();
@@ -449,10 +452,16 @@ void RegisterTiffEntryClass(const TkivTiffEntryClass& Class) {
 void TkivTiff::LoadFromStream(TStream& Stream) {
   Clear();
   ReadContext.Start(Stream);
-  // The stream is the caller's: the context lets go of it however the read ends.
+  if (!ReportBudget) OwnBudget = TkivWorkBudget();
+  ReadContext.Budget = ReportBudget ? ReportBudget : &OwnBudget;
+  // The stream and the budget are the caller's: the context lets go of them however the read
+  // ends.
   struct TRelease {
     TkivTiffReadContext& Context;
-    ~TRelease() { Context.Stream = nullptr; }
+    ~TRelease() {
+      Context.Stream = nullptr;
+      Context.Budget = nullptr;
+    }
   } Release{ReadContext};
   if (!HasBytes(Stream, 8)) return;
   ReadContext.Motorola = ReadString(Stream, 2) != "II";

@@ -21,6 +21,7 @@
 #include "framework/kivInfo.h"
 #include "framework/kivInfoTrace.h"
 #include "framework/kivStream.h"
+#include "framework/kivWorkBudget.h"
 
 namespace kivTiffInfo2 {
 
@@ -108,10 +109,12 @@ struct TkivTiffReadContext {
   std::vector<uint32_t> Offsets; // the IFD offsets read, in order
 
   // What one structure may hold in all, so that overlapping directories and values cannot
-  // multiply the work beyond the size of the data. (The report's work budget, for pictures
-  // and bytes copied, belongs here too.)
+  // multiply the work beyond the size of the data.
   int64_t EntriesLeft = INT64_MAX;
   int64_t ValuesLeft = INT64_MAX;
+  // The report's work budget while the structure is read: pictures are asked of it, and
+  // entries, values and bytes copied are counted in it too.
+  TkivWorkBudget* Budget = nullptr;
 
   // Empties the context for a structure whose header starts at the stream's position.
   void Start(TStream& Source);
@@ -374,6 +377,9 @@ void RegisterTiffEntryClass(const TkivTiffEntryClass& Class);
 class TkivTiff : public TkivTiffCustomItem {
 public:
   TkivTiff() { Context = &ReadContext; }
+  // The budget of the report the structure is part of; a structure read without one has a
+  // budget of its own for each read.
+  void SetWorkBudget(TkivWorkBudget& Budget) { ReportBudget = &Budget; }
   // Reads a structure whose header starts at the stream's position.
   void LoadFromStream(TStream& Stream);
   const TkivTiffIFDClass& IFDClass() const override;
@@ -382,6 +388,8 @@ public:
 
 private:
   TkivTiffReadContext ReadContext;
+  TkivWorkBudget* ReportBudget = nullptr;
+  TkivWorkBudget OwnBudget;
 };
 
 // ---- Thumbnails of IFDs ----
@@ -393,13 +401,14 @@ public:
     using kivInfo::TBitmap::TClass::TClass;
     using TInstanceBase = TkivCustomTiffBitmap;
     virtual bool CanLoad(const TkivTiffIFD&) const { return false; }
-    // The picture an IFD points to: a new bitmap of this class, loaded from the IFD.
-    std::unique_ptr<TkivCustomTiffBitmap> CreateFromIFD(const TkivTiffIFD& IFD,
-                                                        TStream& Stream) const;
+    // The picture an IFD points to: a new bitmap of this class, loaded from the IFD, its size
+    // asked of Budget.
+    std::unique_ptr<TkivCustomTiffBitmap> CreateFromIFD(const TkivTiffIFD& IFD, TStream& Stream,
+                                                        TkivWorkBudget& Budget) const;
   };
   explicit TkivCustomTiffBitmap(const TClass& Class) : kivInfo::TBitmap(Class) {}
   // Base: an empty picture.
-  virtual void LoadFromIFD(const TkivTiffIFD&, TStream&) {}
+  virtual void LoadFromIFD(const TkivTiffIFD&, TStream&, TkivWorkBudget&) {}
 };
 
 class TkivTiffJpegBitmap : public TkivCustomTiffBitmap {
@@ -408,8 +417,8 @@ public:
   using TkivCustomTiffBitmap::TkivCustomTiffBitmap;
   std::string GetCompression() const override { return "Jpeg"; }
   // Decodes the JPEG image at the IFD's JPEGInterchangeFormat offset; an empty picture when
-  // that fails.
-  void LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream) override;
+  // that fails, and Refusal set when Budget refuses it.
+  void LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream, TkivWorkBudget& Budget) override;
 };
 
 } // namespace kivTiffInfo2

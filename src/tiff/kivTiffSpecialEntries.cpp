@@ -71,11 +71,14 @@ public:
 
 void TkivTiffEntryEx::ReadValues(TkivTiffReadContext& Context) {
   TStream& Stream = *Context.Stream;
-  const int64_t N = int64_t(ValueCount()) * TypeUnitSize(FieldType);
+  // Data that do not hold the count decode nothing. Otherwise only the values held are
+  // copied: overlapping entries would multiply copies of the whole count.
+  const int64_t Unit = TypeUnitSize(FieldType);
+  int64_t N = int64_t(ValueCount()) * Unit <= BytesLeft(Stream) ? int64_t(HeldValues()) * Unit : 0;
+  if (Context.Budget) N = Context.Budget->Take(TkivWork::BytesCopied, N);
   if (N > 0) {
     const int64_t Position = Stream.GetPosition();
     try {
-      // Copying fails before it allocates more than the data hold.
       TMemoryStream Data;
       Data.CopyFrom(Stream, N);
       Data.SetPosition(0);
@@ -196,9 +199,10 @@ void TkivTiffUserCommentEntry::WriteValueCell(TkivHTMLTR& Row) const {
 // ---- Thumbnails ----
 
 std::unique_ptr<TkivCustomTiffBitmap>
-TkivCustomTiffBitmap::TClass::CreateFromIFD(const TkivTiffIFD& IFD, TStream& Stream) const {
+TkivCustomTiffBitmap::TClass::CreateFromIFD(const TkivTiffIFD& IFD, TStream& Stream,
+                                            TkivWorkBudget& Budget) const {
   std::unique_ptr<TkivCustomTiffBitmap> Bitmap = CreateInstance(*this);
-  Bitmap->LoadFromIFD(IFD, Stream);
+  Bitmap->LoadFromIFD(IFD, Stream, Budget);
   return Bitmap;
 }
 
@@ -215,7 +219,8 @@ const TkivCustomTiffBitmap::TClass& TkivTiffJpegBitmap::ClassObject() {
   return Class;
 }
 
-void TkivTiffJpegBitmap::LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream) {
+void TkivTiffJpegBitmap::LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream,
+                                     TkivWorkBudget& Budget) {
   const TkivTiffEntry* Entry = IFD.FindEntry(513);
   const std::optional<int64_t> Offset = Entry ? ValueAsInteger(Entry->GetValue(0)) : std::nullopt;
   try {
@@ -223,8 +228,11 @@ void TkivTiffJpegBitmap::LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream) {
     Stream.SetPosition(*Offset + IFD.BaseOffset());
     // The decoder reads as far as the picture goes; the stored length is not needed.
     TkivJpegImage Image;
-    Image.LoadFromStream(Stream);
+    Image.LoadFromStream(Stream, Budget);
     CopyFrom(Image.Bitmap());
+  } catch (const EkivPictureRefused& E) {
+    SetSize(0, 0);
+    Refusal = E.Refusal;
   } catch (...) {
     SetSize(0, 0);
   }

@@ -87,7 +87,8 @@ void TkivTiffStripOffsetInfo::LoadData(TStream& Stream) {
   const int64_t Pixels = *Width * *Height;
   if (Pixels <= 0) return;
   // A picture larger than the file could hold is not built: it would cost more than the file.
-  if (Pixels > TkivJpegImage::MaxPixels || Pixels * 3 > Stream.GetSize()) {
+  // (64 Mi pixels: the bound the JPEG image object had before the report's work budget.)
+  if (Pixels > int64_t(64) * 1024 * 1024 || Pixels * 3 > Stream.GetSize()) {
     PictureNote = Format("The %lld x %lld picture is larger than the file's data; not shown",
                          static_cast<long long>(*Width), static_cast<long long>(*Height));
     return;

@@ -2,6 +2,7 @@
 
 #include "framework/kivException.h"
 #include "framework/kivInfoStream.h"
+#include "framework/kivStream.h"
 #include "support/kivTestSupport.h"
 
 using kivTest::Hex;
@@ -113,4 +114,23 @@ TEST(InfoStream, HTMLEscapingHasNoSemicolons) {
   TMemoryStream Out;
   WriteHTMLEscaped(Out, "a<b&c>\"d\" \xE9;");
   EXPECT_EQ(Out.ToString(), "a&ltb&ampc&gt&quotd&quot \xE9;");
+}
+
+TEST(FileStream, PositionsBeyondFourGigabytes) {
+  // A sparse file: only its last byte is written.
+  kivTest::TTempDir Dir;
+  const std::string Path = (Dir.Path() / "big").string();
+  const int64_t Far = (int64_t(5) << 30) + 7;
+  {
+    TFileStream Out(Path, TFileMode::Create);
+    Out.SetPosition(Far);
+    Out.WriteBuffer("x", 1);
+  }
+  TFileStream In(Path, TFileMode::OpenRead);
+  EXPECT_EQ(In.GetSize(), Far + 1);
+  In.SetPosition(Far);
+  EXPECT_EQ(ReadByte(In), 'x');
+  In.SetPosition(Far - 1);
+  EXPECT_EQ(ReadByte(In), 0);
+  EXPECT_EQ(In.GetPosition(), Far);
 }

@@ -157,6 +157,13 @@ TEST_F(ReportFiles, TemporaryFilesTakeTheFirstFreeNumber) {
   EXPECT_EQ(kivTest::ReadFileBytes(File("kivBMP0.bmp")), "taken");
 }
 
+TEST_F(ReportFiles, TemporaryNamesEndAtTheirLimit) {
+  kivTest::WriteFileBytes(File("kivX0"), "taken");
+  kivTest::WriteFileBytes(File("kivX1"), "taken");
+  EXPECT_THROW(kivInfo::MakeTempFileName("kivX%d", 2), Exception);
+  EXPECT_EQ(kivInfo::MakeTempFileName("kivX%d", 3), Dir.Dir() + "kivX2");
+}
+
 TEST_F(ReportFiles, FreeingABitmapDeletesOnlyItsOwnFile) {
   kivTest::WriteFileBytes(File("kivBMP0.bmp"), "taken");
   {

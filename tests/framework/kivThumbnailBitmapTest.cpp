@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -9,6 +10,8 @@
 #include "framework/kiv1BytesPerPixelBitmap.h"
 #include "framework/kiv3BytesPerPixelBitmap.h"
 #include "framework/kivException.h"
+#include "framework/kivHTML.h"
+#include "framework/kivInfo.h"
 #include "framework/kivInfoStream.h"
 #include "framework/kivJpegBitmap.h"
 #include "framework/kivJpegImage.h"
@@ -24,7 +27,8 @@ template <class T>
 std::unique_ptr<kivInfo::TBitmap> Read(const std::string& Bytes, int64_t* Left = nullptr) {
   auto Bitmap = T::ClassObject().Create();
   TMemoryStream Stream(Bytes);
-  Bitmap->ReadThumbnail(Stream);
+  TkivWorkBudget Budget;
+  Bitmap->ReadThumbnail(Stream, Budget);
   if (Left) *Left = BytesLeft(Stream);
   return Bitmap;
 }
@@ -105,7 +109,8 @@ std::string EncodeRaw(int Components, J_COLOR_SPACE In, J_COLOR_SPACE Stored,
 TkivColor DecodedCentre(const std::string& Jpeg) {
   TkivJpegImage Image;
   TMemoryStream Stream(Jpeg);
-  Image.LoadFromStream(Stream);
+  TkivWorkBudget Budget;
+  Image.LoadFromStream(Stream, Budget);
   TkivDIBitmap Canvas;
   Canvas.SetSize(Image.Width(), Image.Height());
   Image.Draw(Canvas, 0, 0);
@@ -221,7 +226,8 @@ TEST(JpegImage, FailuresThrowQuietly) {
                                  std::string("not a JPEG at all")}) {
     TkivJpegImage Image;
     TMemoryStream Stream(Bad);
-    EXPECT_THROW(Image.LoadFromStream(Stream), Exception);
+    TkivWorkBudget Budget;
+    EXPECT_THROW(Image.LoadFromStream(Stream, Budget), Exception);
     EXPECT_EQ(Image.Width(), 0);
   }
   // A truncated stream keeps its full size and the rows that were there.
@@ -232,8 +238,9 @@ TEST(JpegImage, FailuresThrowQuietly) {
   const size_t Scan = Jpeg.find(Hex("FF DA"));
   ASSERT_NE(Scan, std::string::npos);
   TMemoryStream Stream(Jpeg.substr(0, Scan + (Jpeg.size() - Scan) / 2));
+  TkivWorkBudget Budget;
   try {
-    Cut.LoadFromStream(Stream);
+    Cut.LoadFromStream(Stream, Budget);
   } catch (const Exception&) {
   }
   EXPECT_EQ(Cut.Width(), 64);
@@ -242,15 +249,83 @@ TEST(JpegImage, FailuresThrowQuietly) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
-TEST(JpegImage, RefusesHugePicturesBeforeAllocating) {
+// A small JPEG whose frame header declares Width x Height.
+std::string Declaring(int Width, int Height) {
   std::string Jpeg = EncodeJpeg(*Gradient(8, 8));
   const size_t Sof = Jpeg.find(Hex("FF C0"));
-  ASSERT_NE(Sof, std::string::npos);
-  Jpeg.replace(Sof + 5, 4, Hex("EA 60 EA 60")); // 60000 x 60000
-  TkivJpegImage Image;
+  Jpeg.replace(Sof + 5, 4, {char(Height >> 8), char(Height), char(Width >> 8), char(Width)});
+  return Jpeg;
+}
+
+TEST(JpegImage, AsksTheBudgetBeforeAllocating) {
+  struct TCase {
+    int Width, Height;
+    int64_t AlreadyTaken;
+    TkivPictureVerdict Verdict;
+  };
+  const TCase Cases[] = {
+      {4096, 4096, 0, TkivPictureVerdict::Granted},
+      {4097, 4096, 0, TkivPictureVerdict::TooLarge},
+      {65500, 65500, 0, TkivPictureVerdict::TooLarge},
+      {65500, 1, 0, TkivPictureVerdict::Granted},
+      {8, 8, TkivWorkBudget::MaxReportPixels - 64, TkivPictureVerdict::Granted},
+      {8, 8, TkivWorkBudget::MaxReportPixels - 63, TkivPictureVerdict::OverBudget},
+  };
+  for (const TCase& C : Cases) {
+    TkivWorkBudget Budget;
+    int64_t Taken = 0;
+    while (Taken < C.AlreadyTaken) {
+      const int64_t Side = std::min<int64_t>(4096, C.AlreadyTaken - Taken);
+      ASSERT_EQ(Budget.TakePicture(Side, 1), TkivPictureVerdict::Granted);
+      Taken += Side;
+    }
+    TkivJpegImage Image;
+    TMemoryStream Stream(Declaring(C.Width, C.Height));
+    if (C.Verdict == TkivPictureVerdict::Granted) {
+      try {
+        Image.LoadFromStream(Stream, Budget);
+      } catch (const Exception&) {
+        // The scan holds far fewer rows than declared.
+      }
+      EXPECT_EQ(Image.Width(), C.Width);
+      EXPECT_EQ(Budget.PixelsTaken(), Taken + int64_t(C.Width) * C.Height);
+      continue;
+    }
+    try {
+      Image.LoadFromStream(Stream, Budget);
+      ADD_FAILURE() << C.Width << "x" << C.Height << " was decoded";
+    } catch (const EkivPictureRefused& E) {
+      EXPECT_EQ(E.Refusal.Verdict, C.Verdict) << C.Width << "x" << C.Height;
+      EXPECT_EQ(E.Refusal.Width, C.Width);
+      EXPECT_EQ(E.Refusal.Height, C.Height);
+    }
+    EXPECT_EQ(Image.Width(), 0);
+    EXPECT_EQ(Budget.PixelsTaken(), Taken);
+  }
+}
+
+TEST(JpegBitmap, ARefusedPictureSaysWhyWhereItWouldBe) {
+  TkivWorkBudget Budget;
+  const std::string Jpeg = Declaring(8000, 6000);
   TMemoryStream Stream(Jpeg);
-  EXPECT_THROW(Image.LoadFromStream(Stream), Exception);
-  EXPECT_EQ(Image.Width(), 0);
+  auto Bitmap = TkivJpegBitmap::ClassObject().Create();
+  kivInfo::LoadThumbnail(*Bitmap, Stream, Budget);
+  EXPECT_TRUE(Bitmap->Refused());
+  EXPECT_EQ(Bitmap->Width(), 0);
+  EXPECT_EQ(Written(*Bitmap), Jpeg); // the segment's bytes are kept all the same
+  std::unique_ptr<TkivHTMLTABLE> Table = CreateReportTable();
+  WriteThumbnailRows(*Table, *Bitmap, false);
+  TMemoryStream Html;
+  Table->WriteToStream(Html);
+  EXPECT_NE(Html.ToString().find("<TD>Image</TD><TD>Not decoded: the picture declares 8000 x 6000 "
+                                 "pixels, more than a thumbnail may have (4096 x 4096)</TD>"),
+            std::string::npos)
+      << Html.ToString();
+  EXPECT_EQ(Html.ToString().find("<IMG"), std::string::npos);
+  // A picture read again is asked again.
+  TMemoryStream Small(Declaring(8, 8));
+  kivInfo::LoadThumbnail(*Bitmap, Small, Budget);
+  EXPECT_FALSE(Bitmap->Refused());
 }
 
 TEST(JpegBitmap, KeepsTheEncodedBytesUntilThePictureChanges) {
@@ -293,8 +368,9 @@ TEST(JpegImage, DecodesTheCorpus) {
     if (Entry.file_size() > 1024 * 1024) continue; // keeps the sanitizer run short
     TkivJpegImage Image;
     TMemoryStream Stream(ReadFileBytes(Entry.path()));
+    TkivWorkBudget Budget;
     try {
-      Image.LoadFromStream(Stream);
+      Image.LoadFromStream(Stream, Budget);
     } catch (const Exception& E) {
       ADD_FAILURE() << Entry.path() << ": " << E.what();
     }
@@ -302,4 +378,34 @@ TEST(JpegImage, DecodesTheCorpus) {
     ++Decoded;
   }
   if (Decoded == 0) GTEST_SKIP() << "no corpus files";
+}
+
+TEST(DIBitmap, DrawingClipsToBothPicturesInEitherFormat) {
+  // A 3x2 source drawn at offsets that cut it on each side, onto 24- and 8-bit pictures: the
+  // same as setting each pixel that falls inside, with one change for the drawing.
+  const auto Source = Gradient(3, 2);
+  for (const TkivPixelFormat Format : {TkivPixelFormat::pf24bit, TkivPixelFormat::pf8bit})
+    for (const auto& [X, Y] : {std::pair{0, 0}, {-1, 0}, {2, 1}, {-2, -1}, {4, 0}, {0, -2}}) {
+      TkivDIBitmap Canvas, Expected;
+      for (TkivDIBitmap* B : {&Canvas, &Expected}) {
+        B->SetSize(4, 3);
+        B->SetRow(2, std::vector<TkivColor>(9, Blue).data(), 9); // cut to the width
+        B->SetRow(1, std::vector<TkivColor>(1, Red).data(), 1);
+        B->SetPixelFormat(Format);
+      }
+      int Changes = 0;
+      Canvas.OnChange = [&] { ++Changes; };
+      Canvas.Draw(X, Y, *Source);
+      EXPECT_EQ(Changes, 1);
+      for (int32_t CY = 0; CY < 3; ++CY)
+        for (int32_t CX = 0; CX < 4; ++CX)
+          Expected.SetPixel(CX, CY,
+                            CX - X >= 0 && CX - X < 3 && CY - Y >= 0 && CY - Y < 2
+                                ? Source->GetPixel(CX - X, CY - Y)
+                                : Expected.GetPixel(CX, CY));
+      for (int32_t CY = 0; CY < 3; ++CY)
+        for (int32_t CX = 0; CX < 4; ++CX)
+          EXPECT_EQ(Canvas.GetPixel(CX, CY), Expected.GetPixel(CX, CY))
+              << X << "," << Y << " at " << CX << "," << CY;
+    }
 }

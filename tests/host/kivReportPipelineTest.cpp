@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
+#include "framework/kivException.h"
 #include "host/kivReportPipeline.h"
 #include "jpeg/kivJpegInfo.h"
 #include "support/kivTestSupport.h"
@@ -44,4 +47,26 @@ TEST(ReportPipeline, TheSegmentOutlivesTheRun) {
   EXPECT_EQ(Again.ToString(), Page);
   EXPECT_NE(Page.find("<H2>Define restart interval</H2>Segment size: 6<BR><BR>"),
             std::string::npos);
+}
+
+TEST(ReportPipeline, OnlyTheFileLoaderSwallowsFaults) {
+  // The library's failures end a run as Failed; other exceptions are faults, which the stream
+  // entry lets through and only the file loader, the outermost guard, discards.
+  const std::string Bytes = Hex("FF DD 00 04 00 10");
+  std::unique_ptr<TkivSegment> Segment;
+  TMemoryStream Stream(Bytes);
+  EXPECT_EQ(LoadSegment(Stream, Segment, [](TMemoryStream&) { throw Exception("refused"); }),
+            TkivLoadResult::Failed);
+  Stream.SetPosition(0);
+  EXPECT_THROW(
+      LoadSegment(Stream, Segment, [](TMemoryStream&) { throw std::logic_error("a fault"); }),
+      std::logic_error);
+  TTempDir Dir;
+  const auto File = Dir.Path() / "a.MRK";
+  WriteFileBytes(File, Bytes);
+  EXPECT_EQ(
+      LoadFile(File.string(), Segment, [](TMemoryStream&) { throw std::logic_error("a fault"); }),
+      TkivLoadResult::Failed);
+  Stream.SetPosition(0);
+  EXPECT_EQ(LoadSegment(Stream, Segment, [](TMemoryStream&) {}), TkivLoadResult::Shown);
 }

@@ -212,7 +212,8 @@ TEST(AdobeResourceSegment, OldThumbnailExchangesRedAndBlue) {
     Thumbnail.Bitmap->WriteThumbnail(Encoded);
     Encoded.SetPosition(0);
     TkivJpegImage Again;
-    Again.LoadFromStream(Encoded);
+    TkivWorkBudget Budget;
+    Again.LoadFromStream(Encoded, Budget);
     EXPECT_TRUE(Near(Again.Bitmap().GetPixel(3, 3), Stored)) << ID;
   }
 }
@@ -290,7 +291,7 @@ TEST(AdobeResourceSegment, WritesItselfInPieces) {
     Data[I] = char(I * 7);
   auto Segment = LoadSegment(Piece(""));
   TMemoryStream Source(Block(1028, Data) + Block(1029, ""));
-  Segment->Blocks->LoadFromStream(Source, true);
+  Segment->Blocks->LoadFromStream(Source, true, Segment->WorkBudget());
   ASSERT_EQ(Segment->Blocks->Count(), 2);
   Segment->InitDefault();
   EXPECT_TRUE(Segment->Modified);

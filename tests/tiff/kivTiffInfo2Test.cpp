@@ -294,3 +294,28 @@ TEST(TiffReader, DeepNestingIsNotFollowedForever) {
   EXPECT_LT(Depth, 40);
   EXPECT_FALSE(RenderTiff(B).empty());
 }
+
+TEST(TiffSpecialEntries, OverlappingEntriesCopyNoMoreThanTheStructureHolds) {
+  // Sixty user comments over the same 2000 bytes: copying each whole count would copy sixty
+  // times the data.
+  const bool M = false;
+  const uint32_t N = 60, Data = 8 + 2 + 12 * N + 4;
+  std::string B = std::string("II*\0", 4) + W32(M, 8) + W16(M, N);
+  for (uint32_t I = 0; I < N; ++I)
+    B += Entry(M, 0x9286, ftUndefined, 2000, W32(M, Data));
+  B += W32(M, 0) + "ASCII" + std::string(3, '\0') + std::string(1992, 'A');
+  TkivWorkBudget Budget;
+  TMemoryStream Stream(B);
+  TkivTiff Tiff;
+  Tiff.SetWorkBudget(Budget);
+  Tiff.LoadFromStream(Stream);
+  ASSERT_EQ(Tiff.IFD(0).Count(), int32_t(N));
+  EXPECT_EQ(static_cast<const TkivTiffUserCommentEntry&>(Tiff.IFD(0).Entry(0)).Text,
+            std::string(1992, 'A'));
+  EXPECT_GT(Budget.Taken(TkivWork::BytesCopied), 2000);
+  EXPECT_LE(Budget.Taken(TkivWork::BytesCopied), 2 * int64_t(B.size()));
+  EXPECT_EQ(Budget.Taken(TkivWork::Values), 2 * int64_t(B.size()));
+  // A count beyond the data decodes nothing, as before.
+  EXPECT_EQ(ValueCell(M, {0x9286, ftUndefined, 17, std::string("ASCII\0\0\0Hello   ", 16)}),
+            "<TD>Char set: <BR>Text: no text</TD>");
+}

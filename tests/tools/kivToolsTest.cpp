@@ -31,12 +31,12 @@ std::string Quoted(const std::string& S) {
   return "'" + S + "'";
 }
 
-// Runs the command with the given (already quoted) arguments.
-TRun RunCli(const std::string& Args) {
+// Runs the command with the given (already quoted) arguments, after the shell commands Before.
+TRun RunCli(const std::string& Args, const std::string& Before = {}) {
   TTempDir Dir;
   const fs::path Out = Dir.Path() / "out", Err = Dir.Path() / "err";
-  const std::string Command = Quoted(KIV_CLI) + " " + Args + " >" + Quoted(Out.string()) + " 2>" +
-                              Quoted(Err.string()) + " </dev/null";
+  const std::string Command = Before + Quoted(KIV_CLI) + " " + Args + " >" + Quoted(Out.string()) +
+                              " 2>" + Quoted(Err.string()) + " </dev/null";
   const int Raw = std::system(Command.c_str());
   TRun Run;
   Run.Status = WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1;
@@ -131,6 +131,31 @@ TEST(Cli, ThumbnailsStayOnlyBesideAWrittenPage) {
   EXPECT_TRUE(fs::exists(Sub / "kivBMP0.bmp"));
   EXPECT_NE(ReadFileBytes(Page).find("SRC=\"file://" + (Sub / "kivBMP0.bmp").string() + "\""),
             std::string::npos);
+}
+
+TEST(Cli, AFailedWriteKeepsTheOldPageAndNoThumbnails) {
+  // A JFIF header with a 1x1 RGB thumbnail: its picture file is small, its page is not.
+  const std::string Jfif =
+      Hex("FF E0 00 13") + std::string("JFIF\0", 5) + Hex("01 01 00 00 01 00 01 01 01 FF 00 00");
+  TTempDir Dir;
+  const fs::path File = Dir.Path() / "in.MRK";
+  WriteFileBytes(File, Jfif);
+  const fs::path Sub = Dir.Path() / "sub";
+  fs::create_directory(Sub);
+  const fs::path Page = Sub / "page%d.html";
+  WriteFileBytes(Page, "old page");
+  // Files may grow to 1 KiB: the picture fits, the page does not.
+  const TRun Failed =
+      RunCli(Quoted(File.string()) + " -o " + Quoted(Page.string()), "trap '' XFSZ; ulimit -f 1; ");
+  EXPECT_NE(Failed.Status, 0);
+  EXPECT_NE(Failed.Err.find("cannot write"), std::string::npos) << Failed.Err;
+  EXPECT_EQ(ReadFileBytes(Page), "old page");
+  EXPECT_EQ(FilesIn(Sub), std::vector<fs::path>{Page});
+
+  const TRun Written = RunCli(Quoted(File.string()) + " -o " + Quoted(Page.string()));
+  EXPECT_EQ(Written.Status, 0) << Written.Err;
+  EXPECT_EQ(FilesIn(Sub), (std::vector<fs::path>{Sub / "kivBMP0.bmp", Page}));
+  EXPECT_NE(ReadFileBytes(Page).find("kivBMP0.bmp"), std::string::npos);
 }
 
 TEST(Cli, PageEqualsThePipelinesPage) {

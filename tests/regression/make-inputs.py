@@ -1,0 +1,160 @@
+#!/usr/bin/env python3
+"""Writes the hostile segment files of this folder. Each is named for the fault it caught;
+the tests run every *.MRK file here, and the fuzz runs start from them. Run it from any
+directory: python3 tests/regression/make-inputs.py"""
+
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def segment(marker, payload):
+    return bytes([0xFF, marker]) + struct.pack(">H", len(payload) + 2) + payload
+
+
+def jpeg(width, height, data=600):
+    """A baseline grey JPEG whose frame header declares width x height; its scan holds only
+    `data` zero bytes, so a decoder fills the rest of the picture itself."""
+    dqt = segment(0xDB, bytes([0]) + bytes([1] * 64))
+    sof = segment(0xC0, bytes([8]) + struct.pack(">HH", height, width) + bytes([1, 1, 0x11, 0]))
+    # One code of length 1 in each table: symbol 0 (DC difference 0 / end of block).
+    dht = segment(0xC4, bytes([0x00, 1] + [0] * 15 + [0]) + bytes([0x10, 1] + [0] * 15 + [0]))
+    sos = segment(0xDA, bytes([1, 1, 0x00, 0, 63, 0]))
+    return b"\xFF\xD8" + dqt + sof + dht + sos + bytes(data) + b"\xFF\xD9"
+
+
+class Tiff:
+    """An Intel-order TIFF structure built at known offsets (relative to its header)."""
+
+    def __init__(self, size):
+        self.b = bytearray(size)
+        self.b[0:8] = b"II*\x00" + struct.pack("<I", 8)
+
+    def first(self, offset):
+        self.b[4:8] = struct.pack("<I", offset)
+
+    def ifd(self, offset, entries, next_offset=0):
+        out = struct.pack("<H", len(entries))
+        for tag, ftype, count, value in entries:
+            raw = value if isinstance(value, bytes) else struct.pack("<I", value)
+            out += struct.pack("<HHI", tag, ftype, count) + raw.ljust(4, b"\x00")[:4]
+        out += struct.pack("<I", next_offset)
+        self.put(offset, out)
+        return offset + len(out)
+
+    def put(self, offset, data):
+        if offset + len(data) > len(self.b):
+            self.b.extend(bytes(offset + len(data) - len(self.b)))
+        self.b[offset:offset + len(data)] = data
+
+    def exif(self, pad=b"\x00"):
+        return segment(0xE1, b"Exif\x00" + pad + bytes(self.b))
+
+
+def ifd_chain_thumbnails(count=16):
+    # Every IFD of the chain points its JPEGInterchangeFormat at the same small picture.
+    picture = jpeg(8000, 8000)
+    t = Tiff(0)
+    start = 8
+    size = 2 + 2 * 12 + 4
+    pic = start + count * size
+    for i in range(count):
+        nxt = start + (i + 1) * size if i + 1 < count else 0
+        t.ifd(start + i * size, [(0x0201, 4, 1, pic), (0x0202, 4, 1, len(picture))], nxt)
+    t.put(pic, picture)
+    return t.exif()
+
+
+def single_thumbnail(width, height):
+    picture = jpeg(width, height)
+    t = Tiff(0)
+    end = t.ifd(8, [(0x0201, 4, 1, 38), (0x0202, 4, 1, len(picture))])
+    t.put(end, picture)
+    return t.exif()
+
+
+def jfxx_thumbnail(width, height):
+    return segment(0xE0, b"JFXX\x00\x10" + jpeg(width, height))
+
+
+def counts_near_2_32():
+    # Entries whose counts promise 4 GiB of values of every width, all over the same bytes.
+    t = Tiff(0)
+    entries = [(0x010E, 2, 0xFFFFFFFF, 50), (0x011A, 5, 0xFFFFFFFE, 50),
+               (0x9286, 7, 0xFFFFFFFF, 50), (0xA20C, 7, 0xFFFFFFF0, 50),
+               (0xA302, 7, 0xFFFFFFFF, 50), (0x0111, 4, 0x7FFFFFFF, 50),
+               (0x010F, 12, 0x20000000, 50), (0x0110, 1, 0xFFFFFFFF, 50)]
+    end = t.ifd(8, entries * 8)
+    t.put(end, b"UNICODE\x00" + b"\xFF\xFF" * 200)
+    return t.exif()
+
+
+def overlapping_comments():
+    # Many user comments whose data are the same few hundred bytes: each copy is bounded by
+    # what the structure may hold, not by the count.
+    t = Tiff(0)
+    entries = [(0x9286, 7, 0xFFFFFF00 + i, 20) for i in range(100)]
+    end = t.ifd(8, entries)
+    t.put(end, b"ASCII\x00\x00\x00" + b"A" * 400)
+    return t.exif()
+
+
+def deep_nesting(depth=2000):
+    # Each directory's EXIF offset leads to a new directory one level deeper.
+    t = Tiff(0)
+    size = 2 + 12 + 4
+    for i in range(depth):
+        here = 8 + i * size
+        t.ifd(here, [(0x8769, 4, 1, here + size)])
+    t.ifd(8 + depth * size, [])
+    return t.exif()
+
+
+def cyclic_offsets():
+    # Chains and sub-directories that lead back to directories already read.
+    t = Tiff(0)
+    t.ifd(8, [(0x8769, 4, 1, 8), (0xA005, 4, 1, 44), (0x0201, 4, 1, 8)], 44)
+    t.ifd(44, [(0x8769, 4, 1, 8), (0xA005, 4, 1, 44)], 8)
+    return t.exif()
+
+
+def odd_pad():
+    # No pad byte after the identifier, an odd first offset, and an IFD cut short.
+    t = Tiff(0)
+    t.first(9)
+    t.ifd(9, [(0x010F, 2, 20, 3)] * 3)
+    return t.exif(pad=b"")[:-7]
+
+
+def thumbnails_over_budget(count=6):
+    # Pictures each allowed alone, too many together.
+    picture = jpeg(4096, 4096)
+    t = Tiff(0)
+    size = 2 + 12 + 4
+    pic = 8 + count * size
+    for i in range(count):
+        nxt = 8 + (i + 1) * size if i + 1 < count else 0
+        t.ifd(8 + i * size, [(0x0201, 4, 1, pic)], nxt)
+    t.put(pic, picture)
+    return t.exif()
+
+
+INPUTS = {
+    "ifd-chain-16-thumbnails-8000x8000.MRK": ifd_chain_thumbnails(),
+    "exif-thumbnail-65535x65535.MRK": single_thumbnail(65535, 65535),
+    "jfxx-thumbnail-65535x65535.MRK": jfxx_thumbnail(65535, 65535),
+    "jfxx-thumbnail-8000x8000.MRK": jfxx_thumbnail(8000, 8000),
+    "exif-thumbnails-over-report-budget.MRK": thumbnails_over_budget(),
+    "tiff-counts-near-2-32.MRK": counts_near_2_32(),
+    "tiff-overlapping-user-comments.MRK": overlapping_comments(),
+    "tiff-deep-nesting.MRK": deep_nesting(),
+    "tiff-cyclic-offsets.MRK": cyclic_offsets(),
+    "exif-odd-pad.MRK": odd_pad(),
+}
+
+if __name__ == "__main__":
+    for name, data in INPUTS.items():
+        assert len(data) <= 65537, name
+        with open(os.path.join(HERE, name), "wb") as f:
+            f.write(data)
