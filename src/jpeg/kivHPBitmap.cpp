@@ -42,9 +42,9 @@ int64_t TkivHPBitmap::GetDataSize() {
   return int64_t(Width()) * Height() * 2;
 }
 
-bool TkivHPBitmap::SizePicture(uint32_t Width, uint32_t Height) {
+bool TkivHPBitmap::SizePicture(uint32_t Width, uint32_t Height, TkivWorkBudget& Budget) {
   kivInfo::ClearPicture(*this);
-  if (Width > INT32_MAX || Height > INT32_MAX || int64_t(Width) * Height > MaxPixels) return false;
+  if (!TakePicture(Budget, Width, Height)) return false;
   SetPixelFormat(TkivPixelFormat::pf24bit);
   SetSize(int32_t(Width), int32_t(Height));
   return true;
@@ -192,7 +192,7 @@ void TkivHPSegment::ParseData() {
   ExtraData.Clear();
   const int64_t First = ReadPiece(Data, nullptr, Header);
   TkivHPBitmap& Picture = Bitmap();
-  Picture.SizePicture(PictureWidth(), PictureHeight());
+  Picture.SizePicture(PictureWidth(), PictureHeight(), WorkBudget());
   int64_t Remaining = PictureBytes(PictureWidth(), PictureHeight()) - First;
   Picture.ResetCoder();
   Picture.DecodeBytes(Data, First);

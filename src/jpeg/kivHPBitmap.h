@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "framework/kivJpegImage.h"
 #include "jpeg/kivJpegInfo.h"
 
 // Groups of four bytes Cb, Y0, Cr, Y1 give two pixels sharing Cb and Cr; pixels run row by
@@ -17,16 +16,13 @@ public:
   explicit TkivHPBitmap(const TClass& Class) : TBitmap(Class) {}
   static const TClass& ClassObject();
 
-  // The header declares the size in 32-bit words: a picture larger than a JPEG thumbnail
-  // may be is not decoded.
-  static constexpr int64_t MaxPixels = TkivJpegImage::MaxPixels;
-
   std::string GetCompression() const override { return "None, YCrCb, 2 bytes per pixel"; }
   int64_t GetDataSize() override;
 
-  // Empties the picture, then sizes it Width x Height; false, the picture left empty, when it
-  // is larger than a thumbnail may be.
-  bool SizePicture(uint32_t Width, uint32_t Height);
+  // Empties the picture, then sizes it Width x Height as the report's budget allows (the
+  // header declares the size in 32-bit words); false, the picture left empty and the refusal
+  // kept for the page, when it does not.
+  bool SizePicture(uint32_t Width, uint32_t Height, TkivWorkBudget& Budget);
   // Before the first piece: the coder starts at the first pixel.
   void ResetCoder();
   // Decodes the next Count bytes of Stream, as far as it holds them, into the next pixels.

@@ -36,8 +36,13 @@ const kivInfo::TBitmap::TClass& TkivSiemensBitmap::ClassObject() {
   return Class;
 }
 
-void TkivSiemensBitmap::ReadThumbnail(TStream& Stream) {
+void TkivSiemensBitmap::ReadThumbnail(TStream& Stream, TkivWorkBudget& Budget) {
   const int64_t N = std::min<int64_t>(Side * Side * 2, BytesLeft(Stream));
+  if (!TakePicture(Budget, Side, Side)) {
+    // The pixels are the picture's, shown or not.
+    Stream.SetPosition(Stream.GetPosition() + N / 2 * 2);
+    return;
+  }
   SetPixelFormat(TkivPixelFormat::pf24bit);
   SetSize(Side, Side);
   for (int32_t I = 0; I < N / 2; ++I) {
@@ -71,7 +76,7 @@ void TkivJpegSiemensSegment::ReadFields() {
   UnknownData = {};
   for (uint8_t& Byte : UnknownData)
     Byte = ReadByteOr(Data, 0);
-  kivInfo::LoadThumbnail(Thumbnail(), Data);
+  kivInfo::LoadThumbnail(Thumbnail(), Data, WorkBudget());
 }
 
 void TkivJpegSiemensSegment::WriteFields(TStream& Stream) {

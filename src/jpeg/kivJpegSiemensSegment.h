@@ -16,7 +16,7 @@ public:
   std::string GetCompression() const override { return "None, RGB, 2 bytes per pixel"; }
   // 32 x 32 pixels, each a little-endian 16-bit value (red in the top 5 bits, green in the
   // middle 6, blue in the low 5), as far as the stream holds them.
-  void ReadThumbnail(TStream& Stream) override;
+  void ReadThumbnail(TStream& Stream, TkivWorkBudget& Budget) override;
   void WriteThumbnail(TStream& Stream) override;
   int64_t GetDataSize() override { return 2048; }
 };

@@ -97,7 +97,7 @@ TEST(HPThumbnail, PiecesOfAnotherClassAreNotGathered) {
 }
 
 // Headers that promise what the data does not hold: the page is whole, the picture is no
-// larger than its header and bound allow, and holds the pixels that are there.
+// larger than its header and the report's budget allow, and holds the pixels that are there.
 TEST(HPThumbnail, HeadersAndLengthsThatDoNotFit) {
   const std::string FourPixels = Hex("80 00 80 FF 80 FF 80 00");
   struct TCase {
@@ -105,6 +105,7 @@ TEST(HPThumbnail, HeadersAndLengthsThatDoNotFit) {
     std::string Bytes;
     int W, H;
     std::vector<TkivColor> Pixels; // the first pixels of the picture
+    bool Refused = false;
   } Cases[] = {
       {"width 0, pixel bytes present", HpscPiece(0, 2, 1, FourPixels), 0, 2, {}},
       {"height 0", HpscPiece(3, 0, 1, FourPixels), 3, 0, {}},
@@ -118,12 +119,18 @@ TEST(HPThumbnail, HeadersAndLengthsThatDoNotFit) {
        1000,
        1000,
        {Black, White, White, Black, Black}},
-      {"larger than a thumbnail may be",
+      {"sides beyond 32-bit numbers",
        HpscPiece(0xFFFFFFFF, 0xFFFFFFFF, 1, FourPixels),
        0,
        0,
-       {}},
-      {"65536 x 65536", HpscPiece(0x10000, 0x10000, 1, FourPixels), 0, 0, {}},
+       {},
+       true},
+      {"larger than a thumbnail may be",
+       HpscPiece(0x10000, 0x10000, 1, FourPixels),
+       0,
+       0,
+       {},
+       true},
       {"too short for its header",
        Segment(0xE4, "HPSC" + Words({2, 4})) + HpscPiece(4, 1, 1, FourPixels),
        0,
@@ -143,6 +150,8 @@ TEST(HPThumbnail, HeadersAndLengthsThatDoNotFit) {
     const std::string Page = Render(Case.Bytes, Dir);
     EXPECT_TRUE(IsWholePage(Page));
     EXPECT_NE(Page.find("<H2>HPSC segment</H2>"), std::string::npos);
+    EXPECT_EQ(Page.find("<TD>Not decoded: the picture declares ") != std::string::npos,
+              Case.Refused);
     auto Hpsc = Load<TkivJpegHPSCSegment>(Case.Bytes);
     EXPECT_EQ(Hpsc->ThumbnailWidth(), Case.W);
     EXPECT_EQ(Hpsc->ThumbnailHeight(), Case.H);
@@ -152,6 +161,39 @@ TEST(HPThumbnail, HeadersAndLengthsThatDoNotFit) {
           << "pixel " << I;
     EXPECT_EQ(std::filesystem::exists(Dir.Path() / "kivBMP0.bmp"), Case.W * Case.H > 0);
   }
+  TTempDir Dir;
+  EXPECT_EQ(Render(HpscPiece(0x10000, 0x10000, 1, FourPixels), Dir),
+            Expected("hpsc-refused.html", Dir));
+}
+
+// Every picture of a report draws on its budget: what is left decides.
+TEST(HPThumbnail, PicturesTakeTheirPixelsFromTheReportsBudget) {
+  TkivSegmentList List(TkivSegmentList::ClassObject());
+  List.WorkBudget() = TkivWorkBudget(1500);
+  const auto LoadInto = [&List](const TkivSegment::TClass& Class, const std::string& Bytes) {
+    TMemoryStream Stream(Bytes);
+    TkivSegment& Segment = Class.Create(List, true);
+    Segment.LoadFromStream(Stream);
+    return static_cast<TkivJpegThumbnailSegment*>(&Segment);
+  };
+  const auto* First = LoadInto(TkivJpegH3X0Segment::ClassObject(), H3x0Piece(20, 20, 1, ""));
+  EXPECT_EQ(First->ThumbnailWidth(), 20);
+  const std::string Siemens = Segment(0xE7, SiemensId + std::string(5 + 2048, '\x55'));
+  const auto* Second = LoadInto(TkivJpegSiemensSegment::ClassObject(), Siemens);
+  EXPECT_EQ(Second->ThumbnailWidth(), 32);
+  const auto* Third = LoadInto(TkivJpegSiemensSegment::ClassObject(), Siemens);
+  EXPECT_TRUE(Third->Thumbnail().Refused());
+  EXPECT_EQ(Third->ThumbnailWidth(), 0);
+  EXPECT_EQ(Third->ExtraData.GetSize(), 0); // its pixels are still its own
+  EXPECT_EQ(List.WorkBudget().PixelsTaken(), 400 + 1024);
+
+  TkivHTMLBODY Body;
+  List.Segment(2).WriteHTML(Body);
+  TMemoryStream Out;
+  Body.WriteToStream(Out);
+  EXPECT_NE(Out.ToString().find("<TD>Image</TD><TD>Not decoded: the picture declares 32 x 32 "
+                                "pixels, more than this report has left for pictures</TD>"),
+            std::string::npos);
 }
 
 TEST(HPThumbnail, APieceTooShortForItsHeaderKeepsToItsLength) {
