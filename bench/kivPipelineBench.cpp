@@ -9,6 +9,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -142,6 +143,29 @@ std::string LargestExifSegment() {
          std::string("Exif\0\0", 6) + Tiff;
 }
 
+// An HPSC thumbnail of 512 x 255 pixels in four pieces, the first three of the largest length.
+std::string HpscSegments() {
+  std::string Bytes;
+  const auto Word = [&Bytes](uint32_t V) {
+    for (int Shift = 24; Shift >= 0; Shift -= 8)
+      Bytes += static_cast<char>(V >> Shift);
+  };
+  int64_t Left = 512 * 255 * 2;
+  for (uint32_t Piece = 1; Left > 0; ++Piece) {
+    const int64_t N = std::min<int64_t>(Left, 65496);
+    Bytes += "\xFF\xE4";
+    Bytes += static_cast<char>((N + 38) >> 8);
+    Bytes += static_cast<char>(N + 38);
+    Bytes += "HPSC";
+    for (const uint32_t V : {2u, 512u, 255u, 1u, Piece, 2u, 1u, 0u})
+      Word(V);
+    for (int64_t I = 0; I < N; ++I)
+      Bytes += static_cast<char>(I * 13);
+    Left -= N;
+  }
+  return Bytes;
+}
+
 // The largest Photoshop resource segment of the smallest blocks: one table row each.
 std::string LargestResourceSegment() {
   const std::string Block("8BIM\x04\x04\0\0\0\0\0\x02\x1C\x02", 14);
@@ -165,6 +189,7 @@ int main(int argc, char** argv) {
       {"APP15_64KiB", LargestGenericSegment()},
       {"EXIF_200_entries", ExifSegment()},
       {"EXIF_64KiB", LargestExifSegment()},
+      {"HPSC_4_pieces", HpscSegments()},
       {"APP13_64KiB_blocks", LargestResourceSegment()},
   };
   if (argc == 3 && std::strcmp(argv[1], "--write-segments") == 0) {

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Fuzz runs of the libFuzzer targets: BUILD_DIR SECONDS [TARGET...], SECONDS for each target
 # (CI runs a short budget; a local run gives a longer one, for example 1800). TARGET is
-# pipeline, tiff, jpegimage, photoshop or wholefile; all of them by default. Seeds are the samples, the seed files
+# pipeline, tiff, jpegimage, photoshop, hp or wholefile; all of them by default. Seeds are the samples, the seed files
 # here, the regression inputs of the tests and, when present, the files of the shared corpus
 # (KIV_CORPUS, by default ../shared/corpus beside the checkout). Findings are left in
 # FINDINGS_DIR (default fuzz-findings in the current directory) and make the run fail.
@@ -10,7 +10,7 @@ export LC_ALL=C
 build=$1
 seconds=$2
 shift 2
-[ $# -gt 0 ] || set -- pipeline tiff jpegimage photoshop wholefile
+[ $# -gt 0 ] || set -- pipeline tiff jpegimage photoshop hp wholefile
 here=$(cd "$(dirname "$0")" && pwd)
 corpus=${KIV_CORPUS:-$here/../../shared/corpus}
 findings=${FINDINGS_DIR:-$PWD/fuzz-findings}
@@ -38,6 +38,11 @@ for f in "$work"/segments/*.MRK; do
   [ "$(head -c 17 "$f" | tail -c 13)" = "Photoshop 3.0" ] &&
     tail -c +19 "$f" >"$work/photoshop/$(basename "$f")"
 done
+# HP thumbnails: the APP4 segment files.
+mkdir -p "$work/hp"
+for f in "$work"/segments/*.MRK; do
+  [ "$(head -c 2 "$f" | od -An -tx1 | tr -d ' ')" = ffe4 ] && cp "$f" "$work/hp/"
+done
 # JPEG pictures: the small corpus files, and the pictures inside the regression inputs.
 # Whole files: the seed files here and the small corpus files (cut to 16 KiB by max_len:
 # damaged files are what the walk is there for).
@@ -61,6 +66,7 @@ for target in "$@"; do
   tiff) seeds=$work/tiff max_len=4096 ;;
   jpegimage) seeds=$work/jpegimage max_len=16384 ;;
   photoshop) seeds=$work/photoshop max_len=16384 ;;
+  hp) seeds=$work/hp max_len=16384 ;;
   wholefile) seeds=$work/whole max_len=16384 binary=kivmrk_wholefile_fuzz ;;
   *) echo "unknown target $target" >&2; exit 2 ;;
   esac

@@ -3,10 +3,20 @@
 #include "framework/kivInfo.h"
 #include "framework/kivInfoTrace.h"
 #include "framework/kivObjectList.h"
+#include "jpeg/kivJpegAdobeSegment.h"
 #include "jpeg/kivJpegCommentSegment.h"
+#include "jpeg/kivJpegDuckySegment.h"
+#include "jpeg/kivJpegFPXRSegment.h"
+#include "jpeg/kivJpegH3X0Segment.h"
+#include "jpeg/kivJpegHPSCSegment.h"
+#include "jpeg/kivJpegICCProfileSegment.h"
 #include "jpeg/kivJpegInfo.h"
 #include "jpeg/kivJpegJfifSegment.h"
 #include "jpeg/kivJpegJfxxSegment.h"
+#include "jpeg/kivJpegMSOFFICESegment.h"
+#include "jpeg/kivJpegSiemensSegment.h"
+#include "jpeg/kivJpegUnicodeCommentSegment.h"
+#include "jpeg/kivJpegXMPSegment.h"
 #include "photoshop/kivAdobeResourceInfo.h"
 #include "photoshop/kivJpegAdobeResourceSegment.h"
 #include "tiff/kivJpegExifSegment2.h"
@@ -29,7 +39,17 @@ const TModule Modules[] = {
     {kivInfo_Initialize, kivInfo_Finalize},
     {kivJpegInfo_Initialize, kivJpegInfo_Finalize},
     // Decoded segments: one line each, in registration order.
+    {kivJpegFPXRSegment_Initialize, nullptr},
+    {kivJpegDuckySegment_Initialize, nullptr},
+    {kivJpegAdobeSegment_Initialize, nullptr},
+    {kivJpegICCProfileSegment_Initialize, nullptr},
+    {kivJpegXMPSegment_Initialize, nullptr},
     {kivJpegAdobeResourceSegment_Initialize, nullptr},
+    {kivJpegMSOFFICESegment_Initialize, nullptr},
+    {kivJpegUnicodeCommentSegment_Initialize, nullptr},
+    {kivJpegSiemensSegment_Initialize, nullptr},
+    {kivJpegH3X0Segment_Initialize, nullptr},
+    {kivJpegHPSCSegment_Initialize, nullptr},
     {kivJpegExifSegment2_Initialize, nullptr},
     {kivJpegCommentSegment_Initialize, nullptr},
     {kivJpegJfxxSegment_Initialize, nullptr},

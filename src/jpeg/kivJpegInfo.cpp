@@ -215,18 +215,30 @@ bool TkivJpegNormalSegment::TClass::CanRead(TStream& Stream) const {
 void TkivJpegNormalSegment::LoadFromStream(TStream& Stream) {
   Modified = false;
   Data.Clear();
+  AppendSegment(Stream);
+  ParseData();
+}
+
+void TkivJpegNormalSegment::AppendSegment(TStream& Stream) {
   uint16_t N = 4;
-  if (HasBytes(Stream, 1)) {
+  if (!HasBytes(Stream, 1)) return;
+  if (HasBytes(Stream, 2)) {
+    Data.CopyFrom(Stream, 2);
     if (HasBytes(Stream, 2)) {
-      Data.CopyFrom(Stream, 2);
-      if (HasBytes(Stream, 2)) {
-        const uint16_t L = ReadWord(Stream, true);
-        WriteWord(Data, L, true);
-        N = static_cast<uint16_t>(L - 2);
-      }
+      const uint16_t L = ReadWord(Stream, true);
+      WriteWord(Data, L, true);
+      N = static_cast<uint16_t>(L - 2);
     }
-    if (N != 0) Data.CopyFrom(Stream, std::min<int64_t>(N, BytesLeft(Stream)));
   }
+  if (N != 0) Data.CopyFrom(Stream, std::min<int64_t>(N, BytesLeft(Stream)));
+}
+
+// Each segment the class accepts holds at least its identifier, so every round moves on.
+void TkivJpegNormalSegment::LoadConsecutiveSegments(TStream& Stream) {
+  Modified = false;
+  Data.Clear();
+  while (JpegClass().CanRead(Stream))
+    AppendSegment(Stream);
   ParseData();
 }
 

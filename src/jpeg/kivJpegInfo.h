@@ -47,6 +47,13 @@ public:
   };
   using TkivJpegSegment::TkivJpegSegment;
   void LoadFromStream(TStream& Stream) override;
+
+protected:
+  // Appends one segment from Stream's position to Data: FF and marker, the length, and the
+  // payload as far as the stream holds it.
+  void AppendSegment(TStream& Stream);
+  // Loads every consecutive segment that the class reads as one segment, then decodes.
+  void LoadConsecutiveSegments(TStream& Stream);
 };
 
 // The system markers: the marker comes from the class name, the texts from the table.

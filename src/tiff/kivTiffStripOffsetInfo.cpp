@@ -84,15 +84,23 @@ void TkivTiffStripOffsetInfo::LoadData(TStream& Stream) {
       !ShortIs(*IFD, TagCompression, 1) || !ShortIs(*IFD, TagPhotometricInterpretation, 2) ||
       !ShortIs(*IFD, TagSamplesPerPixel, 3))
     return;
-  const int64_t Pixels = *Width * *Height;
-  if (Pixels <= 0) return;
+  if (*Width <= 0 || *Height <= 0) return;
   // A picture larger than the file could hold is not built: it would cost more than the file.
-  // (64 Mi pixels: the bound the JPEG image object had before the report's work budget.)
-  if (Pixels > int64_t(64) * 1024 * 1024 || Pixels * 3 > Stream.GetSize()) {
+  // Asked by division, so that sides of up to 32 bits each cannot overflow the product.
+  if (*Width > Stream.GetSize() / 3 / *Height) {
     PictureNote = Format("The %lld x %lld picture is larger than the file's data; not shown",
                          static_cast<long long>(*Width), static_cast<long long>(*Height));
     return;
   }
+  TkivWorkBudget OwnBudget;
+  TkivSegment* Segment = OwnerSegment();
+  const TkivPictureRefusal Refusal{
+      (Segment ? Segment->WorkBudget() : OwnBudget).TakePicture(*Width, *Height), *Width, *Height};
+  if (Refusal.Verdict != TkivPictureVerdict::Granted) {
+    PictureNote = PictureRefusalText(Refusal);
+    return;
+  }
+  const int64_t Pixels = *Width * *Height;
   Bitmap = std::make_unique<TkivRGBBitmap>(TkivRGBBitmap::ClassObject());
   Bitmap->SetSize(int32_t(*Width), int32_t(*Height));
   Stream.SetPosition(BaseOffset() + *Offset);

@@ -73,6 +73,9 @@ TEST(Regression, RefusedPicturesAreNamedWhereTheyWouldBe) {
       {"ifd-chain-16-thumbnails-8000x8000.MRK", 16, 0, 0},
       {"jfxx-thumbnail-8000x8000.MRK", 1, 0, 0},
       {"exif-thumbnails-over-report-budget.MRK", 0, 5, 1},
+      {"hpsc-65536x65536.MRK", 1, 0, 0},
+      {"h3x0-pieces-without-pixels.MRK", 1, 0, 0},
+      {"hpsc-width-0-with-pixels.MRK", 0, 0, 0},
   };
   for (const TCase& C : Cases) {
     SCOPED_TRACE(C.File);

@@ -9,77 +9,13 @@
 #include "jpeg/kivJpegCommentSegment.h"
 #include "jpeg/kivJpegJfifSegment.h"
 #include "jpeg/kivJpegJfxxSegment.h"
-#include "support/kivTestSupport.h"
+#include "jpeg/kivJpegTestSupport.h"
 
 using namespace kivTest;
 
 namespace {
 
 const std::string JfifId = std::string("JFIF", 4) + '\0', JfxxId = std::string("JFXX", 4) + '\0';
-
-std::string Replace(std::string S, const std::string& From, const std::string& To) {
-  for (size_t At = S.find(From); At != std::string::npos; At = S.find(From, At + To.size()))
-    S.replace(At, From.size(), To);
-  return S;
-}
-
-// The page, with the thumbnail files kept in Dir for a look at them afterwards.
-std::string Render(const std::string& Bytes, const TTempDir& Dir) {
-  kivInfo::SetKeepTempFiles(true);
-  const std::string Page = RenderPage(Bytes, Dir.Dir());
-  kivInfo::SetKeepTempFiles(false);
-  return Page;
-}
-
-std::string Expected(const std::string& Name, const TTempDir& Dir, const std::string& Size = {}) {
-  return Replace(Replace(Golden("jpeg/" + Name), "@DIR@", Dir.Dir()), "@SIZE@", Size);
-}
-
-std::string Segment(uint8_t Marker, const std::string& Payload) {
-  const size_t L = Payload.size() + 2;
-  return std::string{char(0xFF), char(Marker), char(L >> 8), char(L & 0xFF)} + Payload;
-}
-
-bool Near(TkivColor A, TkivColor B, int Tolerance) {
-  return std::abs(A.R - B.R) <= Tolerance && std::abs(A.G - B.G) <= Tolerance &&
-         std::abs(A.B - B.B) <= Tolerance;
-}
-
-// Colors of {1, 2, 3} (no real colour) mark pixels that are not compared.
-constexpr TkivColor AnyColor{1, 2, 3};
-
-void ExpectBmp(const TTempDir& Dir, int W, int H, const std::vector<TkivColor>& Colors,
-               int Tolerance = 0) {
-  const auto Picture = DecodeBmpWithNetpbm(Dir.Path() / "kivBMP0.bmp");
-  if (!Picture) {
-    std::cout << "bmptopnm not installed: BMP contents not checked\n";
-    return;
-  }
-  ASSERT_EQ(Picture->Width, W);
-  ASSERT_EQ(Picture->Height, H);
-  for (int I = 0; I < W * H; ++I)
-    if (!(Colors[size_t(I)] == AnyColor)) {
-      EXPECT_TRUE(Near(Picture->Pixels[size_t(I)], Colors[size_t(I)], Tolerance))
-          << "pixel " << I << ": " << int(Picture->Pixels[size_t(I)].R) << ","
-          << int(Picture->Pixels[size_t(I)].G) << "," << int(Picture->Pixels[size_t(I)].B);
-    }
-}
-
-template <class T> std::unique_ptr<T> Load(const std::string& Bytes) {
-  std::unique_ptr<TkivSegment> Segment = T::ClassObject().Create();
-  TMemoryStream Stream(Bytes);
-  Segment->LoadFromStream(Stream);
-  return std::unique_ptr<T>(static_cast<T*>(Segment.release()));
-}
-
-std::vector<std::string> InfoNames(const TkivSegment& Segment) {
-  std::vector<std::string> Names;
-  for (int32_t I = 0; I < Segment.Info->Count(); ++I)
-    Names.push_back(Segment.Info->GetChild(I).Name + "=" + Segment.Info->GetChild(I).Value);
-  return Names;
-}
-
-constexpr TkivColor Red{255, 0, 0}, Green{0, 255, 0}, Blue{0, 0, 255}, White{255, 255, 255};
 
 // 32 x 16: the left half red, the right half blue (each half whole colour blocks).
 std::string RedBlueJpeg() {

@@ -98,6 +98,18 @@ TEST(JpegFile, ClassesThatGatherPiecesTakeThemAll) {
   const auto List = Walk(SOI + Piece + Piece + DQT + EOI);
   EXPECT_EQ(Pieces(*List), "Signature@0+2 Adobe resource@2+44 DQT@2E+6 EOI@34+2");
   EXPECT_EQ(List->Segment(1).Data.ToString(), Piece + Piece);
+
+  // HP thumbnails as far as their picture asks; MSOFFICE and FPXR while the pieces last.
+  const auto Hpsc = [](uint8_t Number) {
+    return Hex("FF E4 00 2E") + "HPSC" + Hex("00000002 00000004 00000002 00000001") +
+           Hex("000000") + char(Number) + Hex("00000002 00000001 00000000 80 00 80 FF 80 FF 80 00");
+  };
+  EXPECT_EQ(Pieces(*Walk(SOI + Hpsc(1) + Hpsc(2) + Hpsc(3) + EOI)),
+            "Signature@0+2 HPSC@2+96 HPSC@62+48 EOI@92+2");
+  const std::string Office = Hex("FF E3 00 0E") + "MSOFFICE9.0" + Hex("01");
+  const std::string Fpxr = Hex("FF E2 00 07") + "FPXR" + Hex("02");
+  EXPECT_EQ(Pieces(*Walk(SOI + Office + Office + Fpxr + Fpxr + Fpxr + DQT + EOI)),
+            "Signature@0+2 MSOFFICE9.0@2+32 FPXR@22+27 DQT@3D+6 EOI@43+2");
 }
 
 TEST(JpegFile, ErrorsSayWhatAndWhere) {

@@ -192,31 +192,82 @@ TEST(JpegClasses, ClassLevelAnswers) {
   }
 }
 
-TEST(JpegClasses, GenericTailOfTheClassList) {
-  // From the back: registration order of the generic classes.
-  std::vector<std::string> Expected = {"TkivJpegDataSegmemt", "TkivJpegSignatireSegment"};
-  for (const char* Sys :
-       {"SOF0SegmentC0",  "SOF1SegmentC1",  "SOF2SegmentC2",  "SOF3SegmentC3",  "SOF5SegmentC5",
-        "SOF6SegmentC6",  "SOF7SegmentC7",  "SOF8SegmentC8",  "SOF9SegmentC9",  "SOF10SegmentCA",
-        "SOF11SegmentCB", "SOF13SegmentCD", "SOF14SegmentCE", "SOF15SegmentCF", "DHTSegmentC4",
-        "DACSegmentCC",   "SOSSegmentDA",   "DQTSegmentDB",   "DNLSegmentDC",   "DRISegmentDD",
-        "DHPSegmentDE",   "EXPSegmentDF"})
-    Expected.push_back(std::string("TkivJpeg") + Sys);
+TEST(JpegClasses, TheClassListReadsFrontToBackInTheOrderClassesAreAsked) {
+  // The decoded classes, asked before the generic ones.
+  std::vector<std::string> Expected = {
+      "TkivJpegJfifSegment",
+      "TkivJpegJfxxSegment",
+      "TkivJpegCommentSegment",
+      "TkivJpegExifSegment",
+      "TkivJpegHPSCSegment",
+      "TkivJpegH3X0Segment",
+      "TkivJpegSiemensSegment",
+      "TkivJpegUnicodeCommentSegment",
+      "TkivJpegMSOFFICESegment",
+      "TkivJpegAdobeResourceSegment",
+      "TkivJpegXMPSegment",
+      "TkivJpegICCProfileSegment",
+      "TkivJpegAdobeSegment",
+      "TkivJpegDuckySegment",
+      "TkivJpegFPXRSegment",
+  };
+  // The generic classes, in the reverse of their registration.
   for (const char* N :
-       {"00", "01", "02", "03", "04", "05", "06", "07", "08", "09", "11", "12", "13", "14", "15"})
-    Expected.push_back(std::string("TkivJpegAPPSegment") + N);
-  for (const char* N :
-       {"00", "01", "02", "03", "04", "05", "06", "07", "08", "09", "11", "12", "13", "14"})
+       {"14", "13", "12", "11", "09", "08", "07", "06", "05", "04", "03", "02", "01", "00"})
     Expected.push_back(std::string("TkivJpegJPGSegment") + N);
-  ASSERT_EQ(Expected.size(), 53u);
-  const int32_t Count = JpegSegmentClassList.Count();
-  ASSERT_GE(Count, 53);
-  for (size_t I = 0; I < Expected.size(); ++I)
-    EXPECT_EQ(JpegSegmentClassList[Count - 1 - int32_t(I)].ClassName(), Expected[I])
-        << "entry " << I << " from the back";
-  // Whatever comes before the generic classes is decoded: it knows its marker.
-  for (int32_t I = 0; I < Count - 53; ++I)
-    EXPECT_NE(dynamic_cast<const TkivJpegSegment::TClass*>(&JpegSegmentClassList[I]), nullptr);
+  for (const char* N :
+       {"15", "14", "13", "12", "11", "09", "08", "07", "06", "05", "04", "03", "02", "01", "00"})
+    Expected.push_back(std::string("TkivJpegAPPSegment") + N);
+  for (const char* Sys :
+       {"EXPSegmentDF",   "DHPSegmentDE",   "DRISegmentDD",   "DNLSegmentDC",   "DQTSegmentDB",
+        "SOSSegmentDA",   "DACSegmentCC",   "DHTSegmentC4",   "SOF15SegmentCF", "SOF14SegmentCE",
+        "SOF13SegmentCD", "SOF11SegmentCB", "SOF10SegmentCA", "SOF9SegmentC9",  "SOF8SegmentC8",
+        "SOF7SegmentC7",  "SOF6SegmentC6",  "SOF5SegmentC5",  "SOF3SegmentC3",  "SOF2SegmentC2",
+        "SOF1SegmentC1",  "SOF0SegmentC0"})
+    Expected.push_back(std::string("TkivJpeg") + Sys);
+  Expected.push_back("TkivJpegSignatireSegment");
+  Expected.push_back("TkivJpegDataSegmemt");
+
+  std::vector<std::string> Actual;
+  for (int32_t I = 0; I < JpegSegmentClassList.Count(); ++I)
+    Actual.push_back(JpegSegmentClassList[I].ClassName());
+  EXPECT_EQ(Actual, Expected);
+}
+
+TEST(JpegClasses, DecodedClassesTakeTheirIdentifiersOnly) {
+  const auto Bytes = [](uint8_t Marker, const std::string& Identifier) {
+    const size_t L = Identifier.size() + 2;
+    return std::string{char(0xFF), char(Marker), char(L >> 8), char(L)} + Identifier;
+  };
+  const std::string Siemens("<SIEMENS THUMBNAIL>\x01\x20\x20\x08", 23);
+  const struct {
+    uint8_t Marker;
+    std::string Identifier;
+    const char* Class;
+  } Cases[] = {
+      {0xE4, "HPSC", "TkivJpegHPSCSegment"},
+      {0xE4, "HPSc", "TkivJpegAPPSegment04"},
+      {0xE4, "H3X0", "TkivJpegH3X0Segment"},
+      {0xE4, "H3XO", "TkivJpegAPPSegment04"},
+      {0xE7, Siemens, "TkivJpegSiemensSegment"},
+      {0xE7, Siemens.substr(0, 22) + "\x09", "TkivJpegAPPSegment07"},
+      {0xEA, std::string("UNICODE\0", 8), "TkivJpegUnicodeCommentSegment"},
+      {0xEA, "UNICODE", "TkivJpegDataSegmemt"}, // no generic class for APP10
+      {0xE3, "MSOFFICE9.0", "TkivJpegMSOFFICESegment"},
+      {0xE3, "MSOFFICE8.0", "TkivJpegAPPSegment03"},
+      {0xE1, std::string("http://ns.adobe.com/xap/1.0/\0", 29), "TkivJpegXMPSegment"},
+      {0xE1, "http://ns.adobe.com/xap/1.0/", "TkivJpegAPPSegment01"},
+      {0xE1, std::string("Exif\0\0", 6), "TkivJpegExifSegment"},
+      {0xE2, std::string("ICC_PROFILE\0", 12), "TkivJpegICCProfileSegment"},
+      {0xE2, "ICC_PROFILE", "TkivJpegAPPSegment02"},
+      {0xE2, "FPXR", "TkivJpegFPXRSegment"},
+      {0xEE, std::string("Adobe\0", 6), "TkivJpegAdobeSegment"},
+      {0xEE, "Adobe!", "TkivJpegAPPSegment14"},
+      {0xEC, std::string("Ducky\0", 6), "TkivJpegDuckySegment"},
+      {0xED, std::string("Ducky\0", 6), "TkivJpegAPPSegment13"},
+  };
+  for (const auto& Case : Cases)
+    EXPECT_EQ(ReaderName(Bytes(Case.Marker, Case.Identifier)), Case.Class) << Case.Identifier;
 }
 
 TEST(JpegClasses, SegmentListClasses) {

@@ -140,6 +140,16 @@ def thumbnails_over_budget(count=6):
     return t.exif()
 
 
+def hp_piece(identifier, width, height, piece, pixels, words=None):
+    header = [2, width, height, 1, piece, 2] + ([1, 0] if identifier == b"HPSC" else [])
+    return segment(0xE4, identifier + struct.pack(">%dI" % len(header), *(words or header)) + pixels)
+
+
+def hp_pieces_without_pixels(count=1500):
+    # A picture that asks for far more than its pieces, each a header and no pixel byte.
+    return b"".join(hp_piece(b"H3X0", 65536, 65536, i + 1, b"") for i in range(count))
+
+
 INPUTS = {
     "ifd-chain-16-thumbnails-8000x8000.MRK": ifd_chain_thumbnails(),
     "exif-thumbnail-65535x65535.MRK": single_thumbnail(65535, 65535),
@@ -151,6 +161,11 @@ INPUTS = {
     "tiff-deep-nesting.MRK": deep_nesting(),
     "tiff-cyclic-offsets.MRK": cyclic_offsets(),
     "exif-odd-pad.MRK": odd_pad(),
+    "hpsc-65536x65536.MRK": hp_piece(b"HPSC", 65536, 65536, 1, bytes([0x80, 0, 0x80, 0xFF]) * 4),
+    "hpsc-width-0-with-pixels.MRK": hp_piece(b"HPSC", 0, 100, 1, bytes([0x80, 0, 0x80, 0xFF]) * 8),
+    "hpsc-piece-shorter-than-its-header.MRK":
+        segment(0xE4, b"HPSC" + struct.pack(">2I", 2, 4)) + hp_piece(b"HPSC", 4, 1, 1, bytes(8)),
+    "h3x0-pieces-without-pixels.MRK": hp_pieces_without_pixels(),
 }
 
 if __name__ == "__main__":

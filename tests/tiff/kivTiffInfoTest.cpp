@@ -63,7 +63,7 @@ const std::string Intel = Hex("49 49 2A 00 08 00 00 00"
 
 // An Intel TIFF of one directory describing an uncompressed RGB strip of Width x Height,
 // with Pixels (3 bytes each) at its end. Compression and StripByteCounts may be changed.
-std::string RgbTiff(uint16_t Width, uint16_t Height, const std::string& Pixels,
+std::string RgbTiff(uint32_t Width, uint32_t Height, const std::string& Pixels,
                     uint16_t Compression = 1, uint32_t ByteCount = 0) {
   const auto W16 = [](std::string& S, uint32_t V) {
     S += char(V & 0xFF);
@@ -79,8 +79,8 @@ std::string RgbTiff(uint16_t Width, uint16_t Height, const std::string& Pixels,
   const auto Entry = [&](uint16_t Tag, uint16_t Type, uint32_t Count, uint32_t Value) {
     W16(T, Tag), W16(T, Type), W32(T, Count), W32(T, Value);
   };
-  Entry(256, 3, 1, Width);
-  Entry(257, 3, 1, Height);
+  Entry(256, Width > 0xFFFF ? 4 : 3, 1, Width);
+  Entry(257, Height > 0xFFFF ? 4 : 3, 1, Height);
   Entry(258, 3, 3, Bits);
   Entry(259, 3, 1, Compression);
   Entry(262, 3, 1, 2);
@@ -177,6 +177,7 @@ TEST(StandaloneTiff, RgbStripBecomesAPicture) {
   EXPECT_NE(Html.ToString().find("<TD>Compression</TD><TD>None, RGB, 3 bytes per pixel</TD>"),
             std::string::npos);
   EXPECT_NE(Html.ToString().find("ALT=\"Thumbnail 4x2\" WIDTH=4 HEIGHT=2"), std::string::npos);
+  EXPECT_EQ(SegmentOf(*List).WorkBudget().PixelsTaken(), 8); // on the report's budget
   const auto Picture = DecodeBmpWithNetpbm(Dir.Path() / "kivBMP0.bmp");
   if (!Picture) GTEST_SKIP() << "bmptopnm (netpbm) is not installed";
   ASSERT_EQ(Picture->Width, 4);
@@ -205,6 +206,8 @@ TEST(StandaloneTiff, StripsThatMakeNoPicture) {
   EXPECT_NE(Page(RgbTiff(60000, 60000, Pixels))
                 .find("The 60000 x 60000 picture is larger than the file's data; not shown"),
             std::string::npos);
+  List = Load(RgbTiff(0xFFFFFFFF, 0xFFFFFFFF, Pixels));
+  EXPECT_EQ(Strip(*List)->Bitmap, nullptr);
 }
 
 TEST(StandaloneTiff, HostileChainsCostNoMoreThanTheData) {

@@ -1,0 +1,45 @@
+#pragma once
+// Helpers of the JPEG segment tests: segments from payloads, pages with their thumbnail files,
+// golden pages of tests/golden/jpeg, pictures checked through netpbm.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/kivDIBitmap.h"
+#include "framework/kivInfo.h"
+#include "support/kivTestSupport.h"
+
+namespace kivTest {
+
+// FF, Marker, the big-endian length of Payload + 2, then Payload.
+std::string Segment(uint8_t Marker, const std::string& Payload);
+
+// The page, with the thumbnail files kept in Dir for a look at them afterwards.
+std::string Render(const std::string& Bytes, const TTempDir& Dir);
+
+// The golden page jpeg/Name, with @DIR@ standing for Dir and @SIZE@ for Size.
+std::string Expected(const std::string& Name, const TTempDir& Dir, const std::string& Size = {});
+
+// Colors of {1, 2, 3} (no real colour) mark pixels that are not compared.
+constexpr TkivColor AnyColor{1, 2, 3};
+constexpr TkivColor Black{0, 0, 0}, Red{255, 0, 0}, Green{0, 255, 0}, Blue{0, 0, 255},
+    White{255, 255, 255};
+
+// The picture kivBMP<Number>.bmp in Dir, decoded by netpbm, is W x H with these colours (each
+// channel within Tolerance). Not checked when netpbm is not installed.
+void ExpectBmp(const TTempDir& Dir, int W, int H, const std::vector<TkivColor>& Colors,
+               int Tolerance = 0, int Number = 0);
+
+// A segment of class T loaded from Bytes.
+template <class T> std::unique_ptr<T> Load(const std::string& Bytes) {
+  std::unique_ptr<TkivSegment> Segment = T::ClassObject().Create();
+  TMemoryStream Stream(Bytes);
+  Segment->LoadFromStream(Stream);
+  return std::unique_ptr<T>(static_cast<T*>(Segment.release()));
+}
+
+// The top items of the segment's information tree as "name=value".
+std::vector<std::string> InfoNames(const TkivSegment& Segment);
+
+} // namespace kivTest
