@@ -42,7 +42,7 @@ public:
 
   void Free(void* Item, size_t Size) noexcept {
     const size_t Class = SizeClass(Size);
-    if (!Pooled || Class >= std::size(FreeLists)) return ::operator delete(Item, Size);
+    if (!Pooled || Class >= std::size(FreeLists)) return ::operator delete(Item);
     auto* Freed = static_cast<TFreeItem*>(Item);
     Freed->Next = FreeLists[Class];
     FreeLists[Class] = Freed;
@@ -56,7 +56,7 @@ private:
   }
   void do_deallocate(void* Item, size_t Size, size_t Alignment) override {
     if (Alignment <= Granule) return Free(Item, Size);
-    ::operator delete(Item, Size, std::align_val_t(Alignment));
+    ::operator delete(Item, std::align_val_t(Alignment));
   }
   bool do_is_equal(const std::pmr::memory_resource& Other) const noexcept override {
     return this == &Other;
