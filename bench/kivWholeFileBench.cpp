@@ -15,6 +15,7 @@
 #include "framework/kivInfo.h"
 #include "host/kivModules.h"
 #include "host/kivReportPipeline.h"
+#include "jpeg/kivJpegFile.h"
 #include "jpeg/kivJpegInfo.h"
 
 namespace fs = std::filesystem;

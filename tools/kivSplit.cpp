@@ -9,6 +9,7 @@
 #include "framework/kivFormat.h"
 #include "framework/kivInfoStream.h"
 #include "framework/kivStream.h"
+#include "jpeg/kivJpegFile.h"
 #include "jpeg/kivJpegInfo.h"
 
 namespace {

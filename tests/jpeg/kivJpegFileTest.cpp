@@ -4,6 +4,7 @@
 
 #include "framework/kivFormat.h"
 #include "host/kivReportPipeline.h"
+#include "jpeg/kivJpegFile.h"
 #include "jpeg/kivJpegInfo.h"
 #include "support/kivTestSupport.h"
 

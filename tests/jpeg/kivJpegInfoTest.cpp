@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/kivInfoStream.h"
+#include "jpeg/kivJpegFile.h"
 #include "jpeg/kivJpegInfo.h"
 #include "support/kivTestSupport.h"
 

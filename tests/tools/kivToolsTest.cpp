@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "framework/kivFormat.h"
+#include "jpeg/kivJpegFile.h"
 #include "jpeg/kivJpegInfo.h"
 #include "kivInfoText.h"
 #include "kivSplit.h"
