@@ -23,9 +23,14 @@ constexpr bool Pooled = true;
 // the next piece of that size. Larger pieces come from the heap.
 class TListMemory : public std::pmr::memory_resource {
 public:
+  // Every piece is counted, pooled or not: the memory is given back only when none is in use.
   void* Allocate(size_t Size) {
     const size_t Class = SizeClass(Size);
-    if (!Pooled || Class >= std::size(FreeLists)) return ::operator new(Size);
+    if (!Pooled || Class >= std::size(FreeLists)) {
+      void* Item = ::operator new(Size);
+      ++Live;
+      return Item;
+    }
     ++Live;
     if (TFreeItem* Item = FreeLists[Class]) {
       FreeLists[Class] = Item->Next;
@@ -42,21 +47,35 @@ public:
 
   void Free(void* Item, size_t Size) noexcept {
     const size_t Class = SizeClass(Size);
-    if (!Pooled || Class >= std::size(FreeLists)) return ::operator delete(Item);
-    auto* Freed = static_cast<TFreeItem*>(Item);
-    Freed->Next = FreeLists[Class];
-    FreeLists[Class] = Freed;
+    if (!Pooled || Class >= std::size(FreeLists)) {
+      ::operator delete(Item);
+    } else {
+      auto* Freed = static_cast<TFreeItem*>(Item);
+      Freed->Next = FreeLists[Class];
+      FreeLists[Class] = Freed;
+    }
     if (--Live == 0) Release();
+  }
+
+  // The blocks go back to the heap; the memory itself stays, as lists keep pointing at it.
+  void ReturnBlocks() noexcept {
+    std::fill(std::begin(FreeLists), std::end(FreeLists), nullptr);
+    Blocks.clear();
+    Used = size_t(-1);
+    Next = End = nullptr;
   }
 
 private:
   void* do_allocate(size_t Size, size_t Alignment) override {
-    return Alignment <= Granule ? Allocate(Size)
-                                : ::operator new(Size, std::align_val_t(Alignment));
+    if (Alignment <= Granule) return Allocate(Size);
+    void* Item = ::operator new(Size, std::align_val_t(Alignment));
+    ++Live;
+    return Item;
   }
   void do_deallocate(void* Item, size_t Size, size_t Alignment) override {
     if (Alignment <= Granule) return Free(Item, Size);
     ::operator delete(Item, std::align_val_t(Alignment));
+    if (--Live == 0) Release();
   }
   bool do_is_equal(const std::pmr::memory_resource& Other) const noexcept override {
     return this == &Other;
@@ -96,7 +115,8 @@ private:
   int64_t Live = 0;
 };
 
-// Each thread's memory, made on first use.
+// Each thread's memory, made on first use and never deleted: a list anywhere may still point
+// at it (an empty one, or a static one destroyed after the thread's own objects).
 thread_local TListMemory* ThreadMemory = nullptr;
 
 TListMemory& Memory() {
@@ -106,9 +126,7 @@ TListMemory& Memory() {
 } // namespace
 
 void ReleaseListMemory() {
-  if (!ThreadMemory || !ThreadMemory->Unused()) return;
-  delete ThreadMemory;
-  ThreadMemory = nullptr;
+  if (ThreadMemory && ThreadMemory->Unused()) ThreadMemory->ReturnBlocks();
 }
 
 std::pmr::memory_resource& ListMemory() {
