@@ -199,13 +199,32 @@ TEST(Cli, PageEqualsThePipelinesPage) {
   }
 }
 
-TEST(Cli, WholeJpegFilesGetTheirPageSegmentFilesTheViewers) {
+TEST(Cli, WholeFilesGetTheirPageSegmentFilesTheViewers) {
   TTempDir Dir;
   const fs::path Jpeg = Put(Dir, "tiny.jpg", TinyJpeg);
-  const TRun Whole = RunCli(Quoted(Jpeg));
-  EXPECT_EQ(Whole.Status, 0);
-  EXPECT_EQ(Whole.Err, "");
-  EXPECT_EQ(Whole.Out, Golden("wholefile/tiny.html"));
+  // X resolution 300/2 with the unit "none", X position 1/4, in Intel order.
+  const fs::path Tiff = Put(Dir, "x.tif",
+                            Hex("49 49 2A 00 08 00 00 00 03 00"
+                                "1A 01 05 00 01 00 00 00 32 00 00 00"
+                                "28 01 03 00 01 00 00 00 01 00 00 00"
+                                "1E 01 05 00 01 00 00 00 3A 00 00 00"
+                                "00 00 00 00 2C 01 00 00 02 00 00 00 01 00 00 00 04 00 00 00"));
+  for (const auto& [File, Page] : {std::pair<fs::path, const char*>{Jpeg, "wholefile/tiny.html"},
+                                   {Tiff, "tiff/standalone-intel.html"}}) {
+    const TRun Whole = RunCli(Quoted(File));
+    EXPECT_EQ(Whole.Status, 0);
+    EXPECT_EQ(Whole.Err, "");
+    EXPECT_EQ(Whole.Out, Golden(Page));
+  }
+  EXPECT_EQ(RunCli("--text " + Quoted(Tiff)).Out, "x.tif: 66 bytes\n"
+                                                  "  Tiff segment: offset 0x00000000, 66 bytes\n"
+                                                  "    Segment size: 66\n"
+                                                  "    Byte order: Intel (II)\n"
+                                                  "    Tiff segment:\n"
+                                                  "      IFD0:\n"
+                                                  "        Tag 011A: 150\n"
+                                                  "        Tag 0128: 1\n"
+                                                  "        Tag 011E: 0.25\n");
   // A segment file by its name or by the option: the viewer's page of the signature segment.
   const std::string Viewer = RenderPage(TinyJpeg);
   EXPECT_EQ(RunCli(Quoted(Put(Dir, "tiny.mrk", TinyJpeg))).Out, Viewer);
@@ -306,29 +325,6 @@ TEST(Cli, TextFromTheDataIsUtf8AndNeverRawControlBytes) {
   // The file's name, in the page's code page.
   const fs::path Named = Put(Dir, "\xD1\x84\xD0\xBE\xD1\x82\xD0\xBE \xE2\x9C\x93.jpg", TinyJpeg);
   EXPECT_NE(RunCli(Quoted(Named)).Out.find("<H1>\xF4\xEE\xF2\xEE ?.jpg</H1>"), npos);
-}
-
-TEST(Cli, TiffFilesGetTheirTree) {
-  // X resolution 300/2 with the unit "none", X position 1/4, in Intel order.
-  TTempDir Dir;
-  const fs::path File = Put(Dir, "x.tif",
-                            Hex("49 49 2A 00 08 00 00 00 03 00"
-                                "1A 01 05 00 01 00 00 00 32 00 00 00"
-                                "28 01 03 00 01 00 00 00 01 00 00 00"
-                                "1E 01 05 00 01 00 00 00 3A 00 00 00"
-                                "00 00 00 00 2C 01 00 00 02 00 00 00 01 00 00 00 04 00 00 00"));
-  const TRun Page = RunCli(Quoted(File));
-  EXPECT_EQ(Page.Status, 0);
-  EXPECT_EQ(Page.Out, Golden("tiff/standalone-intel.html"));
-  EXPECT_EQ(RunCli("--text " + Quoted(File)).Out, "x.tif: 66 bytes\n"
-                                                  "  Tiff segment: offset 0x00000000, 66 bytes\n"
-                                                  "    Segment size: 66\n"
-                                                  "    Byte order: Intel (II)\n"
-                                                  "    Tiff segment:\n"
-                                                  "      IFD0:\n"
-                                                  "        Tag 011A: 150\n"
-                                                  "        Tag 0128: 1\n"
-                                                  "        Tag 011E: 0.25\n");
 }
 
 TEST(Split, CorpusFilesSplitIntoEveryMarkerSegment) {
