@@ -18,8 +18,8 @@ TEST(NumberText, GeneralAndFixedTexts) {
   } Cases[] = {
       {72, "72", "72.0"},
       {3.5L, "3.5", "3.5"},
-      {0.15L, "0.15", "0.2"}, // halves away from zero, from the value as extended precision reads
-                              // it
+      // Halves away from zero, from the value as extended precision reads it.
+      {0.15L, "0.15", "0.2"},
       {-0.25L, "-0.25", "-0.3"},
       {-0.04L, "-0.04", "-0.0"},
       {9.96L, "9.96", "10.0"},
