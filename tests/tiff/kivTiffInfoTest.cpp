@@ -5,9 +5,11 @@
 #include "support/kivTestSupport.h"
 #include "tiff/kivTiffInfo.h"
 #include "tiff/kivTiffStripOffsetInfo.h"
+#include "tiff/kivTiffTestSupport.h"
 
 using namespace kivTest;
 using namespace kivTiffInfo;
+using kivTiffTest::TEntryDef, kivTiffTest::W16, kivTiffTest::W32, kivTiffTest::BuildTiff;
 
 namespace {
 
@@ -65,32 +67,23 @@ const std::string Intel = Hex("49 49 2A 00 08 00 00 00"
 // with Pixels (3 bytes each) at its end. Compression and StripByteCounts may be changed.
 std::string RgbTiff(uint32_t Width, uint32_t Height, const std::string& Pixels,
                     uint16_t Compression = 1, uint32_t ByteCount = 0) {
-  const auto W16 = [](std::string& S, uint32_t V) {
-    S += char(V & 0xFF);
-    S += char(V >> 8);
+  using kivTiffInfo2::ftLong, kivTiffInfo2::ftShort;
+  const auto Number = [](uint16_t Tag, uint32_t V) {
+    return V > 0xFFFF ? TEntryDef{Tag, ftLong, 1, W32(false, V)}
+                      : TEntryDef{Tag, ftShort, 1, W16(false, uint16_t(V))};
   };
-  const auto W32 = [&](std::string& S, uint32_t V) {
-    W16(S, V & 0xFFFF);
-    W16(S, V >> 16);
-  };
-  const uint32_t Entries = 9, Bits = 8 + 2 + 12 * Entries + 4, Strip = Bits + 6;
-  std::string T = Hex("49 49 2A 00 08 00 00 00");
-  W16(T, Entries);
-  const auto Entry = [&](uint16_t Tag, uint16_t Type, uint32_t Count, uint32_t Value) {
-    W16(T, Tag), W16(T, Type), W32(T, Count), W32(T, Value);
-  };
-  Entry(256, Width > 0xFFFF ? 4 : 3, 1, Width);
-  Entry(257, Height > 0xFFFF ? 4 : 3, 1, Height);
-  Entry(258, 3, 3, Bits);
-  Entry(259, 3, 1, Compression);
-  Entry(262, 3, 1, 2);
-  Entry(273, 4, 1, Strip);
-  Entry(277, 3, 1, 3);
-  Entry(279, 4, 1, ByteCount ? ByteCount : uint32_t(Pixels.size()));
-  Entry(296, 3, 1, 2);
-  W32(T, 0);
-  W16(T, 8), W16(T, 8), W16(T, 8);
-  return T + Pixels;
+  // The bits per sample lie behind the directory, the strip behind them at 128.
+  return BuildTiff(false,
+                   {{Number(256, Width),
+                     Number(257, Height),
+                     {258, ftShort, 3, W16(false, 8) + W16(false, 8) + W16(false, 8)},
+                     Number(259, Compression),
+                     Number(262, 2),
+                     {273, ftLong, 1, W32(false, 128)},
+                     Number(277, 3),
+                     {279, ftLong, 1, W32(false, ByteCount ? ByteCount : uint32_t(Pixels.size()))},
+                     Number(296, 2)}}) +
+         Pixels;
 }
 
 const TkivTiffStripOffsetInfo* Strip(const TkivTiffSegmentList& List) {
@@ -120,8 +113,6 @@ TEST(StandaloneTiff, RegistriesAndClasses) {
   EXPECT_EQ(&TiffSegmentClassList[1], &TkivSegment::ClassObject());
   EXPECT_EQ(&SegmentListClassList[0], &TkivTiffSegmentList::ClassObject());
   const TkivSegment::TClass& Class = TkivTiffSegment::ClassObject();
-  EXPECT_EQ(Class.GetDescription(), "Tiff segment");
-  EXPECT_EQ(Class.GetShortName(), "Tiff");
   EXPECT_TRUE(Class.IsInfoSegment());
   for (const auto& [Bytes, Readable] : {std::pair{Hex("49 49 2A 00 08 00 00 00"), true},
                                         {Hex("4D 4D 00 2A 00 00 00 08"), true},
@@ -214,22 +205,16 @@ TEST(StandaloneTiff, HostileChainsCostNoMoreThanTheData) {
   // 3000 directories without entries, each leading to the next, and the last back to the
   // first: read once each, without recursion.
   std::string Bytes = Hex("49 49 2A 00 08 00 00 00");
-  for (uint32_t I = 0; I < 3000; ++I) {
-    const uint32_t Next = I + 1 < 3000 ? 8 + 6 * (I + 1) : 8;
-    Bytes += Hex("00 00") + char(Next & 0xFF) + char(Next >> 8 & 0xFF) + char(Next >> 16) + '\0';
-  }
+  for (uint32_t I = 0; I < 3000; ++I)
+    Bytes += W16(false, 0) + W32(false, I + 1 < 3000 ? 8 + 6 * (I + 1) : 8);
   EXPECT_EQ(SegmentOf(*Load(Bytes)).Tree->Count(), 3000);
   // Directories of 200 entries each, one 12-byte record after the other, each one's chain
   // leading to the next record: 200 times the data's worth of entries, unless bounded.
   const uint32_t N = 200, Records = 400;
   std::string Overlap = Hex("49 49 2A 00 08 00 00 00");
-  for (uint32_t M = 0; M < Records; ++M) {
-    const uint32_t Next = M + 1 >= N ? 8 + 12 * (M - N + 2) : 0;
-    Overlap += char(N & 0xFF) + std::string(1, char(N >> 8));
-    for (int B = 0; B < 4; ++B)
-      Overlap += char(Next >> (8 * B) & 0xFF);
-    Overlap += std::string(6, '\0');
-  }
+  for (uint32_t M = 0; M < Records; ++M)
+    Overlap +=
+        W16(false, N) + W32(false, M + 1 >= N ? 8 + 12 * (M - N + 2) : 0) + std::string(6, '\0');
   const auto List = Load(Overlap);
   const TkivTiffTree& Tree = *SegmentOf(*List).Tree;
   ASSERT_GE(Tree.Count(), 2);
