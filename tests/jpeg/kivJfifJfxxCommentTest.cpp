@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
 #include <vector>
 
 #include "framework/kivJpegBitmap.h"
@@ -98,25 +97,4 @@ TEST(JfifJfxxComment, WriteThemselvesBack) {
   EXPECT_EQ(InfoNames(*Comment), (std::vector<std::string>{"Segment size:=7", "Comment=a<b"}));
   Comment->InitDefault();
   EXPECT_EQ(Comment->Data.ToString(), Segment(0xFE, std::string("a<b") + '\0'));
-}
-
-TEST(JfifJfxxComment, CorpusSegmentsRender) {
-  const std::map<std::string, std::string> Headings = {
-      {"TkivJpegCommentSegment", "Comment segment"},
-      {"TkivJpegJfifSegment", "JFIF segment"},
-      {"TkivJpegJfxxSegment", "JFXX segment"}};
-  int Rendered = 0;
-  for (const TCorpusSegment& File : CorpusSegments()) {
-    const auto Heading = File.Class ? Headings.find(File.Class->ClassName()) : Headings.end();
-    if (Heading == Headings.end()) continue;
-    SCOPED_TRACE(File.Path.string());
-    TTempDir Dir;
-    const std::string Page = Render(File.Bytes, Dir);
-    EXPECT_NE(Page.find("<H2>" + Heading->second + "</H2>"), std::string::npos);
-    // A thumbnail on the page has its file.
-    EXPECT_EQ(Page.find("<IMG") != std::string::npos,
-              std::filesystem::exists(Dir.Path() / "kivBMP0.bmp"));
-    ++Rendered;
-  }
-  if (Rendered == 0) GTEST_SKIP() << "no corpus, or no JFIF, JFXX or comment segments in it";
 }

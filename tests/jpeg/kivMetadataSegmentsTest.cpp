@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 
 #include "framework/kivFormat.h"
@@ -73,11 +74,14 @@ TEST(MetadataSegments, SizesAndWriteBack) {
   EXPECT_EQ(Default(TkivJpegDuckySegment::ClassObject()), Segment(0xEC, std::string("Ducky\0", 6)));
 }
 
-// The real XMP, ICC profile, Adobe and Ducky segments render whole: the heading, the size of
-// the file, the hex dump down to its last line, and what follows the identifier as extra data.
-TEST(MetadataSegments, CorpusSegmentsRender) {
+// The real segments render whole: the heading and the size of the file; a thumbnail on the page
+// has its file; the hex dump of an undecoded segment runs down to its last line, and what follows
+// its identifier (of the given size) is extra data.
+TEST(DecodedSegments, CorpusSegmentsRender) {
   if (CorpusDir().empty()) GTEST_SKIP() << "no corpus";
-  const std::map<std::string, std::pair<std::string, size_t>> Kinds = {
+  const std::map<std::string, std::pair<std::string, int>> Kinds = {
+      {"TkivJpegCommentSegment", {"Comment segment", -1}},
+      {"TkivJpegJfifSegment", {"JFIF segment", -1}},
       {"TkivJpegXMPSegment", {"XMP segment", 0}},
       {"TkivJpegICCProfileSegment", {"ICC Profile segment", 12}},
       {"TkivJpegAdobeSegment", {"Adobe segment", 6}},
@@ -88,22 +92,26 @@ TEST(MetadataSegments, CorpusSegmentsRender) {
     const auto Kind = File.Class ? Kinds.find(File.Class->ClassName()) : Kinds.end();
     if (Kind == Kinds.end()) continue;
     SCOPED_TRACE(File.Path.string());
+    const auto& [Heading, IdSize] = Kind->second;
     const size_t Size = File.Bytes.size();
     TTempDir Dir;
     const std::string Page = Render(File.Bytes, Dir);
-    EXPECT_NE(Page.find("<H2>" + Kind->second.first + "</H2>Segment size: " + std::to_string(Size) +
-                        "<BR><BR>"),
+    EXPECT_NE(Page.find("<H2>" + Heading + "</H2>Segment size: "), std::string::npos);
+    EXPECT_EQ(Page.find("<IMG") != std::string::npos,
+              std::filesystem::exists(Dir.Path() / "kivBMP0.bmp"));
+    EXPECT_NE(Page.rfind("</HTML>\r"), std::string::npos);
+    ++Rendered[Kind->first];
+    if (IdSize < 0) continue;
+    EXPECT_NE(Page.find("</H2>Segment size: " + std::to_string(Size) + "<BR><BR>"),
               std::string::npos);
     EXPECT_NE(Page.find(Format("%.8X</PRE>", int((Size - 1) / 16 * 16))), std::string::npos);
-    const size_t ExtraSize = Kind->second.second ? Size - 4 - Kind->second.second : 0;
+    const size_t ExtraSize = IdSize ? Size - 4 - size_t(IdSize) : 0;
     EXPECT_EQ(Page.find("<P>Extra info") != std::string::npos, ExtraSize > 0);
     if (ExtraSize > 0) {
       EXPECT_NE(Page.find(Format("%.8X</PRE>", int((ExtraSize - 1) / 16 * 16)),
                           Page.find("<P>Extra info")),
                 std::string::npos);
     }
-    EXPECT_NE(Page.rfind("</HTML>\r"), std::string::npos);
-    ++Rendered[Kind->first];
   }
   for (const auto& Kind : Kinds)
     EXPECT_GT(Rendered[Kind.first], 0) << Kind.first << " not in the corpus";
