@@ -230,9 +230,12 @@ std::string BodyOf(const std::string& Page) {
 
 } // namespace
 
-TEST(JpegFile, CorpusFilesWalkAsAnIndependentWalkDoes) {
+// The real files walk as an independent walk does, and the page of each segment file of the
+// corpus (from the start of image to the first scan header) is its section of the file's page.
+TEST(JpegFile, CorpusFiles) {
   const auto Jpegs = CorpusJpegs();
   if (Jpegs.empty()) GTEST_SKIP() << "no corpus";
+  TTempDir Thumbnails;
   for (const fs::path& Jpeg : Jpegs) {
     SCOPED_TRACE(Jpeg.filename().string());
     TFileStream File(Jpeg.string(), TFileMode::OpenRead);
@@ -250,26 +253,13 @@ TEST(JpegFile, CorpusFilesWalkAsAnIndependentWalkDoes) {
     EXPECT_EQ(Found, IndependentWalk(ReadFileBytes(Jpeg)));
     // Only the file without an end-of-image marker says something is wrong.
     EXPECT_EQ(EndedWell, Jpeg.filename().string().find("beamerexample") == std::string::npos);
-  }
-}
 
-TEST(JpegFile, CorpusSectionsAreTheViewersPages) {
-  const auto Jpegs = CorpusJpegs();
-  if (Jpegs.empty()) GTEST_SKIP() << "no corpus";
-  TTempDir Thumbnails;
-  for (const fs::path& Jpeg : Jpegs) {
-    SCOPED_TRACE(Jpeg.filename().string());
-    TFileStream File(Jpeg.string(), TFileMode::OpenRead);
-    TkivJpegFile List;
-    List.LoadFromStream(File);
     TMemoryStream Html;
     kivInfo::SetTempDirectory(Thumbnails.Dir());
     WriteListPage(List, Html);
     const std::string Page = Normalised(Html.ToString());
-    // The corpus's segment files run from the start of image to the first scan header.
-    const fs::path Segments = CorpusDir() / "segments" / Jpeg.stem();
     std::vector<fs::path> Files;
-    for (const auto& Entry : fs::directory_iterator(Segments))
+    for (const auto& Entry : fs::directory_iterator(CorpusDir() / "segments" / Jpeg.stem()))
       Files.push_back(Entry.path());
     std::sort(Files.begin(), Files.end());
     ASSERT_LE(Files.size(), size_t(List.Count()));
