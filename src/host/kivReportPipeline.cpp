@@ -17,6 +17,15 @@ void WriteFooterAndPage(TkivHTMLHTML& Document, TStream& Html) {
   AddText(Document, "</I>", true);
   Document.WriteToStream(Html);
 }
+
+// The file, or null when it cannot be opened: the callers answer that with NotOpened.
+std::unique_ptr<TFileStream> OpenForReading(const std::string& FileName) {
+  try {
+    return std::make_unique<TFileStream>(FileName, TFileMode::OpenRead);
+  } catch (...) {
+    return nullptr;
+  }
+}
 } // namespace
 
 void WriteReportPage(TkivSegment& Segment, TStream& Html) {
@@ -52,12 +61,8 @@ TkivLoadResult LoadSegment(TStream& Stream, std::unique_ptr<TkivSegment>& Segmen
 
 TkivLoadResult LoadFile(const std::string& FileName, std::unique_ptr<TkivSegment>& Segment,
                         const TkivShowHTML& ShowHTML) {
-  std::unique_ptr<TFileStream> File;
-  try {
-    File = std::make_unique<TFileStream>(FileName, TFileMode::OpenRead);
-  } catch (...) {
-    return TkivLoadResult::NotOpened;
-  }
+  const std::unique_ptr<TFileStream> File = OpenForReading(FileName);
+  if (!File) return TkivLoadResult::NotOpened;
   try {
     return LoadSegment(*File, Segment, ShowHTML);
   } catch (...) {
@@ -66,12 +71,8 @@ TkivLoadResult LoadFile(const std::string& FileName, std::unique_ptr<TkivSegment
 }
 
 TkivLoadResult ReadSegmentFile(const std::string& FileName, std::unique_ptr<TkivSegment>& Segment) {
-  std::unique_ptr<TFileStream> File;
-  try {
-    File = std::make_unique<TFileStream>(FileName, TFileMode::OpenRead);
-  } catch (...) {
-    return TkivLoadResult::NotOpened;
-  }
+  const std::unique_ptr<TFileStream> File = OpenForReading(FileName);
+  if (!File) return TkivLoadResult::NotOpened;
   try {
     const TkivSegment::TClass* Class = JpegSegmentClassList.FindReader(*File);
     if (!Class) return TkivLoadResult::NotRead;
@@ -85,12 +86,8 @@ TkivLoadResult ReadSegmentFile(const std::string& FileName, std::unique_ptr<Tkiv
 
 TkivLoadResult LoadSegmentList(const std::string& FileName,
                                std::unique_ptr<TkivSegmentList>& List) {
-  std::unique_ptr<TFileStream> File;
-  try {
-    File = std::make_unique<TFileStream>(FileName, TFileMode::OpenRead);
-  } catch (...) {
-    return TkivLoadResult::NotOpened;
-  }
+  const std::unique_ptr<TFileStream> File = OpenForReading(FileName);
+  if (!File) return TkivLoadResult::NotOpened;
   try {
     const TkivSegmentList::TClass* Class = FindSegmentListClass(*File);
     if (!Class) return TkivLoadResult::NotRead;
