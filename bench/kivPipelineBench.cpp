@@ -1,19 +1,48 @@
 // Times the report pipeline from bytes to the page in memory: class choice, loading,
 // decoding and writing, for the largest segments, the sample files and the hostile inputs of
-// the tests (with the pixels each report decoded).
+// the tests (with the pixels each report decoded). Each benchmark also counts the heap
+// allocations of one render ("allocations"): a render takes a few large pieces, not one per
+// line or per byte.
+//
+//   kivmrk_bench --write-segments DIR   writes the synthetic segments as DIR/<name>.MRK, for
+//                                       measuring the command on them (bench/peak-memory.sh)
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <new>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "framework/kivInfo.h"
 #include "host/kivModules.h"
 #include "host/kivReportPipeline.h"
+
+namespace {
+int64_t Allocations = 0;
+} // namespace
+
+// Every heap allocation of the program is counted (the benchmarks run on one thread).
+void* operator new(std::size_t Size) {
+  ++Allocations;
+  if (void* P = std::malloc(Size == 0 ? 1 : Size)) return P;
+  throw std::bad_alloc();
+}
+
+void operator delete(void* P) noexcept {
+  std::free(P);
+}
+
+void operator delete(void* P, std::size_t) noexcept {
+  std::free(P);
+}
 
 namespace {
 
@@ -28,10 +57,13 @@ int64_t RenderOnce(const std::string& Bytes) {
 }
 
 void BM_Render(benchmark::State& State, const std::string& Bytes) {
+  const int64_t Before = Allocations;
   int64_t Pixels = 0;
   for (auto _ : State)
     Pixels = RenderOnce(Bytes);
   State.SetBytesProcessed(int64_t(State.iterations()) * int64_t(Bytes.size()));
+  State.counters["allocations"] =
+      benchmark::Counter(double(Allocations - Before), benchmark::Counter::kAvgIterations);
   State.counters["pixels"] = double(Pixels);
 }
 
@@ -153,15 +185,25 @@ std::string FileBytes(const std::filesystem::path& Path) {
 } // namespace
 
 int main(int argc, char** argv) {
+  const std::pair<const char*, std::string> Synthetic[] = {
+      {"APP15_64KiB", LargestGenericSegment()},
+      {"EXIF_200_entries", ExifSegment()},
+      {"EXIF_64KiB", LargestExifSegment()},
+      {"HPSC_4_pieces", HpscSegments()},
+      {"APP13_64KiB_blocks", LargestResourceSegment()},
+  };
+  if (argc == 3 && std::strcmp(argv[1], "--write-segments") == 0) {
+    for (const auto& [Name, Bytes] : Synthetic)
+      std::ofstream(std::filesystem::path(argv[2]) / (std::string(Name) + ".MRK"), std::ios::binary)
+          << Bytes;
+    return 0;
+  }
   InitializeModules();
   const std::string Thumbs = std::filesystem::temp_directory_path() / "kivmrk-bench/";
   std::filesystem::create_directories(Thumbs);
   kivInfo::SetTempDirectory(Thumbs);
-  benchmark::RegisterBenchmark("Render/APP15_64KiB", BM_Render, LargestGenericSegment());
-  benchmark::RegisterBenchmark("Render/EXIF_200_entries", BM_Render, ExifSegment());
-  benchmark::RegisterBenchmark("Render/EXIF_64KiB", BM_Render, LargestExifSegment());
-  benchmark::RegisterBenchmark("Render/HPSC_4_pieces", BM_Render, HpscSegments());
-  benchmark::RegisterBenchmark("Render/APP13_64KiB_blocks", BM_Render, LargestResourceSegment());
+  for (const auto& [Name, Bytes] : Synthetic)
+    benchmark::RegisterBenchmark(("Render/" + std::string(Name)).c_str(), BM_Render, Bytes);
   for (const auto& Entry : std::filesystem::directory_iterator(KIV_SAMPLES_DIR))
     benchmark::RegisterBenchmark(("Render/" + Entry.path().filename().string()).c_str(), BM_Render,
                                  FileBytes(Entry.path()));

@@ -1,67 +1,134 @@
 #include "framework/kivHTML.h"
 
 #include <algorithm>
+#include <charconv>
+#include <string_view>
 
 #include "framework/kivInfoStream.h"
 
 namespace {
-// Appends one attribute, separated from the previous by a space.
-void Append(std::string& S, const std::string& Attribute) {
-  if (!S.empty()) S += ' ';
-  S += Attribute;
+// Attributes are appended in place, each after a blank, to a std::string or to the text of a
+// run: a page writes tens of thousands of them.
+template <class TString> void AppendAlign(TString& S, TkivHTMLAlign Align) {
+  static constexpr std::string_view Texts[] = {"", " ALIGN=\"LEFT\"", " ALIGN=\"RIGHT\"",
+                                               " ALIGN=\"CENTER\""};
+  if (Align != haNone && Align <= haCenter) S += Texts[Align];
 }
 
-void AppendAlign(std::string& S, TkivHTMLAlign Align) {
-  static const char* const Texts[] = {"", "ALIGN=\"LEFT\"", "ALIGN=\"RIGHT\"", "ALIGN=\"CENTER\""};
-  if (Align != haNone && Align <= haCenter) Append(S, Texts[Align]);
+template <class TString> void AppendVAlign(TString& S, TkivHTMLVAlign VAlign) {
+  static constexpr std::string_view Texts[] = {"", " VALIGN=\"TOP\"", " VALIGN=\"BOTTOM\"",
+                                               " VALIGN=\"MIDDLE\""};
+  if (VAlign != vaNone && VAlign <= vaMiddle) S += Texts[VAlign];
 }
 
-void AppendVAlign(std::string& S, TkivHTMLVAlign VAlign) {
-  static const char* const Texts[] = {"", "VALIGN=\"TOP\"", "VALIGN=\"BOTTOM\"",
-                                      "VALIGN=\"MIDDLE\""};
-  if (VAlign != vaNone && VAlign <= vaMiddle) Append(S, Texts[VAlign]);
+template <class TString>
+void AppendNonZero(TString& S, std::string_view Name, int32_t Value, bool InPercent) {
+  S += Name;
+  char Digits[16];
+  S.append(Digits, size_t(std::to_chars(Digits, Digits + sizeof Digits, Value).ptr - Digits));
+  if (InPercent) S += '%';
 }
 
-void AppendNumber(std::string& S, const char* Name, int32_t Value, bool InPercent = false) {
-  if (Value != 0) Append(S, Name + std::to_string(Value) + (InPercent ? "%" : ""));
+template <class TString>
+inline void AppendNumber(TString& S, std::string_view Name, int32_t Value, bool InPercent = false) {
+  if (Value != 0) AppendNonZero(S, Name, Value, InPercent);
 }
 
-void AppendQuoted(std::string& S, const char* Name, const std::string& Value) {
-  if (!Value.empty()) Append(S, Name + ("\"" + Value + "\""));
-}
-
-std::string WithLeadingSpace(const std::string& Attributes) {
-  return Attributes.empty() ? Attributes : " " + Attributes;
+template <class TString>
+void AppendQuoted(TString& S, std::string_view Name, const std::string& Value) {
+  if (Value.empty()) return;
+  S += Name;
+  S += '"';
+  S += Value;
+  S += '"';
 }
 
 // The attributes that cells and tables share, in the order both write them.
-template <class TOptions> void AppendColorAlignSize(std::string& S, const TOptions& O) {
-  AppendQuoted(S, "BGCOLOR=", O.BgColor);
+template <class TString, class TOptions> void AppendColorAlignSize(TString& S, const TOptions& O) {
+  AppendQuoted(S, " BGCOLOR=", O.BgColor);
   AppendAlign(S, O.Align);
   AppendVAlign(S, O.VAlign);
-  AppendNumber(S, "WIDTH=", O.Size.Width, O.Size.WidthInPercent);
-  AppendNumber(S, "HEIGHT=", O.Size.Height, O.Size.HeightInPercent);
+  AppendNumber(S, " WIDTH=", O.Size.Width, O.Size.WidthInPercent);
+  AppendNumber(S, " HEIGHT=", O.Size.Height, O.Size.HeightInPercent);
 }
+
+// The attributes of a cell, for TD elements and for the cells of runs alike.
+template <class TString> void AppendCellAttributes(TString& S, const TkivHTMLCellOptions& O) {
+  AppendNumber(S, " COLSPAN=", O.ColSpan);
+  AppendNumber(S, " ROWSPAN=", O.RowSpan);
+  AppendColorAlignSize(S, O);
+  if (O.NoWrap) S += " NOWRAP";
+  AppendQuoted(S, " BACKGROUNF=", O.Background);
+}
+
+// Two blanks for the element and two for each of its ancestors.
+int64_t IndentWidth(const TkivHTMLItem& Item) {
+  int64_t Width = 2;
+  for (const TkivHTMLItem* P = Item.Parent; P; P = P->Parent)
+    Width += 2;
+  return Width;
+}
+
 } // namespace
 
+// ---- The writer ----
+
+void TkivHTMLWriter::AppendEscaped(std::string_view S) {
+  EscapeHTML(S, [this](std::string_view Piece) { *this << Piece; });
+}
+
+void TkivHTMLWriter::AppendBlanks(int64_t N) {
+  static constexpr std::string_view Blanks = "                                ";
+  for (; N > 0; N -= int64_t(Blanks.size()))
+    *this << Blanks.substr(0, size_t(std::min<int64_t>(N, int64_t(Blanks.size()))));
+}
+
+void TkivHTMLWriter::AppendNameAndAttributes(const TkivHTMLItem& Item) {
+  Attributes.clear();
+  Item.GetAttributes(Attributes);
+  *this << Item.GetTagName() << Attributes;
+}
+
+void TkivHTMLWriter::AppendLong(std::string_view S) {
+  Flush();
+  if (S.size() < sizeof Buffer) {
+    *this << S;
+    return;
+  }
+  Stream.WriteBuffer(S.data(), int64_t(S.size()));
+}
+
+void TkivHTMLWriter::Flush() {
+  Stream.WriteBuffer(Buffer, int64_t(Length));
+  Length = 0;
+}
+
+// ---- Elements ----
+
 void TkivHTMLItem::WriteToStream(TStream& Stream) const {
-  WriteOpenTag(Stream);
+  TkivHTMLWriter Out(Stream);
+  WriteTo(Out);
+  Out.Flush();
+}
+
+void TkivHTMLItem::WriteTo(TkivHTMLWriter& Out) const {
+  WriteOpenTag(Out);
   for (int32_t I = 0; I < Count(); ++I)
-    GetChild(I).WriteToStream(Stream);
-  WriteCloseTag(Stream);
+    GetChild(I).WriteTo(Out);
+  WriteCloseTag(Out);
 }
 
-void TkivHTMLItem::WriteOpenTag(TStream& Stream) const {
-  std::string S = "\r";
-  S.append(Indent()).append("<").append(GetTagName()).append(WithLeadingSpace(GetAttributes()));
-  S.append(">").append(GetOpenTagSuffix());
-  WriteString(Stream, S);
+void TkivHTMLItem::WriteOpenTag(TkivHTMLWriter& Out) const {
+  Out << "\r";
+  Out.AppendBlanks(IndentWidth(*this));
+  Out << "<";
+  Out.AppendNameAndAttributes(*this);
+  Out << ">" << GetOpenTagSuffix();
 }
 
-void TkivHTMLItem::WriteCloseTag(TStream& Stream) const {
-  std::string S = Indent();
-  S.append("</").append(GetTagName()).append(">\r");
-  WriteString(Stream, S);
+void TkivHTMLItem::WriteCloseTag(TkivHTMLWriter& Out) const {
+  Out.AppendBlanks(IndentWidth(*this));
+  Out << "</" << GetTagName() << ">\r";
 }
 
 int32_t TkivHTMLItem::IndexOfClass(const std::type_info& Class, int32_t StartIndex) const {
@@ -73,79 +140,58 @@ int32_t TkivHTMLItem::IndexOfClass(const std::type_info& Class, int32_t StartInd
 }
 
 std::string TkivHTMLItem::Indent() const {
-  std::string S = "  ";
-  for (const TkivHTMLItem* P = Parent; P; P = P->Parent)
-    S += "  ";
-  return S;
+  return std::string(size_t(IndentWidth(*this)), ' ');
 }
 
-void TkivHTMLText::WriteToStream(TStream& Stream) const {
+void TkivHTMLText::WriteTo(TkivHTMLWriter& Out) const {
   if (IsHTML)
-    WriteString(Stream, Text);
+    Out << Text;
   else
-    WriteHTMLEscaped(Stream, Text);
+    Out.AppendEscaped(Text);
 }
 
-void TkivHTMLSimple::WriteOpenTag(TStream& Stream) const {
-  std::string S = "<";
-  S.append(GetTagName()).append(WithLeadingSpace(GetAttributes())).append(">");
-  WriteString(Stream, S);
+void TkivHTMLSimple::WriteOpenTag(TkivHTMLWriter& Out) const {
+  Out << "<";
+  Out.AppendNameAndAttributes(*this);
+  Out << ">";
 }
 
-void TkivHTMLSimple::WriteCloseTag(TStream& Stream) const {
-  std::string S = "</";
-  S.append(GetTagName()).append(">");
-  WriteString(Stream, S);
+void TkivHTMLSimple::WriteCloseTag(TkivHTMLWriter& Out) const {
+  Out << "</" << GetTagName() << ">";
 }
 
-std::string TkivHTMLH1::GetAttributes() const {
-  std::string S;
+void TkivHTMLH1::GetAttributes(std::string& S) const {
   AppendAlign(S, Align);
-  return S;
 }
 
-std::string TkivHTMLTD::GetAttributes() const {
-  std::string S;
-  AppendNumber(S, "COLSPAN=", Options.ColSpan);
-  AppendNumber(S, "ROWSPAN=", Options.RowSpan);
-  AppendColorAlignSize(S, Options);
-  if (Options.NoWrap) Append(S, "NOWRAP");
-  AppendQuoted(S, "BACKGROUNF=", Options.Background);
-  return S;
+void TkivHTMLTD::GetAttributes(std::string& S) const {
+  AppendCellAttributes(S, Options);
 }
 
-std::string TkivHTMLTR::GetAttributes() const {
-  std::string S;
+void TkivHTMLTR::GetAttributes(std::string& S) const {
   AppendAlign(S, Options.Align);
   AppendVAlign(S, Options.VAlign);
-  AppendQuoted(S, "BGCOLOR=", Options.BgColor);
-  return S;
+  AppendQuoted(S, " BGCOLOR=", Options.BgColor);
 }
 
-std::string TkivHTMLTABLE::GetAttributes() const {
-  std::string S;
-  AppendNumber(S, "BORDER=", Options.Border);
-  AppendNumber(S, "CELLPADDING=", Options.CellPadding);
-  AppendNumber(S, "CELLSPACING=", Options.CellSpacing);
+void TkivHTMLTABLE::GetAttributes(std::string& S) const {
+  AppendNumber(S, " BORDER=", Options.Border);
+  AppendNumber(S, " CELLPADDING=", Options.CellPadding);
+  AppendNumber(S, " CELLSPACING=", Options.CellSpacing);
   AppendColorAlignSize(S, Options);
-  AppendQuoted(S, "BACKGROUNF=", Options.Background);
-  return S;
+  AppendQuoted(S, " BACKGROUNF=", Options.Background);
 }
 
-std::string TkivHTMLIMG::GetAttributes() const {
-  std::string S;
-  AppendQuoted(S, "SRC=", Options.Src);
-  AppendQuoted(S, "ALT=", Options.Alt);
-  AppendNumber(S, "WIDTH=", Options.Width);
-  AppendNumber(S, "HEIGHT=", Options.Height);
-  return S;
+void TkivHTMLIMG::GetAttributes(std::string& S) const {
+  AppendQuoted(S, " SRC=", Options.Src);
+  AppendQuoted(S, " ALT=", Options.Alt);
+  AppendNumber(S, " WIDTH=", Options.Width);
+  AppendNumber(S, " HEIGHT=", Options.Height);
 }
 
-std::string TkivHTMLA::GetAttributes() const {
-  std::string S;
-  AppendQuoted(S, "HREF=", HRef);
-  AppendQuoted(S, "NAME=", Name);
-  return S;
+void TkivHTMLA::GetAttributes(std::string& S) const {
+  AppendQuoted(S, " HREF=", HRef);
+  AppendQuoted(S, " NAME=", Name);
 }
 
 TkivHTMLHTML::TkivHTMLHTML() {
@@ -153,19 +199,51 @@ TkivHTMLHTML::TkivHTMLHTML() {
   Create<TkivHTMLBODY>();
 }
 
-void TkivHTMLHTML::WriteOpenTag(TStream& Stream) const {
-  WriteString(Stream, "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">\r"
-                      "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
-                      "CHARSET=windows-1251\">\r");
-  TkivHTMLItem::WriteOpenTag(Stream);
+void TkivHTMLHTML::WriteOpenTag(TkivHTMLWriter& Out) const {
+  Out << "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 3.2 Final//EN\">\r"
+         "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
+         "CHARSET=windows-1251\">\r";
+  TkivHTMLItem::WriteOpenTag(Out);
 }
 
 TkivHTMLBODY& TkivHTMLHTML::Body() const {
   return static_cast<TkivHTMLBODY&>(GetChild(IndexOfClass(typeid(TkivHTMLBODY))));
 }
 
-TkivHTMLText& AddText(TkivHTMLItem& Parent, const std::string& Text, bool IsHTML) {
-  return Parent.Create<TkivHTMLText>(Text, IsHTML);
+void TkivHTMLRun::WriteTo(TkivHTMLWriter& Out) const {
+  Out << Html;
+}
+
+TkivHTMLRun& TrailingRun(TkivHTMLItem& Parent) {
+  if (Parent.Count() > 0) {
+    TkivHTMLItem& Last = Parent.GetChild(Parent.Count() - 1);
+    if (typeid(Last) == typeid(TkivHTMLRun)) return static_cast<TkivHTMLRun&>(Last);
+  }
+  TkivHTMLRun& Run = Parent.Create<TkivHTMLRun>();
+  Run.Html.reserve(240); // a row of a few cells at once
+  return Run;
+}
+
+void AppendCell(TkivHTMLRun& Run, const TkivHTMLCellOptions& Options, std::string_view Html,
+                std::string_view Text) {
+  std::pmr::string& S = Run.Html;
+  const TkivHTMLCellOptions& O = Options;
+  // Most cells have no attributes: they take one append less.
+  if (O.ColSpan == 0 && O.RowSpan == 0 && !O.NoWrap && O.Align == haNone && O.VAlign == vaNone &&
+      O.Size.Width == 0 && O.Size.Height == 0 && O.BgColor.empty() && O.Background.empty()) {
+    S += "<TD>";
+  } else {
+    S += "<TD";
+    AppendCellAttributes(S, Options);
+    S += '>';
+  }
+  if (!Html.empty()) S += Html;
+  EscapeHTML(Text, [&S](std::string_view Piece) { S += Piece; });
+  S += "</TD>";
+}
+
+TkivHTMLText& AddText(TkivHTMLItem& Parent, std::string Text, bool IsHTML) {
+  return Parent.Create<TkivHTMLText>(std::move(Text), IsHTML);
 }
 
 TkivHTMLP& AddParagraph(TkivHTMLItem& Parent) {

@@ -2,9 +2,13 @@
 // The HTML element tree every report is built in, and its writer. Block elements stand on
 // indented lines of their own; inline elements are written without line breaks.
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
+#include <memory_resource>
 #include <string>
+#include <string_view>
 #include <typeinfo>
 
 #include "framework/kivObjectList.h"
@@ -13,18 +17,58 @@
 enum TkivHTMLAlign : uint8_t { haNone, haLeft, haRight, haCenter };
 enum TkivHTMLVAlign : uint8_t { vaNone, vaTop, vaBottom, vaMiddle };
 
+class TkivHTMLItem;
+
+// What a page is written into: the tags and texts are tens of thousands of small pieces, which
+// this buffer takes without a call each and hands to the stream in large blocks.
+class TkivHTMLWriter {
+public:
+  explicit TkivHTMLWriter(TStream& Stream) : Stream(Stream) {}
+  TkivHTMLWriter(const TkivHTMLWriter&) = delete;
+  TkivHTMLWriter& operator=(const TkivHTMLWriter&) = delete;
+
+  TkivHTMLWriter& operator<<(std::string_view S) {
+    if (S.size() > sizeof Buffer - Length) {
+      AppendLong(S);
+    } else if (!S.empty()) {
+      std::memcpy(Buffer + Length, S.data(), S.size());
+      Length += S.size();
+    }
+    return *this;
+  }
+  // S escaped as page text.
+  void AppendEscaped(std::string_view S);
+  // N blanks.
+  void AppendBlanks(int64_t N);
+  // The element's tag name and its attribute text.
+  void AppendNameAndAttributes(const TkivHTMLItem& Item);
+  // Writes what is held to the stream; whatever is not flushed is not written.
+  void Flush();
+
+private:
+  void AppendLong(std::string_view S);
+  TStream& Stream;
+  std::string Attributes; // reused from tag to tag
+  size_t Length = 0;
+  char Buffer[16384];
+};
+
 class TkivHTMLItem : public TkivObjectList {
 public:
   TkivHTMLItem() = default;
 
   TkivHTMLItem* Parent = nullptr;
 
-  virtual void WriteToStream(TStream& Stream) const;
-  virtual std::string GetTagName() const { return "Item"; }
-  virtual std::string GetAttributes() const { return {}; }
+  // Writes the element and everything in it.
+  void WriteToStream(TStream& Stream) const;
+  virtual void WriteTo(TkivHTMLWriter& Out) const;
+  // The tag name; a constant of the class.
+  virtual std::string_view GetTagName() const { return "Item"; }
+  // Appends the attribute text to S: each attribute that is set, after a blank.
+  virtual void GetAttributes(std::string&) const {}
   virtual std::string GetOpenTagSuffix() const { return "\r"; }
-  virtual void WriteOpenTag(TStream& Stream) const;
-  virtual void WriteCloseTag(TStream& Stream) const;
+  virtual void WriteOpenTag(TkivHTMLWriter& Out) const;
+  virtual void WriteCloseTag(TkivHTMLWriter& Out) const;
 
   // Appends a child built detached and returns it.
   template <class T> T& AddChild(std::unique_ptr<T> Child) {
@@ -47,46 +91,46 @@ public:
       : Text(std::move(Text)), IsHTML(IsHTML) {}
   std::string Text;
   bool IsHTML;
-  void WriteToStream(TStream& Stream) const override;
+  void WriteTo(TkivHTMLWriter& Out) const override;
 };
 
 class TkivHTMLSimple : public TkivHTMLItem {
 public:
-  std::string GetTagName() const override { return "Simple"; }
-  void WriteOpenTag(TStream& Stream) const override;
-  void WriteCloseTag(TStream& Stream) const override;
+  std::string_view GetTagName() const override { return "Simple"; }
+  void WriteOpenTag(TkivHTMLWriter& Out) const override;
+  void WriteCloseTag(TkivHTMLWriter& Out) const override;
 };
 
 class TkivHTMLH1 : public TkivHTMLSimple {
 public:
   explicit TkivHTMLH1(TkivHTMLAlign Align = haNone) : Align(Align) {}
   TkivHTMLAlign Align;
-  std::string GetTagName() const override { return "H1"; }
-  std::string GetAttributes() const override;
+  std::string_view GetTagName() const override { return "H1"; }
+  void GetAttributes(std::string& S) const override;
 };
 
 class TkivHTMLH2 : public TkivHTMLH1 {
 public:
   using TkivHTMLH1::TkivHTMLH1;
-  std::string GetTagName() const override { return "H2"; }
+  std::string_view GetTagName() const override { return "H2"; }
 };
 
 class TkivHTMLP : public TkivHTMLH1 {
 public:
   using TkivHTMLH1::TkivHTMLH1;
-  std::string GetTagName() const override { return "P"; }
-  void WriteCloseTag(TStream&) const override {}
+  std::string_view GetTagName() const override { return "P"; }
+  void WriteCloseTag(TkivHTMLWriter&) const override {}
 };
 
 class TkivHTMLBR : public TkivHTMLP {
 public:
   using TkivHTMLP::TkivHTMLP;
-  std::string GetTagName() const override { return "BR"; }
+  std::string_view GetTagName() const override { return "BR"; }
 };
 
 class TkivHTMLPRE : public TkivHTMLSimple {
 public:
-  std::string GetTagName() const override { return "PRE"; }
+  std::string_view GetTagName() const override { return "PRE"; }
 };
 
 // A width and a height, each in pixels or in percent of the space there is; 0 is not set.
@@ -115,8 +159,8 @@ class TkivHTMLTD : public TkivHTMLSimple {
 public:
   explicit TkivHTMLTD(TkivHTMLCellOptions Options = {}) : Options(std::move(Options)) {}
   TkivHTMLCellOptions Options;
-  std::string GetTagName() const override { return "TD"; }
-  std::string GetAttributes() const override;
+  std::string_view GetTagName() const override { return "TD"; }
+  void GetAttributes(std::string& S) const override;
 };
 
 struct TkivHTMLRowOptions {
@@ -129,8 +173,8 @@ class TkivHTMLTR : public TkivHTMLItem {
 public:
   explicit TkivHTMLTR(TkivHTMLRowOptions Options = {}) : Options(std::move(Options)) {}
   TkivHTMLRowOptions Options;
-  std::string GetTagName() const override { return "TR"; }
-  std::string GetAttributes() const override;
+  std::string_view GetTagName() const override { return "TR"; }
+  void GetAttributes(std::string& S) const override;
 };
 
 struct TkivHTMLTableOptions {
@@ -148,8 +192,8 @@ class TkivHTMLTABLE : public TkivHTMLItem {
 public:
   explicit TkivHTMLTABLE(TkivHTMLTableOptions Options = {}) : Options(std::move(Options)) {}
   TkivHTMLTableOptions Options;
-  std::string GetTagName() const override { return "TABLE"; }
-  std::string GetAttributes() const override;
+  std::string_view GetTagName() const override { return "TABLE"; }
+  void GetAttributes(std::string& S) const override;
 };
 
 // Width and Height in pixels.
@@ -164,9 +208,9 @@ class TkivHTMLIMG : public TkivHTMLItem {
 public:
   explicit TkivHTMLIMG(TkivHTMLImageOptions Options = {}) : Options(std::move(Options)) {}
   TkivHTMLImageOptions Options;
-  std::string GetTagName() const override { return "IMG"; }
-  std::string GetAttributes() const override;
-  void WriteCloseTag(TStream&) const override {}
+  std::string_view GetTagName() const override { return "IMG"; }
+  void GetAttributes(std::string& S) const override;
+  void WriteCloseTag(TkivHTMLWriter&) const override {}
 };
 
 // An anchor: a link to HRef, or a place named Name that links lead to.
@@ -175,29 +219,44 @@ public:
   explicit TkivHTMLA(std::string HRef = {}, std::string Name = {})
       : HRef(std::move(HRef)), Name(std::move(Name)) {}
   std::string HRef, Name;
-  std::string GetTagName() const override { return "A"; }
-  std::string GetAttributes() const override;
+  std::string_view GetTagName() const override { return "A"; }
+  void GetAttributes(std::string& S) const override;
 };
 
 class TkivHTMLHEAD : public TkivHTMLItem {
 public:
-  std::string GetTagName() const override { return "HEAD"; }
+  std::string_view GetTagName() const override { return "HEAD"; }
 };
 
 class TkivHTMLBODY : public TkivHTMLItem {
 public:
-  std::string GetTagName() const override { return "BODY"; }
+  std::string_view GetTagName() const override { return "BODY"; }
 };
 
 class TkivHTMLHTML : public TkivHTMLItem {
 public:
   TkivHTMLHTML();
-  std::string GetTagName() const override { return "HTML"; }
-  void WriteOpenTag(TStream& Stream) const override;
+  std::string_view GetTagName() const override { return "HTML"; }
+  void WriteOpenTag(TkivHTMLWriter& Out) const override;
   TkivHTMLBODY& Body() const;
 };
 
-TkivHTMLText& AddText(TkivHTMLItem& Parent, const std::string& Text, bool IsHTML = false);
+// Page text kept in one piece where there would otherwise be many small elements: the plain
+// cells of a table row (AddTextCell), which are the bulk of every report.
+class TkivHTMLRun : public TkivHTMLItem {
+public:
+  std::pmr::string Html{&ListMemory()};
+  void WriteTo(TkivHTMLWriter& Out) const override;
+};
+
+// The run that Parent's children end with; a new one when they end with something else.
+TkivHTMLRun& TrailingRun(TkivHTMLItem& Parent);
+// Appends to Run the text of a TD element with Options that holds the page text Html and then
+// Text, escaped.
+void AppendCell(TkivHTMLRun& Run, const TkivHTMLCellOptions& Options, std::string_view Html,
+                std::string_view Text);
+
+TkivHTMLText& AddText(TkivHTMLItem& Parent, std::string Text, bool IsHTML = false);
 TkivHTMLP& AddParagraph(TkivHTMLItem& Parent);
 TkivHTMLBR& AddLineBreak(TkivHTMLItem& Parent);
 TkivHTMLPRE& AddPre(TkivHTMLItem& Parent);

@@ -1,6 +1,8 @@
 #include "framework/kivInfo.h"
 
 #include <algorithm>
+#include <cstring>
+#include <string_view>
 
 #include "framework/kivException.h"
 #include "framework/kivFormat.h"
@@ -394,10 +396,17 @@ TkivHTMLTABLE& AddReportTable(TkivHTMLItem& Parent) {
   return Parent.AddChild(CreateReportTable());
 }
 
-TkivHTMLTD& AddTextCell(TkivHTMLTR& Row, const std::string& Text, const std::string& BgColor) {
-  TkivHTMLTD& Cell = AddCell(Row, {.BgColor = BgColor});
-  AddText(Cell, Text);
-  return Cell;
+void AddTextCell(TkivHTMLTR& Row, std::string_view Text, const std::string& BgColor) {
+  static const TkivHTMLCellOptions Plain;
+  if (BgColor.empty())
+    AddTextCell(Row, Text, Plain);
+  else
+    AddTextCell(Row, Text, TkivHTMLCellOptions{.BgColor = BgColor});
+}
+
+void AddTextCell(TkivHTMLTR& Row, std::string_view Text, const TkivHTMLCellOptions& Options,
+                 std::string_view LeadingHtml) {
+  AppendCell(TrailingRun(Row), Options, LeadingHtml, Text);
 }
 
 TkivHTMLTR& AddTextRow(TkivHTMLTABLE& Table, std::initializer_list<std::string> Texts) {
@@ -407,38 +416,70 @@ TkivHTMLTR& AddTextRow(TkivHTMLTABLE& Table, std::initializer_list<std::string> 
   return Row;
 }
 
+namespace {
+// The cells of a hex dump's body row: the offset, hex and text columns, each a preformatted
+// block whose lines are separated by line breaks, as the block's text and line-break elements
+// would be written. A column at a time, into text reserved once for all three.
+void AppendHexDumpCells(std::pmr::string& S, std::string_view Bytes, bool ShowOffsets) {
+  static const char Digits[] = "0123456789ABCDEF";
+  const size_t Lines = (Bytes.size() + 15) / 16;
+  const size_t Breaks = Lines > 0 ? 4 * (Lines - 1) : 0;
+  size_t TextSize = 0; // the bytes below 32, shown as blanks, are never escaped
+  EscapeHTML(Bytes, [&TextSize](std::string_view Piece) { TextSize += Piece.size(); });
+  S.reserve(S.size() + 3 * 20 + (ShowOffsets ? 8 * Lines + Breaks : 0) +
+            (3 * Bytes.size() - Lines + Breaks) + TextSize + Breaks);
+  char Line[4 + 16 * 3];
+  std::memcpy(Line, "<BR>", 4);
+  if (ShowOffsets) {
+    S += "<TD><PRE>";
+    for (size_t L = 0; L < Lines; ++L) {
+      // At least eight digits.
+      const uint64_t Offset = 16 * uint64_t(L);
+      int Shift = 28;
+      while (Shift < 60 && (Offset >> (Shift + 4)) != 0)
+        Shift += 4;
+      char* End = Line + 4;
+      for (; Shift >= 0; Shift -= 4)
+        *End++ = Digits[(Offset >> Shift) & 15];
+      S.append(L == 0 ? Line + 4 : Line, End);
+    }
+    S += "</PRE></TD>";
+  }
+  S += "<TD><PRE>";
+  for (size_t L = 0; L < Lines; ++L) {
+    const std::string_view Part = Bytes.substr(16 * L, 16);
+    char* End = Line + 4;
+    for (size_t I = 0; I < Part.size(); ++I) {
+      if (I > 0) *End++ = ' ';
+      *End++ = Digits[uint8_t(Part[I]) >> 4];
+      *End++ = Digits[uint8_t(Part[I]) & 15];
+    }
+    S.append(L == 0 ? Line + 4 : Line, End);
+  }
+  S += "</PRE></TD><TD><PRE>";
+  for (size_t L = 0; L < Lines; ++L) {
+    const std::string_view Part = Bytes.substr(16 * L, 16);
+    char Text[16];
+    for (size_t I = 0; I < Part.size(); ++I)
+      Text[I] = uint8_t(Part[I]) < 32 ? ' ' : Part[I];
+    if (L > 0) S += "<BR>";
+    EscapeHTML(std::string_view(Text, Part.size()), [&S](std::string_view Piece) { S += Piece; });
+  }
+  S += "</PRE></TD>";
+}
+} // namespace
+
 std::unique_ptr<TkivHTMLTABLE> CreateHexDumpTable(TStream& Stream, bool ShowOffsets,
                                                   int64_t Count) {
+  // Two rows of text: a dump is five elements and two texts whatever its size, and the
+  // bytes are read in one go (at most those the stream holds).
   auto Table = CreateReportTable();
-  TkivHTMLTR& Heading = AddRow(*Table);
-  if (ShowOffsets) AddText(AddPre(AddCell(Heading)), "Offset");
-  AddText(AddPre(AddCell(Heading)), "Hex");
-  AddText(AddPre(AddCell(Heading)), "Text");
-  TkivHTMLTR& Body = AddRow(*Table);
-  TkivHTMLPRE* Offsets = ShowOffsets ? &AddPre(AddCell(Body)) : nullptr;
-  TkivHTMLPRE& Hex = AddPre(AddCell(Body));
-  TkivHTMLPRE& Text = AddPre(AddCell(Body));
-  static const char Digits[] = "0123456789ABCDEF";
-  for (int64_t Offset = 0; Count > 0; Offset += 16) {
-    const int64_t N = std::min<int64_t>(Count, 16);
-    std::string HexLine, TextLine;
-    for (int64_t I = 0; I < N; ++I) {
-      const uint8_t B = ReadByte(Stream);
-      if (!HexLine.empty()) HexLine += ' ';
-      HexLine += Digits[B >> 4];
-      HexLine += Digits[B & 15];
-      TextLine += B < 32 ? ' ' : static_cast<char>(B);
-    }
-    Count -= 16;
-    if (Offsets) AddText(*Offsets, Format("%.8llX", static_cast<unsigned long long>(Offset)));
-    AddText(Hex, HexLine);
-    AddText(Text, TextLine);
-    if (Count > 0) {
-      if (Offsets) AddLineBreak(*Offsets);
-      AddLineBreak(Hex);
-      AddLineBreak(Text);
-    }
-  }
+  TrailingRun(AddRow(*Table)).Html += ShowOffsets
+                                          ? "<TD><PRE>Offset</PRE></TD><TD><PRE>Hex</PRE></TD>"
+                                            "<TD><PRE>Text</PRE></TD>"
+                                          : "<TD><PRE>Hex</PRE></TD><TD><PRE>Text</PRE></TD>";
+  const std::string Bytes = ReadString(Stream, Count);
+  AppendHexDumpCells(TrailingRun(AddRow(*Table)).Html, Bytes, ShowOffsets);
   return Table;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "framework/kivClassObject.h"
@@ -264,8 +265,12 @@ std::string FormatCannotDecode(const std::string& Value);
 // A detached table with Border 1 and CellPadding 5, and one created under Parent.
 std::unique_ptr<TkivHTMLTABLE> CreateReportTable();
 TkivHTMLTABLE& AddReportTable(TkivHTMLItem& Parent);
-// A cell holding Text (escaped), and a row of such cells.
-TkivHTMLTD& AddTextCell(TkivHTMLTR& Row, const std::string& Text, const std::string& BgColor = {});
+// A cell holding Text (escaped), and a row of such cells. The cells are page text in the row's
+// trailing run (TrailingRun), not elements: most of a report is such cells. LeadingHtml is page
+// text written before Text as it is (an indentation of character references, for instance).
+void AddTextCell(TkivHTMLTR& Row, std::string_view Text, const std::string& BgColor = {});
+void AddTextCell(TkivHTMLTR& Row, std::string_view Text, const TkivHTMLCellOptions& Options,
+                 std::string_view LeadingHtml = {});
 TkivHTMLTR& AddTextRow(TkivHTMLTABLE& Table, std::initializer_list<std::string> Texts);
 std::unique_ptr<TkivHTMLTABLE> CreateHexDumpTable(TStream& Stream, bool ShowOffsets, int64_t Count);
 void WriteExtraInfo(TkivHTMLItem& Parent, TStream& Stream);

@@ -1,6 +1,7 @@
 #include "framework/kivInfoStream.h"
 
 #include <algorithm>
+#include <array>
 
 #include "framework/kivException.h"
 
@@ -73,7 +74,7 @@ std::string ReadString(TStream& Stream, int64_t Length) {
   return S;
 }
 
-void WriteString(TStream& Stream, const std::string& S) {
+void WriteString(TStream& Stream, std::string_view S) {
   Stream.WriteBuffer(S.data(), static_cast<int64_t>(S.size()));
 }
 
@@ -88,19 +89,28 @@ void WriteCountedString(TStream& Stream, const std::string& S) {
 }
 
 std::string ReadZString(TStream& Stream) {
+  // A block at a time, up to the zero byte; a stream without one is read to its end.
   std::string S;
-  for (uint8_t B; (B = ReadByte(Stream)) != 0;)
-    S.push_back(static_cast<char>(B));
-  return S;
+  char Block[256];
+  for (;;) {
+    const int64_t Start = Stream.GetPosition();
+    const int64_t N = Stream.Read(Block, sizeof Block);
+    if (N <= 0) throw EReadError();
+    const char* Zero = std::find(Block, Block + N, '\0');
+    S.append(Block, size_t(Zero - Block));
+    if (Zero != Block + N) {
+      Stream.SetPosition(Start + (Zero - Block) + 1);
+      return S;
+    }
+  }
 }
 
 std::u16string ReadWideString(TStream& Stream, int64_t ByteCount, bool BigEndian) {
-  const int64_t Units = ByteCount / 2;
-  std::u16string W;
-  W.reserve(static_cast<size_t>(std::clamp<int64_t>(BytesLeft(Stream) / 2, 0, Units)));
-  for (int64_t I = 0; I < Units; ++I) {
-    const uint16_t U = ReadWord(Stream, false);
-    W.push_back(static_cast<char16_t>(BigEndian ? Swap16(U) : U));
+  const std::string Bytes = ReadString(Stream, ByteCount / 2 * 2);
+  std::u16string W(Bytes.size() / 2, u'\0');
+  for (size_t I = 0; I < W.size(); ++I) {
+    const auto U = static_cast<uint16_t>(uint8_t(Bytes[2 * I]) | uint8_t(Bytes[2 * I + 1]) << 8);
+    W[I] = static_cast<char16_t>(BigEndian ? Swap16(U) : U);
   }
   return W;
 }
@@ -123,18 +133,35 @@ struct TEscape {
   const char* Text;
 };
 constexpr TEscape EscapeTable[] = {{'&', "&amp"}, {'<', "&lt"}, {'>', "&gt"}, {'"', "&quot"}};
+
+// For every byte value, 1 + its index in EscapeTable, or 0 for a byte that passes unchanged.
+constexpr std::array<uint8_t, 256> EscapeIndex = [] {
+  std::array<uint8_t, 256> Index{};
+  for (size_t I = 0; I < std::size(EscapeTable); ++I)
+    Index[static_cast<uint8_t>(EscapeTable[I].Byte)] = static_cast<uint8_t>(I + 1);
+  return Index;
+}();
+
 } // namespace
 
-void WriteHTMLEscaped(TStream& Stream, const std::string& S) {
-  std::string Out;
-  Out.reserve(S.size());
-  for (char C : S) {
-    const auto* E = std::find_if(std::begin(EscapeTable), std::end(EscapeTable),
-                                 [C](const TEscape& T) { return T.Byte == C; });
-    if (E != std::end(EscapeTable))
-      Out += E->Text;
-    else
-      Out += C;
-  }
-  WriteString(Stream, Out);
+size_t HTMLPlainLength(std::string_view S) {
+  size_t I = 0;
+  while (I < S.size() && EscapeIndex[static_cast<uint8_t>(S[I])] == 0)
+    ++I;
+  return I;
+}
+
+const char* HTMLEntity(char C) {
+  const uint8_t Entry = EscapeIndex[static_cast<uint8_t>(C)];
+  return Entry == 0 ? nullptr : EscapeTable[Entry - 1].Text;
+}
+
+void WriteHTMLEscaped(TStream& Stream, std::string_view S) {
+  EscapeHTML(S, [&Stream](std::string_view Piece) {
+    Stream.WriteBuffer(Piece.data(), static_cast<int64_t>(Piece.size()));
+  });
+}
+
+void AppendHTMLEscaped(std::string& Out, std::string_view S) {
+  EscapeHTML(S, [&Out](std::string_view Piece) { Out.append(Piece); });
 }

@@ -2,8 +2,10 @@
 // The checked stream operations every decoder reads and writes through. A read that finds
 // fewer bytes than it needs consumes what is left and throws EReadError.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "framework/kivStream.h"
 
@@ -23,7 +25,7 @@ uint32_t Swap32(uint32_t L);
 
 // Never allocates more than the bytes that are there.
 std::string ReadString(TStream& Stream, int64_t Length);
-void WriteString(TStream& Stream, const std::string& S);
+void WriteString(TStream& Stream, std::string_view S);
 std::string ReadCountedString(TStream& Stream);
 void WriteCountedString(TStream& Stream, const std::string& S);
 std::string ReadZString(TStream& Stream);
@@ -31,4 +33,21 @@ std::u16string ReadWideString(TStream& Stream, int64_t ByteCount, bool BigEndian
 void WriteWideString(TStream& Stream, const std::u16string& W, bool BigEndian);
 std::u16string SwapWideString(const std::u16string& W);
 
-void WriteHTMLEscaped(TStream& Stream, const std::string& S);
+// How many bytes at the start of S a page shows as they are; the entity text that stands for
+// C in a page, or null when C stands for itself.
+size_t HTMLPlainLength(std::string_view S);
+const char* HTMLEntity(char C);
+// Hands Out the escaped text of S in pieces: each run of bytes shown as they are, whole, and
+// each entity text.
+template <class TOut> void EscapeHTML(std::string_view S, TOut&& Out) {
+  while (!S.empty()) {
+    const size_t Plain = HTMLPlainLength(S);
+    if (Plain > 0) Out(S.substr(0, Plain));
+    if (Plain == S.size()) break;
+    Out(std::string_view(HTMLEntity(S[Plain])));
+    S.remove_prefix(Plain + 1);
+  }
+}
+void WriteHTMLEscaped(TStream& Stream, std::string_view S);
+// The escaped text of S appended to Out: the bytes that WriteHTMLEscaped would write.
+void AppendHTMLEscaped(std::string& Out, std::string_view S);

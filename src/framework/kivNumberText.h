@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 // The general format: the shortest text with up to 15 significant digits; exponents as "E",
 // a minus sign and no leading zeros ("1E20", "1.5E-7").
@@ -23,10 +24,10 @@ std::string RationalText(int32_t Numerator, int32_t Denominator);
 
 // A decimal integer with an optional sign and nothing else; false when S is not one or does
 // not fit.
-bool TextToInt64(const std::string& S, int64_t& Value);
+bool TextToInt64(std::string_view S, int64_t& Value);
 // "n/d" as numerator divided by denominator; none when the text is not a rational or the
 // denominator is 0.
-std::optional<long double> RationalToFloat(const std::string& Text);
+std::optional<long double> RationalToFloat(std::string_view Text);
 // To the nearest integer, halves to the even neighbour; none beyond the 64-bit range.
 std::optional<int64_t> RoundHalfEven(long double Value);
 

@@ -25,6 +25,7 @@ void kivObjectList_Initialize() {
 }
 
 void kivObjectList_Finalize() {
+  ReleaseListMemory();
   if (ObjectListCount == 0) return;
   // "Error !!!" / "Not all objects were freed !!! Left %d", in Windows-1251.
   kivPlatform::ShowErrorMessage(

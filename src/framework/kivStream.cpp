@@ -52,10 +52,9 @@ void TMemoryStream::SetPosition(int64_t NewPosition) {
 }
 
 int64_t TMemoryStream::Read(void* Buffer, int64_t Count) {
-  const int64_t Left = GetSize() - Position;
-  const int64_t N = std::min(Count, Left);
+  const int64_t N = std::min(Count, Size - Position);
   if (N <= 0) return 0;
-  std::memcpy(Buffer, Bytes.data() + Position, static_cast<size_t>(N));
+  std::memcpy(Buffer, Bytes.get() + Position, static_cast<size_t>(N));
   Position += N;
   return N;
 }
@@ -63,24 +62,48 @@ int64_t TMemoryStream::Read(void* Buffer, int64_t Count) {
 int64_t TMemoryStream::Write(const void* Buffer, int64_t Count) {
   if (Count <= 0) return 0;
   const int64_t End = Position + Count;
-  if (End > GetSize()) Bytes.resize(static_cast<size_t>(End));
-  std::memcpy(Bytes.data() + Position, Buffer, static_cast<size_t>(Count));
+  if (End > Capacity) Grow(End);
+  // Writing beyond the end leaves zeros in the gap.
+  if (Position > Size) std::memset(Bytes.get() + Size, 0, static_cast<size_t>(Position - Size));
+  std::memcpy(Bytes.get() + Position, Buffer, static_cast<size_t>(Count));
   Position = End;
+  Size = std::max(Size, End);
   return Count;
 }
 
+void TMemoryStream::Grow(int64_t Needed) {
+  Reserve(std::max({Needed, 2 * Capacity, int64_t(256)}));
+}
+
 void TMemoryStream::Clear() {
-  Bytes.clear();
+  Size = 0;
   Position = 0;
 }
 
-void TMemoryStream::SetSize(int64_t Size) {
-  Bytes.resize(static_cast<size_t>(std::max<int64_t>(0, Size)));
-  Position = std::min(Position, GetSize());
+void TMemoryStream::Reserve(int64_t NewCapacity) {
+  if (NewCapacity <= Capacity) return;
+  auto NewBytes = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(NewCapacity));
+  if (Size > 0) std::memcpy(NewBytes.get(), Bytes.get(), static_cast<size_t>(Size));
+  Bytes = std::move(NewBytes);
+  Capacity = NewCapacity;
+}
+
+void TMemoryStream::SetSize(int64_t NewSize) {
+  NewSize = std::max<int64_t>(0, NewSize);
+  if (NewSize > Capacity) Reserve(NewSize);
+  if (NewSize > Size) std::memset(Bytes.get() + Size, 0, static_cast<size_t>(NewSize - Size));
+  Size = NewSize;
+  Position = std::min(Position, Size);
+}
+
+std::string TMemoryStream::ToString() const {
+  return Size > 0 ? std::string(reinterpret_cast<const char*>(Bytes.get()), size_t(Size))
+                  : std::string();
 }
 
 void TMemoryStream::LoadFromString(const std::string& S) {
-  Bytes.assign(S.begin(), S.end());
+  Clear();
+  Write(S.data(), static_cast<int64_t>(S.size()));
   Position = 0;
 }
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
-#include <vector>
 
 class TStream {
 public:
@@ -35,22 +35,32 @@ public:
   TMemoryStream() = default;
   // A stream holding Bytes, positioned at 0.
   explicit TMemoryStream(const std::string& Bytes) { LoadFromString(Bytes); }
-  int64_t GetSize() const override { return static_cast<int64_t>(Bytes.size()); }
+  int64_t GetSize() const override { return Size; }
   int64_t GetPosition() const override { return Position; }
   void SetPosition(int64_t NewPosition) override;
   int64_t Read(void* Buffer, int64_t Count) override;
   int64_t Write(const void* Buffer, int64_t Count) override;
 
+  // Empties the stream; the room it had stays.
   void Clear();
-  void SetSize(int64_t Size);
-  const uint8_t* Memory() const { return Bytes.data(); }
+  // Bytes added by growing are zero.
+  void SetSize(int64_t NewSize);
+  // Room for Capacity bytes in all, so that writing up to there never moves the bytes.
+  void Reserve(int64_t NewCapacity);
+  const uint8_t* Memory() const { return Bytes.get(); }
   // The whole content as a byte string, whatever the position.
-  std::string ToString() const { return std::string(Bytes.begin(), Bytes.end()); }
+  std::string ToString() const;
   void LoadFromString(const std::string& S);
 
 private:
-  std::vector<uint8_t> Bytes;
+  // The bytes are held without being zeroed first: a page is written into a stream a few
+  // bytes at a time, and each write is one copy.
+  std::unique_ptr<uint8_t[]> Bytes;
+  int64_t Size = 0;
+  int64_t Capacity = 0;
   int64_t Position = 0;
+  // Makes room for at least Needed bytes, at least doubling the room.
+  void Grow(int64_t Needed);
 };
 
 enum class TFileMode { OpenRead, Create };

@@ -14,25 +14,36 @@ namespace {
 // the readers and writers recurse once per level.
 constexpr int32_t MaxIFDLevel = 32;
 
-// "&#160" k times; the report indents by it.
-std::string Indentation(int32_t K) {
-  std::string S;
-  for (int32_t I = 0; I < K; ++I)
-    S += "&#160";
-  return S;
+// A value of a one-byte type: Ascii, SByte, and Byte, Undefined and every invalid type.
+TkivTiffValue ByteValue(uint16_t FieldType, uint8_t B) {
+  switch (FieldType) {
+  case ftAscii:
+    return std::string(1, static_cast<char>(B));
+  case ftSByte:
+    return static_cast<int8_t>(B);
+  default:
+    return B;
+  }
 }
 
-// The indentation of a name in a report row, by the level of its item.
-void AddIndentation(TkivHTMLTD& Cell, int32_t Level, int32_t Shift) {
-  if (4 * Level - Shift - 1 >= 0) AddText(Cell, Indentation(4 * Level - Shift), true);
+// A cell holding Text after the indentation of a name at Level of the structure: "&#160"
+// 4 * Level - Shift times.
+void AddIndentedCell(TkivHTMLTR& Row, const TkivHTMLCellOptions& Options, int32_t Level,
+                     int32_t Shift, std::string_view Text) {
+  static const std::string Spaces = [] {
+    std::string S;
+    for (int32_t I = 0; I < 4 * (MaxIFDLevel + 2); ++I)
+      S += "&#160";
+    return S;
+  }();
+  const auto Count = size_t(std::clamp(4 * Level - Shift, 0, 4 * (MaxIFDLevel + 2)));
+  AddTextCell(Row, Text, Options, std::string_view(Spaces).substr(0, Count * 5));
 }
 
 } // namespace
 
 TkivTiffValue ReadOneValue(TStream& Stream, uint16_t FieldType, bool Motorola) {
   switch (FieldType) {
-  case ftAscii:
-    return std::string(1, static_cast<char>(ReadByte(Stream)));
   case ftShort:
   case ftUnicode:
     return ReadWord(Stream, Motorola);
@@ -43,8 +54,6 @@ TkivTiffValue ReadOneValue(TStream& Stream, uint16_t FieldType, bool Motorola) {
     const uint32_t N = ReadLong(Stream, Motorola);
     return RationalText(N, ReadLong(Stream, Motorola));
   }
-  case ftSByte:
-    return static_cast<int8_t>(ReadByte(Stream));
   case ftSShort:
     return static_cast<int16_t>(ReadWord(Stream, Motorola));
   case ftSLong:
@@ -69,7 +78,7 @@ TkivTiffValue ReadOneValue(TStream& Stream, uint16_t FieldType, bool Motorola) {
     return D;
   }
   default:
-    return ReadByte(Stream); // Byte, Undefined and every invalid type
+    return ByteValue(FieldType, ReadByte(Stream));
   }
 }
 
@@ -144,8 +153,13 @@ TkivTiffEntry& TkivTiffIFD::Entry(int32_t Index) const {
 }
 
 const TkivTiffEntryClass& TkivTiffIFD::GetEntryClass(TStream& Stream) const {
-  const TkivTiffEntryClass* Class =
-      TiffEntryClassList.FindReader(Stream, IsMotorola(), BaseOffset());
+  // The tag, read once, rules out most classes before they look at the stream.
+  const int64_t Position = Stream.GetPosition();
+  const uint16_t Tag = HasBytes(Stream, 2) ? ReadWord(Stream, IsMotorola()) : 0;
+  Stream.SetPosition(Position);
+  const TkivTiffEntryClass* Class = TiffEntryClassList.FindFirst([&](const TkivTiffEntryClass& C) {
+    return C.AcceptsTag(Tag) && C.CanRead(Stream, IsMotorola(), BaseOffset());
+  });
   return Class ? *Class : TkivTiffEntry::ClassObject();
 }
 
@@ -208,16 +222,12 @@ int32_t TkivTiffIFD::Level() const {
 
 void TkivTiffIFD::WriteHTML(TkivHTMLTABLE& Table) const {
   const int32_t L = Level();
-  TkivHTMLTD& Heading = AddCell(AddRow(Table), {.ColSpan = 5});
-  AddIndentation(Heading, L, 5);
-  AddText(Heading, GetName());
+  AddIndentedCell(AddRow(Table), {.ColSpan = 5}, L, 5, GetName());
   for (int32_t I = 0; I < Count(); ++I)
     Entry(I).WriteHTML(Table);
   if (Thumbnail) {
     TkivHTMLTR& Row = AddRow(Table);
-    TkivHTMLTD& Label = AddCell(Row, {.ColSpan = 1});
-    AddIndentation(Label, L, 1);
-    AddText(Label, "Thumbnail");
+    AddIndentedCell(Row, {.ColSpan = 1}, L, 1, "Thumbnail");
     WriteThumbnailRows(AddReportTable(AddCell(Row, {.ColSpan = 4})), *Thumbnail, false);
   }
 }
@@ -266,11 +276,14 @@ void TkivTiffCustomItem::ReadIFDChain(TkivTiffReadContext& Context) {
 bool TkivTiffEntryClass::CanRead(TStream& Stream, bool Motorola, int64_t) const {
   if (!HasBytes(Stream, 12)) return false;
   const int64_t Position = Stream.GetPosition();
-  const uint16_t Tag = ReadWord(Stream, Motorola);
-  const uint16_t FieldType = ReadWord(Stream, Motorola);
-  const uint32_t Count = ReadLong(Stream, Motorola);
+  // Most classes take one tag: type and count are read only for it.
+  bool Result = AcceptsTag(ReadWord(Stream, Motorola));
+  if (Result) {
+    const uint16_t FieldType = ReadWord(Stream, Motorola);
+    Result = AcceptsType(FieldType) && AcceptsCount(ReadLong(Stream, Motorola));
+  }
   Stream.SetPosition(Position);
-  return AcceptsTag(Tag) && AcceptsType(FieldType) && AcceptsCount(Count);
+  return Result;
 }
 
 const TkivTiffIFDClass& TkivTiffEntryClass::IFDClass() const {
@@ -320,6 +333,14 @@ void TkivTiffEntry::LoadFromStream(TkivTiffReadContext& Context) {
 }
 
 void TkivTiffEntry::ReadValues(TkivTiffReadContext& Context) {
+  if (TypeUnitSize(FieldType) == 1) {
+    // Bytes in one read: an entry can hold thousands. The values held are never more than
+    // the bytes left.
+    const std::string Bytes = ReadString(*Context.Stream, HeldValues());
+    for (size_t I = 0; I < Bytes.size(); ++I)
+      Values[I] = ByteValue(FieldType, static_cast<uint8_t>(Bytes[I]));
+    return;
+  }
   for (auto& Value : Values)
     Value = ReadOneValue(*Context.Stream, FieldType, Context.Motorola);
 }
@@ -367,15 +388,12 @@ bool TkivTiffEntry::GetValueText(std::string& S) const {
   return Decoded;
 }
 
-TkivHTMLTD& TkivTiffEntry::AddNameCell(TkivHTMLTR& Row) const {
+void TkivTiffEntry::AddNameCell(TkivHTMLTR& Row) const {
   std::string TagText;
   GetTagText(Tag, TagText);
   const std::string Name = GetName();
-  TkivHTMLTD& Cell =
-      AddCell(Row, {.ColSpan = 1, .RowSpan = 1, .BgColor = YellowColorIf(Name == TagText)});
-  AddIndentation(Cell, Level(), 5);
-  AddText(Cell, Name);
-  return Cell;
+  AddIndentedCell(Row, {.ColSpan = 1, .RowSpan = 1, .BgColor = YellowColorIf(Name == TagText)},
+                  Level(), 5, Name);
 }
 
 void TkivTiffEntry::WriteHTML(TkivHTMLTABLE& Table) const {
@@ -383,10 +401,10 @@ void TkivTiffEntry::WriteHTML(TkivHTMLTABLE& Table) const {
   AddNameCell(Row);
   std::string S;
   GetTagText(Tag, S);
-  AddTextCell(Row, S.substr(3));
+  AddTextCell(Row, std::string_view(S).substr(3));
   bool Unknown = false;
   GetTypeName(FieldType, Unknown, S);
-  AddText(AddCell(Row, {.ColSpan = 1, .RowSpan = 1, .BgColor = YellowColorIf(Unknown)}), S);
+  AddTextCell(Row, S, {.ColSpan = 1, .RowSpan = 1, .BgColor = YellowColorIf(Unknown)});
   AddTextCell(Row, std::to_string(FCount));
   WriteValueCell(Row);
   for (int32_t I = 0; I < Count(); ++I)

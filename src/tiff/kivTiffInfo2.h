@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <memory_resource>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -228,6 +229,7 @@ class TkivTiffEntryClass : public TkivClassFamily<TkivTiffEntry> {
 public:
   using TkivClassFamily::TkivClassFamily;
 
+  // A directory asks CanRead only of the classes that accept the entry's tag.
   virtual bool AcceptsTag(uint16_t) const { return true; }
   virtual bool AcceptsType(uint16_t) const { return true; }
   virtual bool AcceptsCount(uint32_t) const { return true; }
@@ -279,12 +281,12 @@ public:
   void SetValue(int64_t Index, TkivTiffValue Value);
 
 protected:
-  TkivHTMLTD& AddNameCell(TkivHTMLTR& Row) const;
+  void AddNameCell(TkivHTMLTR& Row) const;
 
 private:
   const TClass& Class;
   uint32_t FCount = 0;
-  std::vector<TkivTiffValue> Values;
+  std::pmr::vector<TkivTiffValue> Values{&ListMemory()};
 };
 
 // An entry whose value is the offset of a sub-IFD chain.

@@ -6,7 +6,6 @@
 #include <type_traits>
 
 #include "framework/kivException.h"
-#include "framework/kivFormat.h"
 #include "framework/kivNumberText.h"
 #include "platform/kivLocale.h"
 #include "tiff/kivTiffInfo2.h"
@@ -44,7 +43,15 @@ void GetTypeName(uint16_t FieldType, bool& Unknown, std::string& S) {
 }
 
 void GetTagText(uint16_t Tag, std::string& S) {
-  S = Format("Tag%.4X", Tag);
+  static const char Digits[] = "0123456789ABCDEF";
+  const char Text[7] = {'T',
+                        'a',
+                        'g',
+                        Digits[Tag >> 12],
+                        Digits[(Tag >> 8) & 15],
+                        Digits[(Tag >> 4) & 15],
+                        Digits[Tag & 15]};
+  S.assign(Text, sizeof Text);
 }
 
 // ---- Value texts ----

@@ -7,9 +7,6 @@
 #include "jpeg/kivJpegInfo.h"
 #include "support/kivTestSupport.h"
 
-// "Ошибка !!!", in Windows-1251.
-static const std::string LeakCaption = "\xCE\xF8\xE8\xE1\xEA\xE0 !!!";
-
 TEST(Counters, FreeingATreeRestoresTheCounts) {
   const int32_t Lists = ObjectListCount, Traced = TraceObjectCount;
   {
@@ -36,37 +33,28 @@ TEST(Counters, FreeingATreeRestoresTheCounts) {
   EXPECT_EQ(ObjectListCount, Lists);
 }
 
-TEST(Counters, ALeftTraceObjectIsReportedAtUnload) {
-  ASSERT_EQ(TraceObjectCount, 0) << "an earlier test leaked";
+// Each counter complains at unload while anything is left:
+// "Ошибка !!!: Не все [Trace] объекты удалены из памяти !!! Осталось N", in Windows-1251.
+template <class T>
+void ExpectLeakReportedAtUnload(int32_t& Count, void (*Finalize)(), const std::string& Kind) {
+  ASSERT_EQ(Count, 0) << "an earlier test leaked";
   {
-    TkivTraceObject Leaked;
+    T Leaked, AlsoLeaked;
     testing::internal::CaptureStderr();
-    kivInfoTrace_Finalize();
+    Finalize();
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              LeakCaption + ": \xCD\xE5 \xE2\xF1\xE5 Trace \xEE\xE1\xFA\xE5\xEA\xF2\xFB "
-                            "\xF3\xE4\xE0\xEB\xE5\xED\xFB \xE8\xE7 \xEF\xE0\xEC\xFF\xF2\xE8 !!! "
-                            "\xCE\xF1\xF2\xE0\xEB\xEE\xF1\xFC 1\n");
+              "\xCE\xF8\xE8\xE1\xEA\xE0 !!!: \xCD\xE5 \xE2\xF1\xE5 " + Kind +
+                  "\xEE\xE1\xFA\xE5\xEA\xF2\xFB \xF3\xE4\xE0\xEB\xE5\xED\xFB \xE8\xE7 "
+                  "\xEF\xE0\xEC\xFF\xF2\xE8 !!! \xCE\xF1\xF2\xE0\xEB\xEE\xF1\xFC 2\n");
   }
   testing::internal::CaptureStderr();
-  kivInfoTrace_Finalize();
+  Finalize();
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
-TEST(Counters, ALeftObjectListIsReportedAtUnload) {
-  ASSERT_EQ(ObjectListCount, 0) << "an earlier test leaked";
-  {
-    TkivObjectList Leaked;
-    TkivObjectList AlsoLeaked;
-    testing::internal::CaptureStderr();
-    kivObjectList_Finalize();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              LeakCaption + ": \xCD\xE5 \xE2\xF1\xE5 \xEE\xE1\xFA\xE5\xEA\xF2\xFB "
-                            "\xF3\xE4\xE0\xEB\xE5\xED\xFB \xE8\xE7 \xEF\xE0\xEC\xFF\xF2\xE8 !!! "
-                            "\xCE\xF1\xF2\xE0\xEB\xEE\xF1\xFC 2\n");
-  }
-  testing::internal::CaptureStderr();
-  kivObjectList_Finalize();
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+TEST(Counters, LeftObjectsAreReportedAtUnload) {
+  ExpectLeakReportedAtUnload<TkivTraceObject>(TraceObjectCount, kivInfoTrace_Finalize, "Trace ");
+  ExpectLeakReportedAtUnload<TkivObjectList>(ObjectListCount, kivObjectList_Finalize, "");
 }
 
 TEST(Counters, ObjectListEventsSeeAddedAndDeletedItemsOnly) {

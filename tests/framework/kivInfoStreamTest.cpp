@@ -1,26 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "framework/kivException.h"
 #include "framework/kivInfoStream.h"
 #include "framework/kivStream.h"
 #include "support/kivTestSupport.h"
 
 using kivTest::Hex;
-
-namespace {
-
-// Runs Read and expects the stream read error with the stream left at its end.
-template <class F> void ExpectReadErrorAtEnd(TMemoryStream& Stream, F Read) {
-  try {
-    Read();
-    ADD_FAILURE() << "no read error";
-  } catch (const EReadError& E) {
-    EXPECT_STREQ(E.what(), "Stream read error");
-  }
-  EXPECT_EQ(Stream.GetPosition(), Stream.GetSize());
-}
-
-} // namespace
 
 TEST(InfoStream, ByteOrderOfWordsAndLongs) {
   TMemoryStream S(Hex("12 34 01 02 03 04 01 02 03 04"));
@@ -39,35 +26,25 @@ TEST(InfoStream, ByteOrderOfWordsAndLongs) {
 }
 
 TEST(InfoStream, ShortReadsConsumeWhatIsLeftAndFail) {
-  {
-    TMemoryStream S(Hex("AA BB CC"));
-    ExpectReadErrorAtEnd(S, [&] { ReadLong(S, true); });
-  }
-  {
-    TMemoryStream S(Hex("AA"));
-    ExpectReadErrorAtEnd(S, [&] { ReadWord(S, false); });
-  }
-  {
-    TMemoryStream S(Hex("AA"));
-    ReadByte(S);
-    ExpectReadErrorAtEnd(S, [&] { ReadByte(S); });
-  }
-  {
-    TMemoryStream S("abc");
-    ExpectReadErrorAtEnd(S, [&] { ReadString(S, 10); });
-  }
-  {
-    // A length byte promising more than there is.
-    TMemoryStream S(Hex("05") + "ab");
-    ExpectReadErrorAtEnd(S, [&] { ReadCountedString(S); });
-  }
-  {
-    TMemoryStream S("no zero here");
-    ExpectReadErrorAtEnd(S, [&] { ReadZString(S); });
-  }
-  {
-    TMemoryStream S(Hex("41 00 42"));
-    ExpectReadErrorAtEnd(S, [&] { ReadWideString(S, 4, false); });
+  const std::pair<std::string, std::function<void(TStream&)>> Cases[] = {
+      {Hex("AA BB CC"), [](TStream& S) { ReadLong(S, true); }},
+      {Hex("AA"), [](TStream& S) { ReadWord(S, false); }},
+      {Hex("AA"), [](TStream& S) { ReadByte(S), ReadByte(S); }},
+      {"abc", [](TStream& S) { ReadString(S, 10); }},
+      {Hex("05") + "ab", [](TStream& S) { ReadCountedString(S); }}, // promises more than there is
+      {"no zero here", [](TStream& S) { ReadZString(S); }},
+      {std::string(300, 'x'), [](TStream& S) { ReadZString(S); }}, // longer than a read block
+      {Hex("41 00 42"), [](TStream& S) { ReadWideString(S, 4, false); }},
+  };
+  for (const auto& [Bytes, Read] : Cases) {
+    TMemoryStream S(Bytes);
+    try {
+      Read(S);
+      ADD_FAILURE() << "no read error on " << Bytes;
+    } catch (const EReadError& E) {
+      EXPECT_STREQ(E.what(), "Stream read error");
+    }
+    EXPECT_EQ(S.GetPosition(), S.GetSize()) << Bytes;
   }
 }
 
@@ -84,15 +61,20 @@ TEST(InfoStream, ReadsAtTheEnd) {
 }
 
 TEST(InfoStream, Strings) {
-  TMemoryStream S(Hex("03") + "abc" + "xy" + Hex("00") + "z");
+  const std::string Long(300, 'x'); // longer than a read block
+  TMemoryStream S(Hex("03") + "abc" + "xy" + Hex("00") + Long + Hex("00") + "z");
   EXPECT_EQ(ReadCountedString(S), "abc");
   EXPECT_EQ(ReadZString(S), "xy");
+  EXPECT_EQ(ReadZString(S), Long);
+  EXPECT_EQ(S.GetPosition(), 308);
   EXPECT_EQ(ReadString(S, 1), "z");
 
   TMemoryStream Out;
-  const std::string Long(300, 'q');
-  WriteCountedString(Out, Long);
+  WriteCountedString(Out, std::string(300, 'q'));
   EXPECT_EQ(Out.ToString(), "\xFF" + std::string(255, 'q'));
+  Out.Clear();
+  WriteHTMLEscaped(Out, "a<b&c>\"d\" \xE9;"); // no semicolons
+  EXPECT_EQ(Out.ToString(), "a&ltb&ampc&gt&quotd&quot \xE9;");
 }
 
 TEST(InfoStream, WideStrings) {
@@ -110,10 +92,26 @@ TEST(InfoStream, WideStrings) {
   EXPECT_EQ(SwapWideString(u"\u1234"), std::u16string(u"\u3412"));
 }
 
-TEST(InfoStream, HTMLEscapingHasNoSemicolons) {
-  TMemoryStream Out;
-  WriteHTMLEscaped(Out, "a<b&c>\"d\" \xE9;");
-  EXPECT_EQ(Out.ToString(), "a&ltb&ampc&gt&quotd&quot \xE9;");
+TEST(MemoryStream, WritesAnywhereAndGrows) {
+  TMemoryStream S;
+  S.Reserve(4); // room, no bytes
+  EXPECT_EQ(S.GetSize(), 0);
+  WriteString(S, "abc");
+  S.SetPosition(5);
+  WriteString(S, "z"); // the gap reads as zeros
+  EXPECT_EQ(S.ToString(), std::string("abc\0\0z", 6));
+  S.SetPosition(1);
+  WriteString(S, "XY"); // overwritten in place
+  S.SetSize(8);         // grown with zeros
+  EXPECT_EQ(S.ToString(), std::string("aXY\0\0z\0\0", 8));
+  S.SetSize(2);
+  EXPECT_EQ(S.GetPosition(), 2);
+  const std::string Big(100000, 'b');
+  WriteString(S, Big);
+  EXPECT_EQ(S.ToString(), "aX" + Big);
+  S.Clear();
+  WriteString(S, "again");
+  EXPECT_EQ(S.ToString(), "again");
 }
 
 TEST(FileStream, PositionsBeyondFourGigabytes) {
@@ -128,9 +126,8 @@ TEST(FileStream, PositionsBeyondFourGigabytes) {
   }
   TFileStream In(Path, TFileMode::OpenRead);
   EXPECT_EQ(In.GetSize(), Far + 1);
-  In.SetPosition(Far);
-  EXPECT_EQ(ReadByte(In), 'x');
   In.SetPosition(Far - 1);
   EXPECT_EQ(ReadByte(In), 0);
-  EXPECT_EQ(In.GetPosition(), Far);
+  EXPECT_EQ(ReadByte(In), 'x');
+  EXPECT_EQ(In.GetPosition(), Far + 1);
 }

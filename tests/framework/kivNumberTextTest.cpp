@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <string>
 
 #include "framework/kivNumberText.h"
 
@@ -14,8 +18,8 @@ TEST(NumberText, GeneralAndFixedTexts) {
   } Cases[] = {
       {72, "72", "72.0"},
       {3.5L, "3.5", "3.5"},
-      {0.15L, "0.15", "0.2"}, // halves away from zero, from the value as extended precision reads
-                              // it
+      // Halves away from zero, from the value as extended precision reads it.
+      {0.15L, "0.15", "0.2"},
       {-0.25L, "-0.25", "-0.3"},
       {-0.04L, "-0.04", "-0.0"},
       {9.96L, "9.96", "10.0"},
@@ -36,6 +40,30 @@ TEST(NumberText, GeneralAndFixedTexts) {
   EXPECT_EQ(ShortFixedToText(12.25L, 3), "12.25");
   EXPECT_EQ(ShortFixedToText(72.99999L, 3), "73");
   EXPECT_EQ(ShortFixedToText(-0.0001L, 3), "0");
+}
+
+// The digits are worked out in integers, not by the C library: they must still be its digits,
+// halves and carries included, across the range of rationals and of extended precision.
+TEST(NumberText, GeneralTextAsTheCLibraryWritesIt) {
+  std::mt19937_64 Random(11);
+  for (int I = 0; I < 20000; ++I) {
+    const long double V =
+        I % 2 ? static_cast<long double>(uint32_t(Random())) / (1 + uint32_t(Random()))
+              : std::ldexp(static_cast<long double>(Random() | 1), int(Random() % 200) - 130);
+    char C[64];
+    std::snprintf(C, sizeof C, "%.15LG", I % 3 ? V : -V);
+    // The reports write the exponent without "+" and leading zeros.
+    std::string Expected = C;
+    const size_t E = Expected.find('E');
+    if (E != std::string::npos) {
+      const std::string Sign = Expected[E + 1] == '-' ? "-" : "";
+      Expected =
+          Expected.substr(0, E + 1) + Sign + std::to_string(std::stoi(Expected.substr(E + 2)));
+    }
+    ASSERT_EQ(FloatToText(I % 3 ? V : -V), Expected);
+  }
+  EXPECT_EQ(FixedToText(2.0L / 3, 18), "0.666666666666666667");
+  EXPECT_EQ(FixedToText(999999999999999999.0L, 0), "999999999999999999");
 }
 
 TEST(NumberText, RationalsAndIntegers) {

@@ -1,20 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <tuple>
 
+#include "framework/kivException.h"
 #include "framework/kivInfo.h"
 #include "framework/kivInfoStream.h"
 #include "support/kivTestSupport.h"
 
 using kivTest::Hex;
+using kivTest::Html;
 
 namespace {
-
-std::string Written(const TkivHTMLItem& Item) {
-  TMemoryStream Out;
-  Item.WriteToStream(Out);
-  return Out.ToString();
-}
 
 const std::string HexHeading =
     "\r  <TABLE BORDER=1 CELLPADDING=5>\r"
@@ -22,14 +21,10 @@ const std::string HexHeading =
     "<TD><PRE>Offset</PRE></TD><TD><PRE>Hex</PRE></TD><TD><PRE>Text</PRE></TD>"
     "    </TR>\r";
 
-// Sixteen bytes with control bytes, markup characters and bytes above 127.
-const std::string Sixteen = Hex("00 01 1F 20 3C 41 26 7F 80 FF 22 3E 61 62 63 64");
-const std::string SixteenHex = "00 01 1F 20 3C 41 26 7F 80 FF 22 3E 61 62 63 64";
-const std::string SixteenText = "    &ltA&amp\x7F\x80\xFF&quot&gtabcd";
-
-std::string HexDump(const std::string& Bytes, bool ShowOffsets, int64_t Count) {
-  TMemoryStream Stream(Bytes);
-  return Written(*CreateHexDumpTable(Stream, ShowOffsets, Count));
+std::string HexDumpPage(const std::string& Offsets, const std::string& Hex,
+                        const std::string& Text) {
+  return HexHeading + "\r    <TR>\r<TD><PRE>" + Offsets + "</PRE></TD><TD><PRE>" + Hex +
+         "</PRE></TD><TD><PRE>" + Text + "</PRE></TD>    </TR>\r  </TABLE>\r";
 }
 
 // Thumbnail files go to a directory of the test's own.
@@ -49,70 +44,73 @@ void Paint(kivInfo::TBitmap& Bitmap, int32_t Width, int32_t Height) {
       Bitmap.SetPixel(X, Y, {uint8_t(40 * X + 10), uint8_t(60 * Y + 5), uint8_t(200 - 7 * X * Y)});
 }
 
-void ExpectDecodedAs(const std::filesystem::path& Bmp, const kivInfo::TBitmap& Bitmap) {
-  const std::optional<kivTest::TPicture> Picture = kivTest::DecodeBmpWithNetpbm(Bmp);
-  if (!Picture) GTEST_SKIP() << "bmptopnm (netpbm) is not installed";
-  ASSERT_EQ(Picture->Width, Bitmap.Width());
-  ASSERT_EQ(Picture->Height, Bitmap.Height());
-  for (int32_t Y = 0; Y < Bitmap.Height(); ++Y)
-    for (int32_t X = 0; X < Bitmap.Width(); ++X)
-      EXPECT_EQ(Picture->Pixels[size_t(Y * Picture->Width + X)], Bitmap.GetPixel(X, Y))
-          << "pixel " << X << "," << Y;
-}
-
 } // namespace
 
-TEST(HexDump, NoBytes) {
-  EXPECT_EQ(HexDump("", true, 0), HexHeading +
-                                      "\r    <TR>\r"
-                                      "<TD><PRE></PRE></TD><TD><PRE></PRE></TD><TD><PRE></PRE></TD>"
-                                      "    </TR>\r"
-                                      "  </TABLE>\r");
+TEST(HexDump, LinesOfSixteenBytes) {
+  // Control bytes, markup characters and bytes above 127.
+  const std::string Sixteen = Hex("00 01 1F 20 3C 41 26 7F 80 FF 22 3E 61 62 63 64");
+  const std::string SixteenHex = "00 01 1F 20 3C 41 26 7F 80 FF 22 3E 61 62 63 64";
+  const std::string SixteenText = "    &ltA&amp\x7F\x80\xFF&quot&gtabcd";
+  // Every byte value, over a page several times the writer's buffer.
+  std::string Many, Offsets, Hexes, Text;
+  for (int Line = 0; Line * 16 < 4100; ++Line) {
+    const std::string Br = Line ? "<BR>" : "";
+    char O[16];
+    std::snprintf(O, sizeof O, "%.8X", Line * 16);
+    Offsets += Br + O, Hexes += Br, Text += Br;
+    for (int I = Line * 16; I < std::min(4100, Line * 16 + 16); ++I) {
+      const auto B = uint8_t(I * 37);
+      char H[4];
+      std::snprintf(H, sizeof H, "%.2X", B);
+      Many += char(B);
+      Hexes += I % 16 ? std::string(" ") + H : std::string(H);
+      Text += B < 32     ? " "
+              : B == '<' ? "&lt"
+              : B == '>' ? "&gt"
+              : B == '&' ? "&amp"
+              : B == '"' ? "&quot"
+                         : std::string(1, char(B));
+    }
+  }
+  const struct {
+    std::string Bytes, Offsets, Hex, Text;
+  } Cases[] = {
+      {"", "", "", ""},
+      {Sixteen, "00000000", SixteenHex, SixteenText},
+      {Sixteen + "Z", "00000000<BR>00000010", SixteenHex + "<BR>5A", SixteenText + "<BR>Z"},
+      {Many, Offsets, Hexes, Text},
+  };
+  for (const auto& C : Cases) {
+    TMemoryStream Stream(C.Bytes);
+    EXPECT_EQ(Html(*CreateHexDumpTable(Stream, true, int64_t(C.Bytes.size()))),
+              HexDumpPage(C.Offsets, C.Hex, C.Text))
+        << C.Bytes.size() << " bytes";
+  }
 }
 
-TEST(HexDump, OneFullLine) {
-  EXPECT_EQ(HexDump(Sixteen, true, 16), HexHeading +
-                                            "\r    <TR>\r"
-                                            "<TD><PRE>00000000</PRE></TD><TD><PRE>" +
-                                            SixteenHex + "</PRE></TD><TD><PRE>" + SixteenText +
-                                            "</PRE></TD>"
-                                            "    </TR>\r"
-                                            "  </TABLE>\r");
-}
-
-TEST(HexDump, SecondLineWithOneByte) {
-  EXPECT_EQ(HexDump(Sixteen + "Z", true, 17),
-            HexHeading +
-                "\r    <TR>\r"
-                "<TD><PRE>00000000<BR>00000010</PRE></TD><TD><PRE>" +
-                SixteenHex + "<BR>5A</PRE></TD><TD><PRE>" + SixteenText +
-                "<BR>Z</PRE></TD>"
-                "    </TR>\r"
-                "  </TABLE>\r");
-}
-
-TEST(HexDump, WithoutOffsetsFromThePosition) {
+TEST(HexDump, FromThePositionAndNoFurtherThanTheStream) {
   TMemoryStream Stream(Hex("FF D8 41 00 42"));
   Stream.SetPosition(1);
-  EXPECT_EQ(Written(*CreateHexDumpTable(Stream, false, 3)),
+  EXPECT_EQ(Html(*CreateHexDumpTable(Stream, false, 3)),
             "\r  <TABLE BORDER=1 CELLPADDING=5>\r"
             "\r    <TR>\r<TD><PRE>Hex</PRE></TD><TD><PRE>Text</PRE></TD>    </TR>\r"
             "\r    <TR>\r<TD><PRE>D8 41 00</PRE></TD><TD><PRE>\xD8"
             "A </PRE></TD>    </TR>\r"
             "  </TABLE>\r");
   EXPECT_EQ(Stream.GetPosition(), 4);
+  EXPECT_THROW(CreateHexDumpTable(Stream, true, int64_t(1) << 40), EReadError);
+  EXPECT_EQ(Stream.GetPosition(), 5);
 }
 
-TEST(ReportBlocks, ExtraInfo) {
+TEST(ReportBlocks, ExtraInfoAndTexts) {
   TkivHTMLBODY Body;
   TMemoryStream Empty;
   WriteExtraInfo(Body, Empty);
   EXPECT_EQ(Body.Count(), 0);
-
   TMemoryStream Stream("a>");
   Stream.SetPosition(2);
   WriteExtraInfo(Body, Stream);
-  EXPECT_EQ(Written(Body),
+  EXPECT_EQ(Html(Body),
             "\r  <BODY>\r"
             "<P>Extra info"
             "\r    <TABLE BORDER=1 CELLPADDING=5>\r"
@@ -124,30 +122,35 @@ TEST(ReportBlocks, ExtraInfo) {
             "      </TR>\r"
             "    </TABLE>\r"
             "  </BODY>\r");
-}
 
-TEST(ReportBlocks, Texts) {
   EXPECT_EQ(FormatCannotDecode("7"), "7 (cannot decode)");
   TkivTreeItem Root;
   AddMailNotice(Root);
   ASSERT_EQ(Root.Count(), 1);
   EXPECT_EQ(Root.GetChild(0).Icon, WarningIcon);
-  EXPECT_NE(WarningIcon, 0u);
-  EXPECT_EQ(Root.GetChild(0).Name,
-            "If you have any information about this segment, please mail me");
-  EXPECT_EQ(Root.GetChild(0).Value, "");
+  EXPECT_EQ(Root.GetChild(0).Name + "=" + Root.GetChild(0).Value,
+            "If you have any information about this segment, please mail me=");
 }
 
-TEST_F(ReportFiles, TemporaryFilesTakeTheFirstFreeNumber) {
+TEST_F(ReportFiles, TemporaryFilesTakeTheFirstFreeNumberAndGoWithTheirBitmap) {
   kivTest::WriteFileBytes(File("kivBMP0.bmp"), "taken");
   // A dangling link takes its name too, and is not written through.
   std::filesystem::create_symlink(File("elsewhere"), File("kivBMP2.bmp"));
-  kivInfo::TBitmap A(kivInfo::TBitmap::ClassObject()), B(kivInfo::TBitmap::ClassObject());
+  kivInfo::TBitmap A(kivInfo::TBitmap::ClassObject());
   Paint(A, 1, 1);
   EXPECT_EQ(kivInfo::GetTempFileName(A), Dir.Dir() + "kivBMP1.bmp");
   // A name is taken as soon as it is chosen, before anything is written to it.
   EXPECT_EQ(kivInfo::MakeTempFileName("kivBMP%d.bmp"), Dir.Dir() + "kivBMP3.bmp");
-  EXPECT_EQ(kivInfo::GetTempFileName(B), Dir.Dir() + "kivBMP4.bmp");
+  {
+    kivInfo::TBitmap Unwritten(kivInfo::TBitmap::ClassObject());
+    kivInfo::TBitmap B(kivInfo::TBitmap::ClassObject());
+    Paint(B, 2, 2);
+    EXPECT_EQ(kivInfo::GetTempFileName(B), Dir.Dir() + "kivBMP4.bmp");
+    EXPECT_TRUE(std::filesystem::exists(File("kivBMP4.bmp")));
+  }
+  // Freeing a bitmap deletes its own file and no other.
+  EXPECT_FALSE(std::filesystem::exists(File("kivBMP4.bmp")));
+  EXPECT_TRUE(std::filesystem::exists(File("kivBMP3.bmp")));
   EXPECT_FALSE(std::filesystem::exists(File("elsewhere")));
   // Writing again rewrites the same file.
   Paint(A, 3, 1);
@@ -155,26 +158,11 @@ TEST_F(ReportFiles, TemporaryFilesTakeTheFirstFreeNumber) {
   EXPECT_EQ(kivInfo::GetTempFileName(A), Dir.Dir() + "kivBMP1.bmp");
   EXPECT_NE(kivTest::ReadFileBytes(File("kivBMP1.bmp")), Before);
   EXPECT_EQ(kivTest::ReadFileBytes(File("kivBMP0.bmp")), "taken");
-}
 
-TEST_F(ReportFiles, TemporaryNamesEndAtTheirLimit) {
   kivTest::WriteFileBytes(File("kivX0"), "taken");
   kivTest::WriteFileBytes(File("kivX1"), "taken");
   EXPECT_THROW(kivInfo::MakeTempFileName("kivX%d", 2), Exception);
   EXPECT_EQ(kivInfo::MakeTempFileName("kivX%d", 3), Dir.Dir() + "kivX2");
-}
-
-TEST_F(ReportFiles, FreeingABitmapDeletesOnlyItsOwnFile) {
-  kivTest::WriteFileBytes(File("kivBMP0.bmp"), "taken");
-  {
-    kivInfo::TBitmap Unwritten(kivInfo::TBitmap::ClassObject());
-    kivInfo::TBitmap Written(kivInfo::TBitmap::ClassObject());
-    Paint(Written, 2, 2);
-    EXPECT_EQ(kivInfo::GetTempFileName(Written), Dir.Dir() + "kivBMP1.bmp");
-    EXPECT_TRUE(std::filesystem::exists(File("kivBMP1.bmp")));
-  }
-  EXPECT_FALSE(std::filesystem::exists(File("kivBMP1.bmp")));
-  EXPECT_TRUE(std::filesystem::exists(File("kivBMP0.bmp")));
 }
 
 TEST_F(ReportFiles, ThumbnailRows) {
@@ -185,14 +173,13 @@ TEST_F(ReportFiles, ThumbnailRows) {
   WriteThumbnailRows(*Table, Empty, true);
   TkivTreeItem Root;
   AddThumbnailInfo(Root, Empty);
-  EXPECT_EQ(Table->Count(), 0);
-  EXPECT_EQ(Root.Count(), 0);
+  EXPECT_EQ(Table->Count() + Root.Count(), 0);
   EXPECT_TRUE(std::filesystem::is_empty(Dir.Path()));
 
   kivInfo::TBitmap Bitmap(kivInfo::TBitmap::ClassObject());
   Paint(Bitmap, 3, 2);
   WriteThumbnailRows(*Table, Bitmap, true);
-  EXPECT_EQ(Written(*Table),
+  EXPECT_EQ(Html(*Table),
             "\r  <TABLE BORDER=1 CELLPADDING=5>\r"
             "\r    <TR>\r<TD COLSPAN=2 ALIGN=\"CENTER\">Thumbnail</TD>    </TR>\r"
             "\r    <TR>\r<TD>Compression</TD><TD>Unknown</TD>    </TR>\r"
@@ -203,7 +190,6 @@ TEST_F(ReportFiles, ThumbnailRows) {
                 "kivBMP0.bmp\" ALT=\"Thumbnail 3x2\" WIDTH=3 HEIGHT=2>\r</TD>    </TR>\r"
                 "  </TABLE>\r");
   EXPECT_TRUE(std::filesystem::exists(File("kivBMP0.bmp")));
-
   auto Plain = CreateReportTable();
   WriteThumbnailRows(*Plain, Bitmap, false);
   EXPECT_EQ(Plain->Count(), 4);
@@ -211,29 +197,33 @@ TEST_F(ReportFiles, ThumbnailRows) {
   AddThumbnailInfo(Root, Bitmap);
   ASSERT_EQ(Root.Count(), 1);
   const TkivTreeItem& Item = Root.GetChild(0);
-  EXPECT_EQ(Item.Name, "Thumbnail");
-  ASSERT_EQ(Item.Count(), 4);
-  EXPECT_EQ(Item.GetChild(0).Name + "=" + Item.GetChild(0).Value, "Compression=Unknown");
-  EXPECT_EQ(Item.GetChild(1).Name + "=" + Item.GetChild(1).Value, "Width=3");
-  EXPECT_EQ(Item.GetChild(2).Name + "=" + Item.GetChild(2).Value, "Height=2");
-  EXPECT_EQ(Item.GetChild(3).Name, "Thumbnail");
+  std::string Items = Item.Name + ":";
+  for (int32_t I = 0; I < Item.Count(); ++I)
+    Items += " " + Item.GetChild(I).Name + "=" + Item.GetChild(I).Value;
+  EXPECT_EQ(Items, "Thumbnail: Compression=Unknown Width=3 Height=2 Thumbnail=");
   EXPECT_EQ(Item.GetChild(3).Object, &Bitmap);
   EXPECT_EQ(Item.GetChild(3).GetHeight(), 4);
 }
 
-TEST_F(ReportFiles, TwentyFourBitFileDecodes) {
-  kivInfo::TBitmap Bitmap(kivInfo::TBitmap::ClassObject());
-  Paint(Bitmap, 5, 3); // 15 bytes a row: padded to 16
-  ExpectDecodedAs(kivInfo::GetTempFileName(Bitmap), Bitmap);
-}
-
-TEST_F(ReportFiles, EightBitFileDecodes) {
-  kivInfo::TBitmap Bitmap(kivInfo::TBitmap::ClassObject());
-  Paint(Bitmap, 3, 4); // 3 bytes a row: padded to 4
-  const TkivColor Corner = Bitmap.GetPixel(2, 3);
-  Bitmap.SetPixelFormat(TkivPixelFormat::pf8bit);
-  ASSERT_EQ(Bitmap.PixelFormat(), TkivPixelFormat::pf8bit);
-  // Fewer colours than palette entries: every colour is kept exactly.
-  EXPECT_EQ(Bitmap.GetPixel(2, 3), Corner);
-  ExpectDecodedAs(kivInfo::GetTempFileName(Bitmap), Bitmap);
+TEST_F(ReportFiles, BitmapFilesDecodeElsewhere) {
+  // Rows of 15 and of 3 bytes, padded to 16 and to 4.
+  for (const auto& [W, H, Format] :
+       {std::tuple{5, 3, TkivPixelFormat::pf24bit}, {3, 4, TkivPixelFormat::pf8bit}}) {
+    kivInfo::TBitmap Bitmap(kivInfo::TBitmap::ClassObject());
+    Paint(Bitmap, W, H);
+    const TkivColor Corner = Bitmap.GetPixel(W - 1, H - 1);
+    Bitmap.SetPixelFormat(Format);
+    ASSERT_EQ(Bitmap.PixelFormat(), Format);
+    // Fewer colours than palette entries: every colour is kept exactly.
+    EXPECT_EQ(Bitmap.GetPixel(W - 1, H - 1), Corner);
+    const std::optional<kivTest::TPicture> Picture =
+        kivTest::DecodeBmpWithNetpbm(kivInfo::GetTempFileName(Bitmap));
+    if (!Picture) GTEST_SKIP() << "bmptopnm (netpbm) is not installed";
+    ASSERT_EQ(Picture->Width, W);
+    ASSERT_EQ(Picture->Height, H);
+    for (int32_t Y = 0; Y < H; ++Y)
+      for (int32_t X = 0; X < W; ++X)
+        EXPECT_EQ(Picture->Pixels[size_t(Y * W + X)], Bitmap.GetPixel(X, Y))
+            << "pixel " << X << "," << Y;
+  }
 }

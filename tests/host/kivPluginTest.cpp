@@ -83,6 +83,10 @@ protected:
     return ListLoad(static_cast<kivPlatform::TWindow>(Host), Name.data(), 0);
   }
 
+  void Close(void* Window) {
+    ListCloseWindow(static_cast<kivPlatform::TWindow>(Window));
+  }
+
   std::string PageOf(void* Viewer) {
     const int64_t Size = kivStandInPageText(Viewer, nullptr, 0);
     if (Size < 0) return "(none)";
@@ -141,21 +145,19 @@ TEST_F(Plugin, TheViewerIsAMaximisedChildShowingThePage) {
   EXPECT_NE(Page.find("file://" + Temp.Dir() + "kivBMP0.bmp"), std::string::npos);
   EXPECT_TRUE(Thumbnail());
   EXPECT_EQ(kivStandInOleCount(), 1);
-  ListCloseWindow(static_cast<kivPlatform::TWindow>(Viewer));
+  // Closing a window that is not a viewer does nothing.
+  Close(Host);
+  Close(nullptr);
+  EXPECT_TRUE(kivStandInIsWindow(Host));
+  EXPECT_TRUE(kivStandInIsWindow(Viewer));
+  EXPECT_TRUE(Thumbnail());
+  Close(Viewer);
   EXPECT_FALSE(kivStandInIsWindow(Viewer));
   EXPECT_FALSE(Thumbnail());
   EXPECT_EQ(kivStandInOleCount(), 0);
   kivStandInDestroyWindow(Host);
   EXPECT_EQ(kivStandInWindowCount(), 0);
   EXPECT_EQ(Unload(), "");
-}
-
-TEST_F(Plugin, TheViewerShowsThePageOfTheReportPipeline) {
-  const auto File = Temp.Path() / "empty.MRK";
-  WriteFileBytes(File, "");
-  void* Host = kivStandInCreateWindow(nullptr);
-  void* Viewer = Load(Host, File.string());
-  EXPECT_EQ(PageOf(Viewer), Golden("host/empty.html"));
 }
 
 TEST_F(Plugin, KeysForTheHostAreHandedBack) {
@@ -216,11 +218,11 @@ TEST_F(Plugin, EitherWayOfClosingFreesTheFormOnce) {
     ASSERT_NE(Viewer, nullptr);
     ASSERT_TRUE(Thumbnail());
     if (CloseFirst) {
-      ListCloseWindow(static_cast<kivPlatform::TWindow>(Viewer));
+      Close(Viewer);
       EXPECT_FALSE(kivStandInIsWindow(Viewer));
       EXPECT_FALSE(Thumbnail());
       // A second close of the same handle finds nothing to do.
-      ListCloseWindow(static_cast<kivPlatform::TWindow>(Viewer));
+      Close(Viewer);
     }
     kivStandInDestroyWindow(Frame);
     EXPECT_FALSE(kivStandInIsWindow(Viewer)) << CloseFirst;
@@ -231,53 +233,45 @@ TEST_F(Plugin, EitherWayOfClosingFreesTheFormOnce) {
   EXPECT_EQ(Unload(), "");
 }
 
-TEST_F(Plugin, ClosingAWindowThatIsNotAViewerDoesNothing) {
-  void* Host = kivStandInCreateWindow(nullptr);
-  void* Viewer = Load(Host, Sample("jfif-thumbnail.MRK"));
-  ListCloseWindow(static_cast<kivPlatform::TWindow>(Host));
-  ListCloseWindow(nullptr);
-  EXPECT_TRUE(kivStandInIsWindow(Host));
-  EXPECT_TRUE(kivStandInIsWindow(Viewer));
-  EXPECT_TRUE(Thumbnail());
-}
+TEST_F(Plugin, NoViewerWithoutAHostAndAnEmptyOneWithoutAFile) {
+  void* Gone = kivStandInCreateWindow(nullptr);
+  kivStandInDestroyWindow(Gone);
+  EXPECT_EQ(Load(Gone, Sample("jfif-thumbnail.MRK")), nullptr);
+  EXPECT_EQ(Load(nullptr, Sample("jfif-thumbnail.MRK")), nullptr);
+  EXPECT_EQ(kivStandInOleCount(), 0);
+  EXPECT_EQ(kivStandInWindowCount(), 0);
+  EXPECT_FALSE(Thumbnail());
 
-TEST_F(Plugin, AFileThatCannotBeOpenedStillGivesAnEmptyWindow) {
   void* Host = kivStandInCreateWindow(nullptr);
   void* Viewer = Load(Host, (Temp.Path() / "missing.MRK").string());
   ASSERT_NE(Viewer, nullptr);
   EXPECT_EQ(kivStandInGetParent(Viewer), Host);
   EXPECT_EQ(PageOf(Viewer), "(none)");
-  ListCloseWindow(static_cast<kivPlatform::TWindow>(Viewer));
+  Close(Viewer);
   EXPECT_EQ(kivStandInOleCount(), 0);
-}
-
-TEST_F(Plugin, NoWindowWithoutAHostWindow) {
-  void* Host = kivStandInCreateWindow(nullptr);
-  kivStandInDestroyWindow(Host);
-  EXPECT_EQ(Load(Host, Sample("jfif-thumbnail.MRK")), nullptr);
-  EXPECT_EQ(Load(nullptr, Sample("jfif-thumbnail.MRK")), nullptr);
-  EXPECT_EQ(kivStandInOleCount(), 0);
-  EXPECT_EQ(kivStandInWindowCount(), 0);
-  EXPECT_FALSE(Thumbnail());
 }
 
 TEST_F(Plugin, TwoViewersAtOnce) {
   void* Host1 = kivStandInCreateWindow(nullptr);
   void* Host2 = kivStandInCreateWindow(nullptr);
   void* Viewer1 = Load(Host1, Sample("jfif-thumbnail.MRK"));
-  void* Viewer2 = Load(Host2, Sample("exif-camera.MRK"));
+  const auto Empty = Temp.Path() / "empty.MRK";
+  WriteFileBytes(Empty, "");
+  void* Viewer2 = Load(Host2, Empty.string());
   ASSERT_NE(Viewer1, nullptr);
   ASSERT_NE(Viewer2, nullptr);
+  // Each shows the report pipeline's page of its own file.
+  EXPECT_EQ(PageOf(Viewer2), Golden("host/empty.html"));
   EXPECT_NE(PageOf(Viewer1), PageOf(Viewer2));
   EXPECT_EQ(kivStandInOleCount(), 2);
   kivStandInPostKeyDown(Viewer2, 'N');
   kivStandInProcessMessages();
   EXPECT_EQ(KeysOf(Host1), std::vector<uint16_t>{});
   EXPECT_EQ(KeysOf(Host2), std::vector<uint16_t>{'N'});
-  ListCloseWindow(static_cast<kivPlatform::TWindow>(Viewer1));
+  Close(Viewer1);
   EXPECT_EQ(kivStandInOleCount(), 1);
-  EXPECT_NE(PageOf(Viewer2), "(none)");
-  ListCloseWindow(static_cast<kivPlatform::TWindow>(Viewer2));
+  EXPECT_EQ(PageOf(Viewer2), Golden("host/empty.html"));
+  Close(Viewer2);
   EXPECT_EQ(kivStandInOleCount(), 0);
 }
 

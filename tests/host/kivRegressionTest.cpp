@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <array>
 #include <filesystem>
-#include <vector>
+#include <map>
 
 #include "framework/kivInfo.h"
 #include "host/kivReportPipeline.h"
@@ -16,14 +16,6 @@ using namespace kivTest;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::vector<fs::path> RegressionInputs() {
-  std::vector<fs::path> Files;
-  for (const auto& Entry : fs::directory_iterator(KIV_REGRESSION_DIR))
-    if (Entry.path().extension() == ".MRK") Files.push_back(Entry.path());
-  std::sort(Files.begin(), Files.end());
-  return Files;
-}
 
 size_t Occurrences(const std::string& Page, const std::string& Text) {
   size_t N = 0;
@@ -35,11 +27,23 @@ size_t Occurrences(const std::string& Page, const std::string& Text) {
 } // namespace
 
 TEST(Regression, EveryHostileInputGivesAWholePageWithinItsBudget) {
-  const std::vector<fs::path> Files = RegressionInputs();
-  ASSERT_GE(Files.size(), 10u);
-  for (const fs::path& File : Files) {
-    SCOPED_TRACE(File.filename().string());
-    const std::string Bytes = ReadFileBytes(File);
+  // Where pictures are refused, the page names each one where it would stand.
+  const std::map<std::string, std::array<size_t, 3>> Refused = {
+      // too large, over the report's budget, shown
+      {"ifd-chain-16-thumbnails-8000x8000.MRK", {16, 0, 0}},
+      {"jfxx-thumbnail-8000x8000.MRK", {1, 0, 0}},
+      {"exif-thumbnails-over-report-budget.MRK", {0, 5, 1}},
+      {"hpsc-65536x65536.MRK", {1, 0, 0}},
+      {"h3x0-pieces-without-pixels.MRK", {1, 0, 0}},
+      {"hpsc-width-0-with-pixels.MRK", {0, 0, 0}},
+  };
+  size_t Files = 0, Checked = 0;
+  for (const auto& Entry : fs::directory_iterator(KIV_REGRESSION_DIR)) {
+    if (Entry.path().extension() != ".MRK") continue;
+    const std::string Name = Entry.path().filename().string();
+    SCOPED_TRACE(Name);
+    ++Files;
+    const std::string Bytes = ReadFileBytes(Entry.path());
     const auto Size = int64_t(Bytes.size());
     TTempDir Thumbnails;
     kivInfo::SetTempDirectory(Thumbnails.Dir());
@@ -61,29 +65,15 @@ TEST(Regression, EveryHostileInputGivesAWholePageWithinItsBudget) {
     EXPECT_LE(int64_t(Page.size()), 2000 + 200 * Size);
     Segment.reset();
     kivInfo::SetTempDirectory({});
+    if (const auto It = Refused.find(Name); It != Refused.end()) {
+      ++Checked;
+      EXPECT_EQ(Occurrences(Page, "more than a thumbnail may have (4096 x 4096)</TD>"),
+                It->second[0]);
+      EXPECT_EQ(Occurrences(Page, "more than this report has left for pictures</TD>"),
+                It->second[1]);
+      EXPECT_EQ(Occurrences(Page, "<IMG "), It->second[2]);
+    }
   }
-}
-
-TEST(Regression, RefusedPicturesAreNamedWhereTheyWouldBe) {
-  struct TCase {
-    const char* File;
-    size_t TooLarge, OverBudget, Shown;
-  };
-  const TCase Cases[] = {
-      {"ifd-chain-16-thumbnails-8000x8000.MRK", 16, 0, 0},
-      {"jfxx-thumbnail-8000x8000.MRK", 1, 0, 0},
-      {"exif-thumbnails-over-report-budget.MRK", 0, 5, 1},
-      {"hpsc-65536x65536.MRK", 1, 0, 0},
-      {"h3x0-pieces-without-pixels.MRK", 1, 0, 0},
-      {"hpsc-width-0-with-pixels.MRK", 0, 0, 0},
-  };
-  for (const TCase& C : Cases) {
-    SCOPED_TRACE(C.File);
-    TTempDir Thumbnails;
-    const std::string Page =
-        RenderPage(ReadFileBytes(fs::path(KIV_REGRESSION_DIR) / C.File), Thumbnails.Dir());
-    EXPECT_EQ(Occurrences(Page, "more than a thumbnail may have (4096 x 4096)</TD>"), C.TooLarge);
-    EXPECT_EQ(Occurrences(Page, "more than this report has left for pictures</TD>"), C.OverBudget);
-    EXPECT_EQ(Occurrences(Page, "<IMG "), C.Shown);
-  }
+  EXPECT_GE(Files, 10u);
+  EXPECT_EQ(Checked, Refused.size());
 }

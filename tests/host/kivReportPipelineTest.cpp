@@ -9,11 +9,8 @@
 
 using namespace kivTest;
 
-TEST(ReportPipeline, EmptyFileGivesTheBarePage) {
+TEST(ReportPipeline, AnEmptyFileGivesTheBarePageAMissingOneNothing) {
   EXPECT_EQ(RenderPage(""), Golden("host/empty.html"));
-}
-
-TEST(ReportPipeline, AFileThatCannotBeOpenedShowsNothing) {
   TTempDir Dir;
   std::unique_ptr<TkivSegment> Segment;
   int Shown = 0;

@@ -56,6 +56,12 @@ TEST(JpegFile, Walks) {
     std::string Bytes;
     const char* Expected;
   };
+  const auto Hpsc = [](uint8_t Number) {
+    return Hex("FF E4 00 2E") + "HPSC" + Hex("00000002 00000004 00000002 00000001") +
+           Hex("000000") + char(Number) + Hex("00000002 00000001 00000000 80 00 80 FF 80 FF 80 00");
+  };
+  const std::string Office = Hex("FF E3 00 0E") + "MSOFFICE9.0" + Hex("01");
+  const std::string Fpxr = Hex("FF E2 00 07") + "FPXR" + Hex("02");
   const TCase Cases[] = {
       // Stuffed zeros, restart markers and fill bytes stay in the entropy-coded data; a second
       // scan follows its tables; bytes after the end of image are trailing data.
@@ -85,6 +91,11 @@ TEST(JpegFile, Walks) {
       {"empty file", "", "Error@0+0!"},
       {"only FF bytes", Hex("FF FF FF FF"), "Error@0+0!"},
       {"only FF bytes after the start", SOI + Hex("FF FF FF"), "Signature@0+2 Error@2+0!"},
+      // HP thumbnails as far as their picture asks; MSOFFICE and FPXR while the pieces last.
+      {"HP pieces", SOI + Hpsc(1) + Hpsc(2) + Hpsc(3) + EOI,
+       "Signature@0+2 HPSC@2+96 HPSC@62+48 EOI@92+2"},
+      {"MSOFFICE and FPXR pieces", SOI + Office + Office + Fpxr + Fpxr + Fpxr + DQT + EOI,
+       "Signature@0+2 MSOFFICE9.0@2+32 FPXR@22+27 DQT@3D+6 EOI@43+2"},
   };
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Name);
@@ -99,18 +110,6 @@ TEST(JpegFile, ClassesThatGatherPiecesTakeThemAll) {
   const auto List = Walk(SOI + Piece + Piece + DQT + EOI);
   EXPECT_EQ(Pieces(*List), "Signature@0+2 Adobe resource@2+44 DQT@2E+6 EOI@34+2");
   EXPECT_EQ(List->Segment(1).Data.ToString(), Piece + Piece);
-
-  // HP thumbnails as far as their picture asks; MSOFFICE and FPXR while the pieces last.
-  const auto Hpsc = [](uint8_t Number) {
-    return Hex("FF E4 00 2E") + "HPSC" + Hex("00000002 00000004 00000002 00000001") +
-           Hex("000000") + char(Number) + Hex("00000002 00000001 00000000 80 00 80 FF 80 FF 80 00");
-  };
-  EXPECT_EQ(Pieces(*Walk(SOI + Hpsc(1) + Hpsc(2) + Hpsc(3) + EOI)),
-            "Signature@0+2 HPSC@2+96 HPSC@62+48 EOI@92+2");
-  const std::string Office = Hex("FF E3 00 0E") + "MSOFFICE9.0" + Hex("01");
-  const std::string Fpxr = Hex("FF E2 00 07") + "FPXR" + Hex("02");
-  EXPECT_EQ(Pieces(*Walk(SOI + Office + Office + Fpxr + Fpxr + Fpxr + DQT + EOI)),
-            "Signature@0+2 MSOFFICE9.0@2+32 FPXR@22+27 DQT@3D+6 EOI@43+2");
 }
 
 TEST(JpegFile, ErrorsSayWhatAndWhere) {
@@ -162,15 +161,16 @@ TEST(JpegFile, PageOfASmallFile) {
 
 namespace {
 
-struct TPiece {
-  int64_t Offset, Size;
-  std::string Marker; // "FFxx", or empty for entropy-coded and trailing data
-};
+// "offset+size marker", the marker "FFxx", or empty for entropy-coded and trailing data.
+std::string Piece(int64_t Offset, int64_t Size, const std::string& Marker) {
+  return Format("%llX+%lld %s", static_cast<unsigned long long>(Offset),
+                static_cast<long long>(Size), Marker.c_str());
+}
 
 // A walk of our own over the bytes, as plain as it can be, to check the reader against.
-std::vector<TPiece> IndependentWalk(const std::string& B) {
+std::vector<std::string> IndependentWalk(const std::string& B) {
   const auto At = [&](size_t I) { return static_cast<uint8_t>(B[I]); };
-  std::vector<TPiece> Pieces{{0, 2, "FFD8"}};
+  std::vector<std::string> Pieces{Piece(0, 2, "FFD8")};
   size_t Pos = 2;
   while (Pos < B.size() && At(Pos) == 0xFF) {
     size_t Q = Pos;
@@ -180,18 +180,18 @@ std::vector<TPiece> IndependentWalk(const std::string& B) {
     const uint8_t M = At(Q + 1);
     const std::string Marker = Format("FF%02X", M);
     if (M == 0xD9) {
-      Pieces.push_back({int64_t(Q), 2, Marker});
-      if (Q + 2 < B.size()) Pieces.push_back({int64_t(Q + 2), int64_t(B.size() - Q - 2), ""});
+      Pieces.push_back(Piece(int64_t(Q), 2, Marker));
+      if (Q + 2 < B.size()) Pieces.push_back(Piece(int64_t(Q + 2), int64_t(B.size() - Q - 2), ""));
       break;
     }
     if (M == 0x01 || (M >= 0xD0 && M <= 0xD8)) {
-      Pieces.push_back({int64_t(Q), 2, Marker});
+      Pieces.push_back(Piece(int64_t(Q), 2, Marker));
       Pos = Q + 2;
       continue;
     }
     if (Q + 4 > B.size()) break;
     const size_t L = size_t(At(Q + 2)) << 8 | At(Q + 3);
-    Pieces.push_back({int64_t(Q), int64_t(std::min(B.size(), Q + 2 + L) - Q), Marker});
+    Pieces.push_back(Piece(int64_t(Q), int64_t(std::min(B.size(), Q + 2 + L) - Q), Marker));
     Pos = Q + 2 + L;
     if (Pos > B.size()) break;
     if (M != 0xDA) continue;
@@ -200,7 +200,7 @@ std::vector<TPiece> IndependentWalk(const std::string& B) {
                                  (At(E + 1) < 0xD0 || At(E + 1) > 0xD7)))
       ++E;
     if (E + 1 >= B.size()) E = B.size();
-    if (E > Pos) Pieces.push_back({int64_t(Pos), int64_t(E - Pos), ""});
+    if (E > Pos) Pieces.push_back(Piece(int64_t(Pos), int64_t(E - Pos), ""));
     Pos = E;
   }
   return Pieces;
@@ -230,37 +230,9 @@ std::string BodyOf(const std::string& Page) {
 
 } // namespace
 
-TEST(JpegFile, CorpusFilesWalkAsAnIndependentWalkDoes) {
-  const auto Jpegs = CorpusJpegs();
-  if (Jpegs.empty()) GTEST_SKIP() << "no corpus";
-  for (const fs::path& Jpeg : Jpegs) {
-    SCOPED_TRACE(Jpeg.filename().string());
-    const std::string Bytes = ReadFileBytes(Jpeg);
-    TFileStream File(Jpeg.string(), TFileMode::OpenRead);
-    TkivJpegFile List;
-    List.LoadFromStream(File);
-    const std::vector<TPiece> Expected = IndependentWalk(Bytes);
-    std::vector<TPiece> Found;
-    bool EndedWell = true;
-    for (int32_t I = 0; I < List.Count(); ++I) {
-      const TkivSegment& Piece = List.Segment(I);
-      if (dynamic_cast<const TkivJpegFileError*>(&Piece))
-        EndedWell = false;
-      else
-        Found.push_back({Piece.FileOffset, Piece.FileSize, TkivJpegFile::MarkerText(Piece)});
-    }
-    ASSERT_EQ(Found.size(), Expected.size());
-    for (size_t I = 0; I < Found.size(); ++I) {
-      EXPECT_EQ(Found[I].Offset, Expected[I].Offset) << I;
-      EXPECT_EQ(Found[I].Size, Expected[I].Size) << I;
-      EXPECT_EQ(Found[I].Marker, Expected[I].Marker) << I;
-    }
-    // Only the file without an end-of-image marker says something is wrong.
-    EXPECT_EQ(EndedWell, Jpeg.filename().string().find("beamerexample") == std::string::npos);
-  }
-}
-
-TEST(JpegFile, CorpusSectionsAreTheViewersPages) {
+// The real files walk as an independent walk does, and the page of each segment file of the
+// corpus (from the start of image to the first scan header) is its section of the file's page.
+TEST(JpegFile, CorpusFiles) {
   const auto Jpegs = CorpusJpegs();
   if (Jpegs.empty()) GTEST_SKIP() << "no corpus";
   TTempDir Thumbnails;
@@ -269,14 +241,25 @@ TEST(JpegFile, CorpusSectionsAreTheViewersPages) {
     TFileStream File(Jpeg.string(), TFileMode::OpenRead);
     TkivJpegFile List;
     List.LoadFromStream(File);
+    std::vector<std::string> Found;
+    bool EndedWell = true;
+    for (int32_t I = 0; I < List.Count(); ++I) {
+      const TkivSegment& P = List.Segment(I);
+      if (dynamic_cast<const TkivJpegFileError*>(&P))
+        EndedWell = false;
+      else
+        Found.push_back(Piece(P.FileOffset, P.FileSize, TkivJpegFile::MarkerText(P)));
+    }
+    EXPECT_EQ(Found, IndependentWalk(ReadFileBytes(Jpeg)));
+    // Only the file without an end-of-image marker says something is wrong.
+    EXPECT_EQ(EndedWell, Jpeg.filename().string().find("beamerexample") == std::string::npos);
+
     TMemoryStream Html;
     kivInfo::SetTempDirectory(Thumbnails.Dir());
     WriteListPage(List, Html);
     const std::string Page = Normalised(Html.ToString());
-    // The corpus's segment files run from the start of image to the first scan header.
-    const fs::path Segments = CorpusDir() / "segments" / Jpeg.stem();
     std::vector<fs::path> Files;
-    for (const auto& Entry : fs::directory_iterator(Segments))
+    for (const auto& Entry : fs::directory_iterator(CorpusDir() / "segments" / Jpeg.stem()))
       Files.push_back(Entry.path());
     std::sort(Files.begin(), Files.end());
     ASSERT_LE(Files.size(), size_t(List.Count()));

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
+
+#include "framework/kivJpegImage.h"
+#include "jpeg/kivJpegInfo.h"
 
 namespace kivTest {
 
@@ -35,13 +40,12 @@ std::string Render(const std::string& Bytes, const TTempDir& Dir) {
 }
 
 std::string Expected(const std::string& Name, const TTempDir& Dir, const std::string& Size) {
-  return Replace(Replace(Golden("jpeg/" + Name), "@DIR@", Dir.Dir()), "@SIZE@", Size);
+  return Replace(Replace(Golden(Name), "@DIR@", Dir.Dir()), "@SIZE@", Size);
 }
 
 void ExpectBmp(const TTempDir& Dir, int W, int H, const std::vector<TkivColor>& Colors,
-               int Tolerance, int Number) {
-  const auto Picture =
-      DecodeBmpWithNetpbm(Dir.Path() / ("kivBMP" + std::to_string(Number) + ".bmp"));
+               int Tolerance) {
+  const auto Picture = DecodeBmpWithNetpbm(Dir.Path() / "kivBMP0.bmp");
   if (!Picture) {
     std::cout << "bmptopnm not installed: BMP contents not checked\n";
     return;
@@ -55,6 +59,51 @@ void ExpectBmp(const TTempDir& Dir, int W, int H, const std::vector<TkivColor>& 
           << "pixel " << I << ": " << int(Picture->Pixels[I].R) << "," << int(Picture->Pixels[I].G)
           << "," << int(Picture->Pixels[I].B);
     }
+}
+
+void ExpectPages(const std::vector<TPageCase>& Cases) {
+  for (const TPageCase& Case : Cases) {
+    SCOPED_TRACE(Case.Golden);
+    TTempDir Dir;
+    EXPECT_EQ(Render(Case.Bytes, Dir),
+              Expected(Case.Golden, Dir, std::to_string(Case.Bytes.size())));
+    if (Case.W > 0)
+      ExpectBmp(Dir, Case.W, Case.H, Case.Colors, Case.Tolerance);
+    else
+      EXPECT_TRUE(std::filesystem::is_empty(Dir.Path()));
+  }
+}
+
+std::vector<TkivColor> Colors(std::vector<TkivColor> First, size_t Count, TkivColor Rest) {
+  First.resize(Count, Rest);
+  return First;
+}
+
+std::string JpegOf(int W, int H, const std::function<TkivColor(int, int)>& Pixel) {
+  TkivDIBitmap Picture;
+  Picture.SetSize(W, H);
+  for (int Y = 0; Y < H; ++Y)
+    for (int X = 0; X < W; ++X)
+      Picture.SetPixel(X, Y, Pixel(X, Y));
+  TkivJpegImage Image;
+  Image.Assign(Picture);
+  TMemoryStream Out;
+  Image.SaveToStream(Out);
+  return Out.ToString();
+}
+
+std::vector<TCorpusSegment> CorpusSegments() {
+  std::vector<TCorpusSegment> Segments;
+  if (CorpusDir().empty()) return Segments;
+  for (const auto& File : std::filesystem::recursive_directory_iterator(CorpusDir() / "segments")) {
+    if (!File.is_regular_file()) continue;
+    const std::string Bytes = ReadFileBytes(File.path());
+    TMemoryStream Stream(Bytes);
+    Segments.push_back({File.path(), Bytes, JpegSegmentClassList.FindReader(Stream)});
+  }
+  std::sort(Segments.begin(), Segments.end(),
+            [](const auto& A, const auto& B) { return A.Path < B.Path; });
+  return Segments;
 }
 
 std::vector<std::string> InfoNames(const TkivSegment& Segment) {

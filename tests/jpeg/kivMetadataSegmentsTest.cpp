@@ -17,6 +17,7 @@ namespace {
 
 const std::string XmpId("http://ns.adobe.com/xap/1.0/\0", 29);
 const std::string IccId("ICC_PROFILE\0", 12);
+const std::string XmpPacket("<x:xmpmeta a=\"1\"/>\0\n", 20);
 
 std::string Fpxr(int First) {
   std::string Content;
@@ -27,53 +28,41 @@ std::string Fpxr(int First) {
 
 } // namespace
 
-TEST(ICCProfileSegment, PagesWithAndWithoutTheZeroByte) {
-  TTempDir Dir;
-  EXPECT_EQ(Render(Segment(0xE2, IccId + Hex("01 01") + "abcd"), Dir), Expected("icc.html", Dir));
-  EXPECT_EQ(Render(Segment(0xE2, "ICC_PROFILE" + Hex("01 01") + "abcd"), Dir),
-            Expected("icc-no-zero.html", Dir));
+// Consecutive FPXR segments are one; the next of another kind is left.
+TEST(MetadataSegments, Pages) {
+  ExpectPages({
+      {"jpeg/icc.html", Segment(0xE2, IccId + Hex("01 01") + "abcd")},
+      {"jpeg/icc-no-zero.html", Segment(0xE2, "ICC_PROFILE" + Hex("01 01") + "abcd")},
+      {"jpeg/fpxr-three.html", Fpxr(0) + Fpxr(12) + Fpxr(24)},
+      {"jpeg/fpxr-then-icc.html", Fpxr(0) + Segment(0xE2, IccId + Hex("01 01") + "abcd")},
+      {"jpeg/adobe-7.html", Segment(0xEE, std::string("Adobe\0", 6) + Hex("64 00 00 80 00 00 01"))},
+      {"jpeg/xmp.html", Segment(0xE1, XmpId + XmpPacket)},
+  });
 }
 
-TEST(FPXRSegment, ConsecutiveSegmentsAreOneAndOthersAreLeft) {
-  TTempDir Dir;
-  EXPECT_EQ(Render(Fpxr(0) + Fpxr(12) + Fpxr(24), Dir), Expected("fpxr-three.html", Dir));
-  EXPECT_EQ(Render(Fpxr(0) + Segment(0xE2, IccId + Hex("01 01") + "abcd"), Dir),
-            Expected("fpxr-then-icc.html", Dir));
+TEST(MetadataSegments, SizesAndWriteBack) {
   auto Three = Load<TkivJpegFPXRSegment>(Fpxr(0) + Fpxr(12) + Fpxr(24));
   EXPECT_EQ(Three->GetSize(), 8);
   EXPECT_EQ(Three->ExtraData.GetSize(), 52);
   EXPECT_EQ(Three->Info->Count(), 2); // the size and the notice
-}
 
-TEST(AdobeSegment, SevenBytesOfExtraInfo) {
-  TTempDir Dir;
-  EXPECT_EQ(Render(Segment(0xEE, std::string("Adobe\0", 6) + Hex("64 00 00 80 00 00 01")), Dir),
-            Expected("adobe-7.html", Dir));
-}
-
-TEST(XMPSegment, WholeSegmentShownAndThePacketKept) {
-  const std::string Packet = std::string("<x:xmpmeta a=\"1\"/>\0\n", 20);
-  const std::string Bytes = Segment(0xE1, XmpId + Packet);
-  TTempDir Dir;
-  EXPECT_EQ(Render(Bytes, Dir), Expected("xmp.html", Dir));
-
-  auto Xmp = Load<TkivJpegXMPSegment>(Bytes);
-  EXPECT_EQ(Xmp->XMP, Packet);
-  EXPECT_EQ(InfoNames(*Xmp), (std::vector<std::string>{"Segment size:=53", "XMP=" + Packet}));
+  // The XMP packet is kept whole.
+  const std::string XmpBytes = Segment(0xE1, XmpId + XmpPacket);
+  auto Xmp = Load<TkivJpegXMPSegment>(XmpBytes);
+  EXPECT_EQ(Xmp->XMP, XmpPacket);
+  EXPECT_EQ(InfoNames(*Xmp), (std::vector<std::string>{"Segment size:=53", "XMP=" + XmpPacket}));
   EXPECT_EQ(Xmp->GetSize(), 53);
   Xmp->InitDefault();
-  EXPECT_EQ(Xmp->Data.ToString(), Bytes);
+  EXPECT_EQ(Xmp->Data.ToString(), XmpBytes);
   EXPECT_EQ(Load<TkivJpegXMPSegment>(Segment(0xE1, XmpId))->GetSize(), 0);
-}
 
-TEST(UndecodedSegments, SizeIsTheirBytesAndADefaultIsTheIdentifier) {
+  // Undecoded segments: the size is their bytes, and a default is the identifier.
   const std::string Icc = Segment(0xE2, IccId + Hex("01 01 00"));
   auto Profile = Load<TkivJpegICCProfileSegment>(Icc);
   EXPECT_EQ(Profile->GetSize(), int64_t(Icc.size()));
   TMemoryStream Out;
   Profile->SaveToStream(Out);
   EXPECT_EQ(Out.ToString(), Icc);
-
   const auto Default = [](const TkivSegment::TClass& Class) {
     auto Segment = Class.Create();
     Segment->InitDefault();
@@ -85,42 +74,43 @@ TEST(UndecodedSegments, SizeIsTheirBytesAndADefaultIsTheIdentifier) {
   EXPECT_EQ(Default(TkivJpegDuckySegment::ClassObject()), Segment(0xEC, std::string("Ducky\0", 6)));
 }
 
-// The real XMP, ICC profile, Adobe and Ducky segments render whole: the heading, the size of
-// the file, the hex dump down to its last line, and what follows the identifier as extra data.
-TEST(MetadataSegments, CorpusSegmentsRender) {
+// The real segments render whole: the heading and the size of the file; a thumbnail on the page
+// has its file; the hex dump of an undecoded segment runs down to its last line, and what follows
+// its identifier (of the given size) is extra data.
+TEST(DecodedSegments, CorpusSegmentsRender) {
   if (CorpusDir().empty()) GTEST_SKIP() << "no corpus";
-  const std::map<std::string, std::pair<std::string, size_t>> Kinds = {
+  const std::map<std::string, std::pair<std::string, int>> Kinds = {
+      {"TkivJpegCommentSegment", {"Comment segment", -1}},
+      {"TkivJpegJfifSegment", {"JFIF segment", -1}},
       {"TkivJpegXMPSegment", {"XMP segment", 0}},
       {"TkivJpegICCProfileSegment", {"ICC Profile segment", 12}},
       {"TkivJpegAdobeSegment", {"Adobe segment", 6}},
       {"TkivJpegDuckySegment", {"Ducky segment", 6}},
   };
   std::map<std::string, int> Rendered;
-  for (const auto& Image : std::filesystem::directory_iterator(CorpusDir() / "segments")) {
-    if (!Image.is_directory()) continue;
-    for (const auto& File : std::filesystem::directory_iterator(Image.path())) {
-      const std::string Bytes = ReadFileBytes(File.path());
-      TMemoryStream Stream(Bytes);
-      const TkivSegment::TClass* Class = JpegSegmentClassList.FindReader(Stream);
-      const auto Kind = Class ? Kinds.find(Class->ClassName()) : Kinds.end();
-      if (Kind == Kinds.end()) continue;
-      SCOPED_TRACE(File.path().string());
-      TTempDir Dir;
-      const std::string Page = Render(Bytes, Dir);
-      EXPECT_NE(Page.find("<H2>" + Kind->second.first +
-                          "</H2>Segment size: " + std::to_string(Bytes.size()) + "<BR><BR>"),
+  for (const TCorpusSegment& File : CorpusSegments()) {
+    const auto Kind = File.Class ? Kinds.find(File.Class->ClassName()) : Kinds.end();
+    if (Kind == Kinds.end()) continue;
+    SCOPED_TRACE(File.Path.string());
+    const auto& [Heading, IdSize] = Kind->second;
+    const size_t Size = File.Bytes.size();
+    TTempDir Dir;
+    const std::string Page = Render(File.Bytes, Dir);
+    EXPECT_NE(Page.find("<H2>" + Heading + "</H2>Segment size: "), std::string::npos);
+    EXPECT_EQ(Page.find("<IMG") != std::string::npos,
+              std::filesystem::exists(Dir.Path() / "kivBMP0.bmp"));
+    EXPECT_NE(Page.rfind("</HTML>\r"), std::string::npos);
+    ++Rendered[Kind->first];
+    if (IdSize < 0) continue;
+    EXPECT_NE(Page.find("</H2>Segment size: " + std::to_string(Size) + "<BR><BR>"),
+              std::string::npos);
+    EXPECT_NE(Page.find(Format("%.8X</PRE>", int((Size - 1) / 16 * 16))), std::string::npos);
+    const size_t ExtraSize = IdSize ? Size - 4 - size_t(IdSize) : 0;
+    EXPECT_EQ(Page.find("<P>Extra info") != std::string::npos, ExtraSize > 0);
+    if (ExtraSize > 0) {
+      EXPECT_NE(Page.find(Format("%.8X</PRE>", int((ExtraSize - 1) / 16 * 16)),
+                          Page.find("<P>Extra info")),
                 std::string::npos);
-      EXPECT_NE(Page.find(Format("%.8X</PRE>", int((Bytes.size() - 1) / 16 * 16))),
-                std::string::npos);
-      const size_t ExtraSize = Kind->second.second ? Bytes.size() - 4 - Kind->second.second : 0;
-      EXPECT_EQ(Page.find("<P>Extra info") != std::string::npos, ExtraSize > 0);
-      if (ExtraSize > 0) {
-        EXPECT_NE(Page.find(Format("%.8X</PRE>", int((ExtraSize - 1) / 16 * 16)),
-                            Page.find("<P>Extra info")),
-                  std::string::npos);
-      }
-      EXPECT_NE(Page.rfind("</HTML>\r"), std::string::npos);
-      ++Rendered[Class->ClassName()];
     }
   }
   for (const auto& Kind : Kinds)

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "framework/kivHTML.h"
 #include "framework/kivInfo.h"
 #include "host/kivReportPipeline.h"
 
@@ -56,6 +57,12 @@ std::string Golden(const std::string& Name) {
   const auto Path = std::filesystem::path(KIV_GOLDEN_DIR) / Name;
   if (!std::filesystem::exists(Path)) return "missing golden page " + Path.string();
   return ReadFileBytes(Path);
+}
+
+std::string Html(const TkivHTMLItem& Item) {
+  TMemoryStream Out;
+  Item.WriteToStream(Out);
+  return Out.ToString();
 }
 
 std::filesystem::path CorpusDir() {

@@ -10,6 +10,8 @@
 #include "framework/kivDIBitmap.h"
 #include "framework/kivStream.h"
 
+class TkivHTMLItem;
+
 namespace kivTest {
 
 std::string ReadFileBytes(const std::filesystem::path& Path);
@@ -46,6 +48,9 @@ struct TPicture {
 // The BMP file decoded by netpbm's bmptopnm: none when the tool is not installed, an empty
 // picture when it cannot decode the file.
 std::optional<TPicture> DecodeBmpWithNetpbm(const std::filesystem::path& Bmp);
+
+// The page text an element writes, its children included.
+std::string Html(const TkivHTMLItem& Item);
 
 // Bytes from a hex text such as "FF D8 00"; spaces are ignored.
 std::string Hex(const std::string& Text);
