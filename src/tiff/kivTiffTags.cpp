@@ -102,6 +102,15 @@ template <class T> T Need(std::optional<T> Value) {
   return *Value;
 }
 
+// "1/n sec" for an exposure of 1/Reciprocal seconds. An exposure of over two seconds has no
+// such form (n would round to 0, "1/0 sec"): it is shown in seconds.
+std::string ExposureText(long double Reciprocal) {
+  const int64_t N = Need(RoundHalfEven(Reciprocal));
+  if (N != 0) return "1/" + std::to_string(N) + " sec";
+  if (!(Reciprocal > 0)) Fail();
+  return FloatToText(1.0L / Reciprocal) + " sec";
+}
+
 int64_t ToInt64(const std::string& S) {
   int64_t V = 0;
   if (!TextToInt64(S, V)) Fail();
@@ -302,7 +311,7 @@ bool FormatNotSupported(const TkivTiffEntry&, const std::string&, std::string& R
 
 bool FormatExposureTime(const TkivTiffEntry& Entry, const std::string& Raw, std::string& Result) {
   Require(Entry, {ftRational}, 1);
-  Result = "1/" + std::to_string(Need(RoundHalfEven(1.0L / RationalValue(Raw)))) + " sec";
+  Result = ExposureText(1.0L / RationalValue(Raw));
   return true;
 }
 
@@ -345,8 +354,7 @@ bool FormatComponents(const TkivTiffEntry& Entry, const std::string& Raw, std::s
 bool FormatShutterSpeed(const TkivTiffEntry& Entry, const std::string& Raw, std::string& Result) {
   Require(Entry, {ftSRational}, 1);
   const long double V = RationalValue(Raw);
-  Result =
-      FixedToText(V, 2) + " (1/" + std::to_string(Need(RoundHalfEven(std::pow(2.0L, V)))) + " sec)";
+  Result = FixedToText(V, 2) + " (" + ExposureText(std::pow(2.0L, V)) + ")";
   return true;
 }
 

@@ -4,7 +4,6 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -278,10 +277,8 @@ TEST_F(Plugin, TwoViewersAtOnce) {
 TEST_F(Plugin, AControlThatNeverBecomesReadyLeavesTheWindowEmpty) {
   kivStandInSetBrowserNeverReady(1);
   void* Host = kivStandInCreateWindow(nullptr);
-  const auto Start = std::chrono::steady_clock::now();
+  // Returns at all: the wait for the control is bounded (a hang meets the test's time-out).
   void* Viewer = Load(Host, Sample("jfif-thumbnail.MRK"));
-  // Bounded, not hung: a generous limit, far above the wait.
-  EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(60));
   ASSERT_NE(Viewer, nullptr);
   EXPECT_EQ(PageOf(Viewer), "(none)");
   // The window still works.

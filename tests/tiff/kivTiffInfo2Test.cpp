@@ -193,7 +193,10 @@ TEST(TiffTags, FormattersAndTheirTests) {
     Expect(M, {0x011A, ftRational, 1, Rational(M, 72, 1)}, "<TD>72</TD>");
     Expect(M, {0x920A, ftRational, 1, Rational(M, 35, 10)}, "<TD>3.5 mm</TD>");
     Expect(M, {0x829A, ftRational, 1, Rational(M, 1, 60)}, "<TD>1/60 sec</TD>");
-    Expect(M, {0x829A, ftRational, 1, Rational(M, 10, 1)}, "<TD>1/0 sec</TD>");
+    // Exposures too long for "1/n": in seconds, not "1/0 sec".
+    Expect(M, {0x829A, ftRational, 1, Rational(M, 10, 1)}, "<TD>10 sec</TD>");
+    Expect(M, {0x829A, ftRational, 1, Rational(M, 5, 2)}, "<TD>2.5 sec</TD>");
+    Expect(M, {0x9201, ftSRational, 1, Rational(M, uint32_t(-3), 1)}, "<TD>-3.00 (8 sec)</TD>");
     Expect(M, {0x9201, ftSRational, 1, Rational(M, 6, 1)}, "<TD>6.00 (1/64 sec)</TD>");
     Expect(M, {0x829D, ftRational, 1, Rational(M, 28, 10)}, "<TD>F2.8</TD>");
     // Fixed decimals round halves away from zero, as a camera's 45/8 is read.

@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -117,14 +116,9 @@ bool Thumbnail() {
   return Exists(TempDir + "kivBMP0.bmp");
 }
 
-HWND Load(HWND Host, const std::string& File, DWORD* Milliseconds = nullptr) {
+HWND Load(HWND Host, const std::string& File) {
   std::string Name = File;
-  const auto Start = std::chrono::steady_clock::now();
-  const HWND Viewer = ListLoad(Host, Name.data(), 0);
-  const auto Took = std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::steady_clock::now() - Start);
-  if (Milliseconds) *Milliseconds = static_cast<DWORD>(Took.count());
-  return Viewer;
+  return ListLoad(Host, Name.data(), 0);
 }
 
 // The window's rectangle in its parent's client coordinates.
@@ -191,10 +185,7 @@ void CheckKeys(HWND Host, HWND Viewer, bool Embedded) {
 
 void CheckTopLevelViewer() {
   const HWND Host = CreateHost(nullptr);
-  DWORD Took = 0;
-  const HWND Viewer = Load(Host, Samples + "jfif-thumbnail.MRK", &Took);
-  std::printf("ListLoad took %lu ms\n", static_cast<unsigned long>(Took));
-  CHECK(Took < 10000);
+  const HWND Viewer = Load(Host, Samples + "jfif-thumbnail.MRK");
   CHECK(Viewer != nullptr);
   if (!Viewer) return;
   CHECK(GetParent(Viewer) == Host);
@@ -232,11 +223,9 @@ void CheckEmbeddedViewer() {
 
 void CheckFileThatCannotBeOpened() {
   const HWND Host = CreateHost(nullptr);
-  DWORD Took = 0;
-  const HWND Viewer = Load(Host, TempDir + "missing\\segment.MRK", &Took);
+  const HWND Viewer = Load(Host, TempDir + "missing\\segment.MRK");
   CHECK(Viewer != nullptr);
   CHECK(GetParent(Viewer) == Host);
-  CHECK(Took < 10000);
   ListCloseWindow(Viewer);
   CHECK(!IsWindow(Viewer));
   CHECK(Load(nullptr, Samples + "jfif-thumbnail.MRK") == nullptr);
