@@ -1,20 +1,8 @@
 #include "jpeg/kivJpegAdobeSegment.h"
 
-namespace {
-
-class TAdobeClass : public TkivClassOf<TkivJpegAdobeSegment> {
-public:
-  using TkivClassOf::TkivClassOf;
-  uint8_t Marker() const override { return 0xEE; }
-  std::string GetIdentifier() const override { return std::string("Adobe\0", 6); }
-  std::string GetDescription() const override { return "Adobe segment"; }
-  std::string GetShortName() const override { return "Adobe"; }
-};
-
-} // namespace
-
 const TkivJpegInfoSegment::TClass& TkivJpegAdobeSegment::ClassObject() {
-  static const TAdobeClass Class("TkivJpegAdobeSegment");
+  static const TkivJpegSegmentClassOf<TkivJpegAdobeSegment> Class(
+      "TkivJpegAdobeSegment", {0xEE, {"Adobe\0", 6}, "Adobe segment", "Adobe"});
   return Class;
 }
 

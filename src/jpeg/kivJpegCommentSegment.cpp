@@ -2,20 +2,9 @@
 
 #include "framework/kivInfoStream.h"
 
-namespace {
-
-class TCommentClass : public TkivClassOf<TkivJpegCommentSegment> {
-public:
-  using TkivClassOf::TkivClassOf;
-  uint8_t Marker() const override { return 0xFE; }
-  std::string GetDescription() const override { return "Comment segment"; }
-  std::string GetShortName() const override { return "COM"; }
-};
-
-} // namespace
-
 const TkivJpegInfoSegment::TClass& TkivJpegCommentSegment::ClassObject() {
-  static const TCommentClass Class("TkivJpegCommentSegment");
+  static const TkivJpegSegmentClassOf<TkivJpegCommentSegment> Class(
+      "TkivJpegCommentSegment", {0xFE, {}, "Comment segment", "COM"});
   return Class;
 }
 

@@ -1,20 +1,8 @@
 #include "jpeg/kivJpegDuckySegment.h"
 
-namespace {
-
-class TDuckyClass : public TkivClassOf<TkivJpegDuckySegment> {
-public:
-  using TkivClassOf::TkivClassOf;
-  uint8_t Marker() const override { return 0xEC; }
-  std::string GetIdentifier() const override { return std::string("Ducky\0", 6); }
-  std::string GetDescription() const override { return "Ducky segment"; }
-  std::string GetShortName() const override { return "Ducky"; }
-};
-
-} // namespace
-
 const TkivJpegInfoSegment::TClass& TkivJpegDuckySegment::ClassObject() {
-  static const TDuckyClass Class("TkivJpegDuckySegment");
+  static const TkivJpegSegmentClassOf<TkivJpegDuckySegment> Class(
+      "TkivJpegDuckySegment", {0xEC, {"Ducky\0", 6}, "Ducky segment", "Ducky"});
   return Class;
 }
 

@@ -1,21 +1,9 @@
 #include "jpeg/kivJpegH3X0Segment.h"
 
-namespace {
-
-class TH3X0Class : public TkivClassOf<TkivJpegH3X0Segment> {
-public:
-  using TkivClassOf::TkivClassOf;
-  uint8_t Marker() const override { return 0xE4; }
-  // The last character is the digit zero.
-  std::string GetIdentifier() const override { return "H3X0"; }
-  std::string GetDescription() const override { return "H3X0 segment"; }
-  std::string GetShortName() const override { return "H3X0"; }
-};
-
-} // namespace
-
 const TkivHPSegment::TClass& TkivJpegH3X0Segment::ClassObject() {
-  static const TH3X0Class Class("TkivJpegH3X0Segment");
+  // The last character is the digit zero.
+  static const TkivJpegSegmentClassOf<TkivJpegH3X0Segment> Class(
+      "TkivJpegH3X0Segment", {0xE4, "H3X0", "H3X0 segment", "H3X0"});
   return Class;
 }
 

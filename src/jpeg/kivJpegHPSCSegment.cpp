@@ -1,20 +1,8 @@
 #include "jpeg/kivJpegHPSCSegment.h"
 
-namespace {
-
-class THPSCClass : public TkivClassOf<TkivJpegHPSCSegment> {
-public:
-  using TkivClassOf::TkivClassOf;
-  uint8_t Marker() const override { return 0xE4; }
-  std::string GetIdentifier() const override { return "HPSC"; }
-  std::string GetDescription() const override { return "HPSC segment"; }
-  std::string GetShortName() const override { return "HPSC"; }
-};
-
-} // namespace
-
 const TkivHPSegment::TClass& TkivJpegHPSCSegment::ClassObject() {
-  static const THPSCClass Class("TkivJpegHPSCSegment");
+  static const TkivJpegSegmentClassOf<TkivJpegHPSCSegment> Class(
+      "TkivJpegHPSCSegment", {0xE4, "HPSC", "HPSC segment", "HPSC"});
   return Class;
 }
 

@@ -1,20 +1,9 @@
 #include "jpeg/kivJpegICCProfileSegment.h"
 
-namespace {
-
-class TICCProfileClass : public TkivClassOf<TkivJpegICCProfileSegment> {
-public:
-  using TkivClassOf::TkivClassOf;
-  uint8_t Marker() const override { return 0xE2; }
-  std::string GetIdentifier() const override { return std::string("ICC_PROFILE\0", 12); }
-  std::string GetDescription() const override { return "ICC Profile segment"; }
-  std::string GetShortName() const override { return "ICC Profile"; }
-};
-
-} // namespace
-
 const TkivJpegInfoSegment::TClass& TkivJpegICCProfileSegment::ClassObject() {
-  static const TICCProfileClass Class("TkivJpegICCProfileSegment");
+  static const TkivJpegSegmentClassOf<TkivJpegICCProfileSegment> Class(
+      "TkivJpegICCProfileSegment",
+      {0xE2, {"ICC_PROFILE\0", 12}, "ICC Profile segment", "ICC Profile"});
   return Class;
 }
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "framework/kivInfo.h"
 
@@ -140,6 +142,29 @@ public:
 private:
   void Install(std::unique_ptr<kivInfo::TBitmap> Bitmap);
   std::unique_ptr<kivInfo::TBitmap> FThumbnail;
+};
+
+// The class-level answers of a decoded segment class, as data: its marker, its identifier (the
+// exact bytes after the length field; empty for none), its description and its short name.
+struct TkivJpegClassTexts {
+  uint8_t Marker;
+  std::string_view Identifier;
+  std::string_view Description;
+  std::string_view ShortName;
+};
+
+// The class object of a decoded segment class that answers from its texts.
+template <class TSegment> class TkivJpegSegmentClassOf : public TkivClassOf<TSegment> {
+public:
+  TkivJpegSegmentClassOf(std::string Name, const TkivJpegClassTexts& Texts)
+      : TkivClassOf<TSegment>(std::move(Name)), Texts(Texts) {}
+  uint8_t Marker() const override { return Texts.Marker; }
+  std::string GetIdentifier() const override { return std::string(Texts.Identifier); }
+  std::string GetDescription() const override { return std::string(Texts.Description); }
+  std::string GetShortName() const override { return std::string(Texts.ShortName); }
+
+private:
+  TkivJpegClassTexts Texts;
 };
 
 // The classes of the structure segments add flag element 3.

@@ -8,13 +8,9 @@
 
 namespace {
 
-class TJfifClass : public TkivClassOf<TkivJpegJfifSegment> {
+class TJfifClass : public TkivJpegSegmentClassOf<TkivJpegJfifSegment> {
 public:
-  using TkivClassOf::TkivClassOf;
-  uint8_t Marker() const override { return 0xE0; }
-  std::string GetIdentifier() const override { return std::string("JFIF\0", 5); }
-  std::string GetDescription() const override { return "JFIF segment"; }
-  std::string GetShortName() const override { return "JFIF"; }
+  using TkivJpegSegmentClassOf::TkivJpegSegmentClassOf;
   const kivInfo::TBitmap::TClass& GetThumbnailClass() const override {
     return Tkiv3BytesPerPixelBitmap::ClassObject();
   }
@@ -41,7 +37,8 @@ std::string UnitsName(uint8_t Units) {
 } // namespace
 
 const TkivJpegThumbnailSegment::TClass& TkivJpegJfifSegment::ClassObject() {
-  static const TJfifClass Class("TkivJpegJfifSegment");
+  static const TJfifClass Class("TkivJpegJfifSegment",
+                                {0xE0, {"JFIF\0", 5}, "JFIF segment", "JFIF"});
   return Class;
 }
 

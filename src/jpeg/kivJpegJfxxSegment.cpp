@@ -7,13 +7,9 @@
 
 namespace {
 
-class TJfxxClass : public TkivClassOf<TkivJpegJfxxSegment> {
+class TJfxxClass : public TkivJpegSegmentClassOf<TkivJpegJfxxSegment> {
 public:
-  using TkivClassOf::TkivClassOf;
-  uint8_t Marker() const override { return 0xE0; }
-  std::string GetIdentifier() const override { return std::string("JFXX\0", 5); }
-  std::string GetDescription() const override { return "JFXX segment"; }
-  std::string GetShortName() const override { return "JFXX"; }
+  using TkivJpegSegmentClassOf::TkivJpegSegmentClassOf;
   const kivInfo::TBitmap::TClass& GetThumbnailClass() const override {
     return Tkiv3BytesPerPixelBitmap::ClassObject();
   }
@@ -36,7 +32,8 @@ const kivInfo::TBitmap::TClass* ThumbnailClassOf(uint8_t Code) {
 } // namespace
 
 const TkivJpegThumbnailSegment::TClass& TkivJpegJfxxSegment::ClassObject() {
-  static const TJfxxClass Class("TkivJpegJfxxSegment");
+  static const TJfxxClass Class("TkivJpegJfxxSegment",
+                                {0xE0, {"JFXX\0", 5}, "JFXX segment", "JFXX"});
   return Class;
 }
 

@@ -9,15 +9,9 @@ namespace {
 
 constexpr int32_t Side = 32;
 
-class TSiemensClass : public TkivClassOf<TkivJpegSiemensSegment> {
+class TSiemensClass : public TkivJpegSegmentClassOf<TkivJpegSiemensSegment> {
 public:
-  using TkivClassOf::TkivClassOf;
-  uint8_t Marker() const override { return 0xE7; }
-  std::string GetIdentifier() const override {
-    return std::string("<SIEMENS THUMBNAIL>\x01\x20\x20\x08", 23);
-  }
-  std::string GetDescription() const override { return "Siemens thumbnail"; }
-  std::string GetShortName() const override { return "Siemens"; }
+  using TkivJpegSegmentClassOf::TkivJpegSegmentClassOf;
   const kivInfo::TBitmap::TClass& GetThumbnailClass() const override {
     return TkivSiemensBitmap::ClassObject();
   }
@@ -63,7 +57,9 @@ void TkivSiemensBitmap::WriteThumbnail(TStream& Stream) {
 // ---- The segment ----
 
 const TkivJpegThumbnailSegment::TClass& TkivJpegSiemensSegment::ClassObject() {
-  static const TSiemensClass Class("TkivJpegSiemensSegment");
+  static const TSiemensClass Class(
+      "TkivJpegSiemensSegment",
+      {0xE7, {"<SIEMENS THUMBNAIL>\x01\x20\x20\x08", 23}, "Siemens thumbnail", "Siemens"});
   return Class;
 }
 

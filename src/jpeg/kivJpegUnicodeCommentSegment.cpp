@@ -3,21 +3,9 @@
 #include "framework/kivInfoStream.h"
 #include "platform/kivCodePage.h"
 
-namespace {
-
-class TUnicodeCommentClass : public TkivClassOf<TkivJpegUnicodeCommentSegment> {
-public:
-  using TkivClassOf::TkivClassOf;
-  uint8_t Marker() const override { return 0xEA; }
-  std::string GetIdentifier() const override { return std::string("UNICODE\0", 8); }
-  std::string GetDescription() const override { return "Unicode comment segment"; }
-  std::string GetShortName() const override { return "UCOM"; }
-};
-
-} // namespace
-
 const TkivJpegInfoSegment::TClass& TkivJpegUnicodeCommentSegment::ClassObject() {
-  static const TUnicodeCommentClass Class("TkivJpegUnicodeCommentSegment");
+  static const TkivJpegSegmentClassOf<TkivJpegUnicodeCommentSegment> Class(
+      "TkivJpegUnicodeCommentSegment", {0xEA, {"UNICODE\0", 8}, "Unicode comment segment", "UCOM"});
   return Class;
 }
 

@@ -2,24 +2,10 @@
 
 #include "framework/kivInfoStream.h"
 
-namespace {
-
-class TXMPClass : public TkivClassOf<TkivJpegXMPSegment> {
-public:
-  using TkivClassOf::TkivClassOf;
-  uint8_t Marker() const override { return 0xE1; }
-  // The namespace that marks XMP in APP1, and its zero byte.
-  std::string GetIdentifier() const override {
-    return std::string("http://ns.adobe.com/xap/1.0/\0", 29);
-  }
-  std::string GetDescription() const override { return "XMP segment"; }
-  std::string GetShortName() const override { return "XMP"; }
-};
-
-} // namespace
-
 const TkivJpegInfoSegment::TClass& TkivJpegXMPSegment::ClassObject() {
-  static const TXMPClass Class("TkivJpegXMPSegment");
+  // The namespace that marks XMP in APP1, and its zero byte.
+  static const TkivJpegSegmentClassOf<TkivJpegXMPSegment> Class(
+      "TkivJpegXMPSegment", {0xE1, {"http://ns.adobe.com/xap/1.0/\0", 29}, "XMP segment", "XMP"});
   return Class;
 }
 

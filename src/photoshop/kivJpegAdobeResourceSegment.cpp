@@ -7,22 +7,15 @@
 
 namespace {
 
-class TAdobeResourceClass : public TkivClassOf<TkivJpegAdobeResourceSegment> {
-public:
-  using TkivClassOf::TkivClassOf;
-  uint8_t Marker() const override { return 0xED; }
-  std::string GetIdentifier() const override { return std::string("Photoshop 3.0\0", 14); }
-  std::string GetDescription() const override { return "Adobe Photoshop Resource segment"; }
-  std::string GetShortName() const override { return "Adobe resource"; }
-};
-
 // Marker, length and identifier of a piece.
 constexpr int64_t PieceHeaderSize = 18;
 
 } // namespace
 
 const TkivJpegInfoSegment::TClass& TkivJpegAdobeResourceSegment::ClassObject() {
-  static const TAdobeResourceClass Class("TkivJpegAdobeResourceSegment");
+  static const TkivJpegSegmentClassOf<TkivJpegAdobeResourceSegment> Class(
+      "TkivJpegAdobeResourceSegment",
+      {0xED, {"Photoshop 3.0\0", 14}, "Adobe Photoshop Resource segment", "Adobe resource"});
   return Class;
 }
 

@@ -4,17 +4,6 @@
 
 #include "framework/kivInfoStream.h"
 
-namespace {
-class TExifClass : public TkivClassOf<TkivJpegExifSegment> {
-public:
-  using TkivClassOf::TkivClassOf;
-  uint8_t Marker() const override { return 0xE1; }
-  std::string GetIdentifier() const override { return std::string("Exif\0", 5); }
-  std::string GetDescription() const override { return "EXIF segment"; }
-  std::string GetShortName() const override { return "EXIF"; }
-};
-} // namespace
-
 TkivJpegExifSegment::TkivJpegExifSegment(const TkivJpegInfoSegment::TClass& Class)
     : TkivJpegInfoSegment(Class), Tiff(std::make_unique<kivTiffInfo2::TkivTiff>()) {}
 
@@ -23,7 +12,8 @@ TkivJpegExifSegment::~TkivJpegExifSegment() {
 }
 
 const TkivJpegInfoSegment::TClass& TkivJpegExifSegment::ClassObject() {
-  static const TExifClass Class("TkivJpegExifSegment");
+  static const TkivJpegSegmentClassOf<TkivJpegExifSegment> Class(
+      "TkivJpegExifSegment", {0xE1, {"Exif\0", 5}, "EXIF segment", "EXIF"});
   return Class;
 }
 
