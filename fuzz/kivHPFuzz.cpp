@@ -7,7 +7,7 @@
 #include <new>
 #include <string>
 
-#include "framework/kivException.h"
+#include "base/kivException.h"
 #include "framework/kivHTML.h"
 #include "framework/kivInfo.h"
 #include "host/kivModules.h"

@@ -6,8 +6,8 @@
 #include <new>
 #include <string>
 
+#include "base/kivException.h"
 #include "framework/kivDIBitmap.h"
-#include "framework/kivException.h"
 #include "framework/kivJpegImage.h"
 #include "framework/kivWorkBudget.h"
 

@@ -6,7 +6,7 @@
 #include <new>
 #include <string>
 
-#include "framework/kivException.h"
+#include "base/kivException.h"
 #include "framework/kivHTML.h"
 #include "framework/kivWorkBudget.h"
 #include "host/kivModules.h"

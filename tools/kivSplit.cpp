@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/kivStream.h"
 #include "framework/kivFormat.h"
 #include "framework/kivInfoStream.h"
-#include "framework/kivStream.h"
 #include "jpeg/kivJpegFile.h"
 #include "jpeg/kivJpegInfo.h"
 

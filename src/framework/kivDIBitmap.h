@@ -7,8 +7,8 @@
 #include <functional>
 #include <vector>
 
+#include "base/kivStream.h"
 #include "framework/kivOwningList.h"
-#include "framework/kivStream.h"
 
 struct TkivColor {
   uint8_t R = 0, G = 0, B = 0;

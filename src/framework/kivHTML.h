@@ -11,8 +11,8 @@
 #include <string_view>
 #include <typeinfo>
 
+#include "base/kivStream.h"
 #include "framework/kivObjectList.h"
-#include "framework/kivStream.h"
 
 enum TkivHTMLAlign : uint8_t { haNone, haLeft, haRight, haCenter };
 enum TkivHTMLVAlign : uint8_t { vaNone, vaTop, vaBottom, vaMiddle };

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "framework/kivException.h"
+#include "base/kivException.h"
 #include "framework/kivFormat.h"
 #include "framework/kivInfoStream.h"
 #include "platform/kivMessageBox.h"

@@ -9,11 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#include "base/kivStream.h"
 #include "framework/kivClassObject.h"
 #include "framework/kivDIBitmap.h"
 #include "framework/kivHTML.h"
 #include "framework/kivInfoTrace.h"
-#include "framework/kivStream.h"
 #include "framework/kivWorkBudget.h"
 
 class TkivSegment;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "framework/kivException.h"
+#include "base/kivException.h"
 
 int64_t BytesLeft(const TStream& Stream) {
   return Stream.GetSize() - Stream.GetPosition();

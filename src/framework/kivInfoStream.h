@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "framework/kivStream.h"
+#include "base/kivStream.h"
 
 int64_t BytesLeft(const TStream& Stream);
 bool HasBytes(const TStream& Stream, int64_t Count);

@@ -8,7 +8,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "framework/kivException.h"
+#include "base/kivException.h"
 #include "framework/kivInfoStream.h"
 
 // libjpeg reports fatal errors through error_exit, which must not return. It jumps back to

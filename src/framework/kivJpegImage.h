@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
+#include "base/kivStream.h"
 #include "framework/kivDIBitmap.h"
-#include "framework/kivStream.h"
 #include "framework/kivWorkBudget.h"
 
 class TkivJpegImage {

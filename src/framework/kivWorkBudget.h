@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/kivException.h"
+#include "base/kivException.h"
 
 enum class TkivPictureVerdict {
   Granted,

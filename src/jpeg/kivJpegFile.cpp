@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "framework/kivException.h"
+#include "base/kivException.h"
 #include "framework/kivFormat.h"
 #include "framework/kivInfoStream.h"
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "framework/kivException.h"
+#include "base/kivException.h"
 #include "framework/kivInfoStream.h"
 #include "jpeg/kivJpegFile.h"
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "framework/kivException.h"
+#include "base/kivException.h"
 #include "framework/kivInfo.h"
 #include "framework/kivInfoStream.h"
 #include "photoshop/kivAdobeBlockSupport.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "framework/kivException.h"
+#include "base/kivException.h"
 #include "framework/kivFormat.h"
 #include "framework/kivInfo.h"
 #include "framework/kivInfoStream.h"

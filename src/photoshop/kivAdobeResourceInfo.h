@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "base/kivStream.h"
 #include "framework/kivClassObject.h"
 #include "framework/kivHTML.h"
 #include "framework/kivInfoTrace.h"
 #include "framework/kivJpegBitmap.h"
-#include "framework/kivStream.h"
 #include "framework/kivWorkBudget.h"
 
 // ---- Blocks ----

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "framework/kivStream.h"
+#include "base/kivStream.h"
 
 namespace kivPlatform {
 

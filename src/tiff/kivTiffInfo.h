@@ -11,10 +11,10 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/kivStream.h"
 #include "framework/kivClassObject.h"
 #include "framework/kivHTML.h"
 #include "framework/kivInfo.h"
-#include "framework/kivStream.h"
 #include "tiff/kivTiffInfo2.h"
 
 namespace kivTiffInfo {

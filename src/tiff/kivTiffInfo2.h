@@ -17,11 +17,11 @@
 #include <variant>
 #include <vector>
 
+#include "base/kivStream.h"
 #include "framework/kivClassObject.h"
 #include "framework/kivHTML.h"
 #include "framework/kivInfo.h"
 #include "framework/kivInfoTrace.h"
-#include "framework/kivStream.h"
 #include "framework/kivWorkBudget.h"
 
 namespace kivTiffInfo2 {

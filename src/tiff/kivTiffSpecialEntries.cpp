@@ -1,7 +1,7 @@
 // The entries that decode their data (user comment, spatial frequency response, colour
 // filter pattern) and the JPEG thumbnail of an IFD.
 
-#include "framework/kivException.h"
+#include "base/kivException.h"
 #include "framework/kivInfoStream.h"
 #include "framework/kivJpegImage.h"
 #include "framework/kivNumberText.h"

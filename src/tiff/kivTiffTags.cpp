@@ -5,7 +5,7 @@
 #include <cmath>
 #include <type_traits>
 
-#include "framework/kivException.h"
+#include "base/kivException.h"
 #include "framework/kivNumberText.h"
 #include "platform/kivLocale.h"
 #include "tiff/kivTiffInfo2.h"

@@ -2,9 +2,9 @@
 
 #include <functional>
 
-#include "framework/kivException.h"
+#include "base/kivException.h"
+#include "base/kivStream.h"
 #include "framework/kivInfoStream.h"
-#include "framework/kivStream.h"
 #include "support/kivTestSupport.h"
 
 using kivTest::Hex;

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <tuple>
 
-#include "framework/kivException.h"
+#include "base/kivException.h"
 #include "framework/kivInfo.h"
 #include "framework/kivInfoStream.h"
 #include "support/kivTestSupport.h"

@@ -7,9 +7,9 @@
 
 #include <jpeglib.h>
 
+#include "base/kivException.h"
 #include "framework/kiv1BytesPerPixelBitmap.h"
 #include "framework/kiv3BytesPerPixelBitmap.h"
-#include "framework/kivException.h"
 #include "framework/kivHTML.h"
 #include "framework/kivInfo.h"
 #include "framework/kivInfoStream.h"

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "framework/kivException.h"
+#include "base/kivException.h"
 #include "host/kivReportPipeline.h"
 #include "jpeg/kivJpegInfo.h"
 #include "support/kivTestSupport.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/kivStream.h"
 #include "framework/kivDIBitmap.h"
-#include "framework/kivStream.h"
 
 class TkivHTMLItem;
 

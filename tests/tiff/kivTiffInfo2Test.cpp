@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "framework/kivException.h"
-#include "framework/kivStream.h"
+#include "base/kivException.h"
+#include "base/kivStream.h"
 #include "support/kivTestSupport.h"
 #include "tiff/kivTiffInfo2.h"
 #include "tiff/kivTiffTestSupport.h"

@@ -1,8 +1,8 @@
 #include "tiff/kivTiffTestSupport.h"
 
+#include "base/kivStream.h"
 #include "framework/kivHTML.h"
 #include "framework/kivInfoStream.h"
-#include "framework/kivStream.h"
 
 using namespace kivTiffInfo2;
 

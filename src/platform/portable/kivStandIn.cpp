@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "framework/kivException.h"
+#include "base/kivException.h"
 #include "platform/kivFormWindow.h"
 #include "platform/kivOle.h"
 #include "platform/kivPluginHost.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "framework/kivException.h"
+#include "base/kivException.h"
 
 namespace kivPlatform {
 

@@ -13,7 +13,7 @@
 #include <memory>
 #include <vector>
 
-#include "framework/kivException.h"
+#include "base/kivException.h"
 #include "platform/kivFormWindow.h"
 #include "platform/kivOle.h"
 #include "platform/kivPluginHost.h"

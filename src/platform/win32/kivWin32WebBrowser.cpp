@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "framework/kivException.h"
+#include "base/kivException.h"
 
 namespace kivPlatform {
 namespace {

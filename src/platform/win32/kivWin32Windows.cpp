@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "framework/kivException.h"
+#include "base/kivException.h"
 #include "platform/kivFormWindow.h"
 #include "platform/kivOle.h"
 #include "platform/kivPluginHost.h"

@@ -1,4 +1,4 @@
-#include "framework/kivStream.h"
+#include "base/kivStream.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,7 @@
 
 #include <sys/types.h>
 
-#include "framework/kivException.h"
+#include "base/kivException.h"
 
 namespace {
 // 64-bit file positions; long is 32 bits wide on Windows.
