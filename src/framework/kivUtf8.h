@@ -1,0 +1,11 @@
+#pragma once
+// UTF-8 text, as the metadata of today's files carries it, to UTF-16 and to the page's 8-bit
+// code page.
+
+#include <string>
+#include <string_view>
+
+// Each malformed sequence becomes U+FFFD; nothing is dropped silently.
+std::u16string Utf8ToWide(std::string_view Utf8);
+// The system's ANSI code page; what it cannot show becomes "?".
+std::string Utf8ToAnsiText(std::string_view Utf8);
