@@ -1,5 +1,6 @@
 #include "extended/kivExtendedDecoders.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "extended/kivJpegStructure.h"
@@ -12,13 +13,15 @@ const TkivExtendedDecoder Decoders[] = {
 } // namespace
 
 const TkivExtendedDecoder* FindExtendedDecoder(const uint8_t* Segment, int64_t Size) {
-  // FF, the marker and the length come before the identifier.
+  // FF, the marker and the length come before the identifier, which lies inside the payload
+  // that the length declares as well as inside the bytes at hand.
   if (Size < 4 || Segment[0] != 0xFF) return nullptr;
+  const int64_t Payload = std::min<int64_t>(Size - 4, ((Segment[2] << 8) | Segment[3]) - 2);
   const TkivExtendedDecoder* Found = nullptr;
   for (const TkivExtendedDecoder& Decoder : Decoders) {
     if (Decoder.Marker != Segment[1]) continue;
     const size_t Length = Decoder.Identifier.size();
-    if (int64_t(Length) > Size - 4 ||
+    if (int64_t(Length) > Payload ||
         std::memcmp(Segment + 4, Decoder.Identifier.data(), Length) != 0)
       continue;
     if (!Found || Length > Found->Identifier.size()) Found = &Decoder;

@@ -15,8 +15,8 @@ class TkivSegmentList;
 
 // What a decoder reads and where it stands.
 struct TkivExtendedInput {
-  // The payload after the identifier, positioned at 0; for data split over several segments,
-  // the pieces' data joined in order.
+  // The payload after the identifier, positioned at 0. For data split over several segments
+  // and Whole: the pieces' own data (each after its piece header) joined in order.
   TStream& Payload;
   // The segment the payload came from (for joined pieces, the first piece).
   const TkivSegment& Segment;
@@ -24,10 +24,13 @@ struct TkivExtendedInput {
   TkivWorkBudget& Budget;
   // The whole file the segment was read from, or null for a segment that stands alone.
   const TkivSegmentList* File = nullptr;
-  // False when the payload is one piece of data split over several segments and the other
-  // pieces are not at hand (a segment file of one piece): the decoder shows the piece's own
-  // fields and what it can of the rest.
+  // False when the payload is one piece of data split over several segments and the whole
+  // is not at hand (a segment file of one piece, or a file that lacks some of the pieces): the
+  // payload is then the piece's as it stands, its header included, and the decoder shows the
+  // piece's own fields and what it can of the rest.
   bool Whole = true;
+  // The segment's marker: one decoder may serve several (the frame headers do).
+  uint8_t Marker = 0;
 };
 
 using TkivDescribe = void (*)(const TkivExtendedInput& Input, TkivDescription& Out);
@@ -35,16 +38,20 @@ using TkivDescribe = void (*)(const TkivExtendedInput& Input, TkivDescription& O
 // Data split over several segments: the whole a piece belongs to and its place in it.
 enum class TkivPieceOrder : uint8_t {
   None,       // every segment is whole
-  BySequence, // pieces carry a sequence number (ICC profiles, JUMBF boxes)
+  BySequence, // pieces carry a sequence number, 1 to Total (ICC profiles, JUMBF boxes)
   ByOffset,   // pieces carry the byte offset of their data in the whole (extended XMP)
+  InFileOrder, // the pieces follow one another in the file and carry no place of their own
+               // (resource blocks split over consecutive segments)
 };
 
 struct TkivPiece {
   // The whole the piece belongs to: a GUID, a box instance; empty when a file has one.
   std::string Key;
-  // Its sequence number or the offset of its data in the whole, as the decoder's order says.
+  // Its sequence number or the offset of its data in the whole, as the decoder's order says;
+  // not used in file order.
   int64_t Place = 0;
-  // How many pieces, or bytes, the whole declares; 0 when the piece does not say.
+  // How many pieces, or bytes, the whole declares; 0 when the piece does not say (the whole is
+  // then complete when its places leave no gap).
   int64_t Total = 0;
   // Where the piece's own data starts in the payload after the identifier.
   int64_t DataStart = 0;
