@@ -19,7 +19,7 @@
 namespace {
 
 const char* const Usage =
-    "Usage: kivmrk [--segment] [--text | --json] FILE [-o OUTPUT]\n"
+    "Usage: kivmrk [--segment] [--extended | --no-extended] [--text | --json] FILE [-o OUTPUT]\n"
     "       kivmrk split JPEG DIR\n"
     "\n"
     "Writes the HTML report of FILE to standard output, or to OUTPUT with -o.\n"
@@ -31,11 +31,17 @@ const char* const Usage =
     "kivBMP<n>.bmp beside the page and kept; otherwise they are temporary files that are\n"
     "removed when the command ends.\n"
     "\n"
+    "The extended report adds after each segment's report what the viewer leaves as hex:\n"
+    "frame headers, quantization and Huffman tables, scan headers and more, decoded. Whole\n"
+    "files get it unless --no-extended is given; segment files only with --extended.\n"
+    "\n"
     "split cuts the JPEG file JPEG into one segment file per marker segment, the ones\n"
     "after the scans included, named NNNN_FFxx.MRK in DIR; entropy-coded data is skipped.\n"
     "\n"
     "  -o OUTPUT      write the page (or the text) to OUTPUT\n"
     "  --segment      read FILE as one marker segment, whatever its name and content\n"
+    "  --extended     add the extended report to the page or tree of a segment file\n"
+    "  --no-extended  leave the extended report out of the page or tree of a whole file\n"
     "  --text         print the information tree as indented \"name: value\" lines\n"
     "  --json         print the information tree as JSON\n"
     "  --help         show this text\n"
@@ -50,10 +56,18 @@ int Fail(const std::string& Message) {
 
 enum class TOutputKind { Html, Text, Json };
 
+// Whether the extended report is written: as the kind of file decides, or as asked.
+enum class TExtended { ByFile, On, Off };
+
 struct TOptions {
   std::string File, Output;
   bool Segment = false;
   TOutputKind Kind = TOutputKind::Html;
+  TExtended Extended = TExtended::ByFile;
+  // Whole files get the extended report unless it is turned off, segment files only when asked.
+  TkivReportOptions Report(bool WholeFile) const {
+    return {.Extended = Extended == TExtended::On || (WholeFile && Extended == TExtended::ByFile)};
+  }
 };
 
 // Where the output goes: standard output, or a file written only once the output is whole.
@@ -136,12 +150,20 @@ int ReportSegment(const TOptions& Options) {
   std::string Bytes;
   std::unique_ptr<TkivSegment> Segment;
   TkivLoadResult Result;
+  const TkivReportOptions Report = Options.Report(false);
   if (Options.Kind == TOutputKind::Html) {
-    Result =
-        LoadFile(Options.File, Segment, [&](TMemoryStream& Stream) { Bytes = Stream.ToString(); });
+    Result = LoadFile(
+        Options.File, Segment, [&](TMemoryStream& Stream) { Bytes = Stream.ToString(); }, Report);
   } else {
     Result = ReadSegmentFile(Options.File, Segment);
-    if (Result == TkivLoadResult::Shown) Bytes = TreeOutput(*Segment->Info, Options.Kind);
+    if (Result == TkivLoadResult::Shown) {
+      try {
+        if (Report.Extended) FillExtendedInfo(*Segment);
+        Bytes = TreeOutput(*Segment->Info, Options.Kind);
+      } catch (const Exception&) {
+        Result = TkivLoadResult::Failed;
+      }
+    }
   }
   if (Result != TkivLoadResult::Shown) {
     Segment.reset();
@@ -171,12 +193,14 @@ int ReportWholeFile(const TOptions& Options) {
   if (Result == TkivLoadResult::Shown) {
     // The page is 8-bit text in the viewer's code page; file names are UTF-8.
     List->FileName = Utf8ToAnsi(List->FileName);
+    const TkivReportOptions Report = Options.Report(true);
     try {
       if (Options.Kind == TOutputKind::Html) {
         TMemoryStream Html;
-        WriteListPage(*List, Html);
+        WriteListPage(*List, Html, Report);
         Bytes = Html.ToString();
       } else {
+        if (Report.Extended) FillExtendedInfo(*List);
         Bytes = TreeOutput(*FileInfoTree(*List), Options.Kind);
       }
     } catch (...) {
@@ -218,7 +242,8 @@ int Run(int argc, char** argv) {
   CLI::App App("kivmrk");
   App.set_help_flag();
   App.allow_extras();
-  bool Help = false, Version = false, Text = false, Json = false;
+  bool Help = false, Version = false, Text = false, Json = false, Extended = false,
+       NoExtended = false;
   TOptions Options;
   App.add_flag("-h,--help", Help);
   App.add_flag("--version", Version);
@@ -226,6 +251,8 @@ int Run(int argc, char** argv) {
   App.add_flag("--segment", Options.Segment);
   App.add_flag("--text", Text);
   App.add_flag("--json", Json);
+  App.add_flag("--extended", Extended);
+  App.add_flag("--no-extended", NoExtended);
   App.add_option("FILE", Options.File);
   CLI::App* SplitCommand = App.add_subcommand("split");
   SplitCommand->allow_extras();
@@ -256,6 +283,9 @@ int Run(int argc, char** argv) {
     return Fail(Extra.size() > 1 && Extra[0] == '-' ? "unknown option " + Extra + " (see --help)"
                                                     : "only one FILE may be given (see --help)");
   if (Text && Json) return Fail("--text and --json exclude each other (see --help)");
+  if (Extended && NoExtended)
+    return Fail("--extended and --no-extended exclude each other (see --help)");
+  Options.Extended = Extended ? TExtended::On : NoExtended ? TExtended::Off : TExtended::ByFile;
   if (Options.File.empty()) return Fail("no FILE given (see --help)");
   Options.Kind = Json ? TOutputKind::Json : Text ? TOutputKind::Text : TOutputKind::Html;
   if (!Options.Segment && !IsSegmentFileName(Options.File)) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/kivException.h"
 #include "base/kivStream.h"
 #include "extended/kivDescription.h"
 #include "framework/kivWorkBudget.h"
@@ -31,6 +32,15 @@ struct TkivExtendedInput {
   bool Whole = true;
   // The segment's marker: one decoder may serve several (the frame headers do).
   uint8_t Marker = 0;
+  // Where Segment stands in File; -1 for a segment that stands alone.
+  int32_t Index = -1;
+};
+
+// Thrown by a decoder that cannot go on with data that contradicts itself; the message is
+// shown as a problem where the description stops.
+class EkivDescribeError : public Exception {
+public:
+  using Exception::Exception;
 };
 
 using TkivDescribe = void (*)(const TkivExtendedInput& Input, TkivDescription& Out);

@@ -115,6 +115,12 @@ public:
   std::string_view GetTagName() const override { return "H2"; }
 };
 
+class TkivHTMLH3 : public TkivHTMLH1 {
+public:
+  using TkivHTMLH1::TkivHTMLH1;
+  std::string_view GetTagName() const override { return "H3"; }
+};
+
 class TkivHTMLP : public TkivHTMLH1 {
 public:
   using TkivHTMLH1::TkivHTMLH1;

@@ -228,6 +228,7 @@ void TkivSegmentList::WriteSegmentHTML(TkivSegment& Segment, TkivHTMLItem& Paren
   const int32_t Before = Parent.Count();
   try {
     Segment.WriteHTML(Parent);
+    if (ReportExtension) ReportExtension->WriteSegmentHTML(Segment, Parent);
   } catch (...) {
     while (Parent.Count() > Before)
       Parent.Delete(Parent.Count() - 1);

@@ -102,6 +102,9 @@ public:
   // bytes it took; both 0 for a segment that was not read as part of a file.
   int64_t FileOffset = 0;
   int64_t FileSize = 0;
+  // What the report refers to beyond the segment's own decoding (the pictures of its extended
+  // parts): kept as long as the segment, since the page refers to their files.
+  TOwningList ReportObjects;
 
   virtual int64_t GetSize() const { return Data.GetSize(); }
   virtual void ParseData();
@@ -139,6 +142,13 @@ public:
   virtual void SegmentsReordered(TObject* Sender) = 0;
 };
 
+// What a report adds after each segment's own report: the extended parts (src/extended).
+class IkivSegmentReportExtension {
+public:
+  virtual ~IkivSegmentReportExtension() = default;
+  virtual void WriteSegmentHTML(TkivSegment& Segment, TkivHTMLItem& Parent) = 0;
+};
+
 class TkivSegmentList : public TkivTraceObjectList {
 public:
   class TClass : public TkivClassFamily<TkivSegmentList> {
@@ -160,6 +170,8 @@ public:
   // The name the file is shown under, and the size of the stream it was read from.
   std::string FileName;
   int64_t FileSize = 0;
+  // Set by the report pipeline while it writes a page with the extended parts; not owned.
+  IkivSegmentReportExtension* ReportExtension = nullptr;
 
   virtual const TkivSegment::TClass& GetFirstSegmentClass() const;
   virtual const TkivSegmentClassList& GetSegmentClassList() const;
@@ -180,9 +192,10 @@ protected:
   // Creates a segment of Class at the end of the list and loads it from the stream's
   // position, recording where it stood and how many bytes it took.
   TkivSegment& LoadSegment(const TkivSegment::TClass& Class, TStream& Stream);
-  // Writes a segment's report into Parent; a report that fails leaves a line saying so in
-  // place of what it had written, so that one segment cannot cost the page.
-  static void WriteSegmentHTML(TkivSegment& Segment, TkivHTMLItem& Parent);
+  // Writes a segment's report into Parent, and after it what ReportExtension adds; a report that
+  // fails leaves a line saying so in place of what it had written, so that one segment cannot
+  // cost the page.
+  void WriteSegmentHTML(TkivSegment& Segment, TkivHTMLItem& Parent);
 
 private:
   const TClass& Class;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "framework/kivInfoStream.h"
 #include "platform/kivCodePage.h"
 
 std::u16string Utf8ToWide(std::string_view Utf8) {
@@ -44,4 +45,65 @@ std::string Utf8ToAnsiText(std::string_view Utf8) {
   for (const char C : Utf8)
     if (static_cast<uint8_t>(C) >= 0x80) return kivPlatform::WideToAnsi(Utf8ToWide(Utf8));
   return std::string(Utf8);
+}
+
+namespace {
+// Calls Each with every code point of W; an unpaired surrogate is U+FFFD.
+template <class TEach> void ForEachCodePoint(std::u16string_view W, TEach&& Each) {
+  for (size_t I = 0; I < W.size(); ++I) {
+    const char32_t U = W[I];
+    if (U >= 0xD800 && U <= 0xDBFF && I + 1 < W.size() && W[I + 1] >= 0xDC00 &&
+        W[I + 1] <= 0xDFFF) {
+      Each(0x10000 + ((U - 0xD800) << 10) + (char32_t(W[I + 1]) - 0xDC00));
+      ++I;
+    } else {
+      Each(U >= 0xD800 && U < 0xE000 ? char32_t(0xFFFD) : U);
+    }
+  }
+}
+} // namespace
+
+std::string WideToUtf8(std::u16string_view Wide) {
+  std::string S;
+  S.reserve(Wide.size());
+  ForEachCodePoint(Wide, [&S](char32_t C) {
+    if (C < 0x80) {
+      S += char(C);
+    } else if (C < 0x800) {
+      S += char(0xC0 | (C >> 6));
+      S += char(0x80 | (C & 0x3F));
+    } else if (C < 0x10000) {
+      S += char(0xE0 | (C >> 12));
+      S += char(0x80 | ((C >> 6) & 0x3F));
+      S += char(0x80 | (C & 0x3F));
+    } else {
+      S += char(0xF0 | (C >> 18));
+      S += char(0x80 | ((C >> 12) & 0x3F));
+      S += char(0x80 | ((C >> 6) & 0x3F));
+      S += char(0x80 | (C & 0x3F));
+    }
+  });
+  return S;
+}
+
+std::string Utf8ToPageHtml(std::string_view Utf8) {
+  std::string Html;
+  bool Ascii = true;
+  for (const char C : Utf8)
+    Ascii = Ascii && static_cast<uint8_t>(C) < 0x80;
+  if (Ascii) {
+    AppendHTMLEscaped(Html, Utf8);
+    return Html;
+  }
+  Html.reserve(Utf8.size());
+  ForEachCodePoint(Utf8ToWide(Utf8), [&Html](char32_t C) {
+    const int B = kivPlatform::CharToWindows1251(C);
+    if (B < 0) {
+      Html += "&#" + std::to_string(uint32_t(C)) + ";";
+    } else {
+      const char Byte = static_cast<char>(B);
+      AppendHTMLEscaped(Html, std::string_view(&Byte, 1));
+    }
+  });
+  return Html;
 }

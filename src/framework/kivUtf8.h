@@ -9,3 +9,8 @@
 std::u16string Utf8ToWide(std::string_view Utf8);
 // The system's ANSI code page; what it cannot show becomes "?".
 std::string Utf8ToAnsiText(std::string_view Utf8);
+// UTF-16 text as UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string WideToUtf8(std::u16string_view Wide);
+// UTF-8 text as escaped page text in Windows-1251, the code page the page declares: each
+// character that the code page lacks becomes a numeric character reference ("&#8364;").
+std::string Utf8ToPageHtml(std::string_view Utf8);

@@ -1,6 +1,7 @@
 #include "host/kivMrkWLX.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -9,6 +10,7 @@
 #include "framework/kivInfoStream.h"
 #include "host/kivModules.h"
 #include "host/kivMrkWLXMainFormUnit.h"
+#include "platform/kivIniFile.h"
 #include "platform/kivPluginHost.h"
 
 #if !defined(_WIN32)
@@ -18,6 +20,9 @@ extern "C" void* __dso_handle;
 #endif
 
 using namespace kivPlatform;
+
+const char* const SettingsSection = "kivMrkWLX";
+const char* const ExtendedKey = "Extended";
 
 const char* PluginDetectString() {
   return HostTestsFileBytes() ? "EXT=\"MRK\"&[0]=255" : "EXT=\"MRK\"";
@@ -41,6 +46,16 @@ struct TCloseRecord {
   TWindowProc OldWindowProc = nullptr;
   TkivMrkWLXMainForm* Form = nullptr;
 };
+
+// The host's ini file, from ListSetDefaultParams; empty until the host gives it.
+std::string IniFileName;
+
+// The report as the host's settings ask for it, read anew for each viewer so that a changed
+// setting needs no restart of the host.
+TkivReportOptions ReportOptions() {
+  if (IniFileName.empty()) return {};
+  return {.Extended = ReadIniInteger(IniFileName, SettingsSection, ExtendedKey, 0) != 0};
+}
 
 // The open viewers. A handle whose user data is not one of these records is not ours.
 std::vector<TCloseRecord*> Viewers;
@@ -121,7 +136,7 @@ TWindow KIV_STDCALL ListLoad(TWindow ParentWin, char* FileToLoad, int32_t) {
   try {
     const std::string FileName = FileToLoad ? FileToLoad : "";
     if (!HostTestsFileBytes() && !StartsWithMarker(FileName)) return nullptr;
-    auto Form = std::make_unique<TkivMrkWLXMainForm>(ParentWin, FileName);
+    auto Form = std::make_unique<TkivMrkWLXMainForm>(ParentWin, FileName, ReportOptions());
     // A message dispatched while the page loaded may have destroyed the window.
     const TWindow Window = Form->Handle();
     if (!Window) return nullptr;
@@ -141,6 +156,23 @@ TWindow KIV_STDCALL ListLoad(TWindow ParentWin, char* FileToLoad, int32_t) {
 
 void KIV_STDCALL ListCloseWindow(TWindow ListWin) {
   if (TCloseRecord* Record = FindCloseRecord(ListWin)) CloseListWindow(Record, ListWin, false);
+}
+
+void KIV_STDCALL ListSetDefaultParams(TkivListDefaultParams* Params) {
+  HookProcessExit();
+  try {
+    if (!Params) return;
+    // The host says how much of the structure it filled; the name must end inside that.
+    constexpr auto NameAt = static_cast<int32_t>(offsetof(TkivListDefaultParams, DefaultIniName));
+    if (Params->size <= NameAt) return;
+    const size_t Room =
+        std::min(sizeof Params->DefaultIniName, static_cast<size_t>(Params->size - NameAt));
+    const void* End = std::memchr(Params->DefaultIniName, 0, Room);
+    if (!End) return;
+    IniFileName.assign(Params->DefaultIniName,
+                       static_cast<size_t>(static_cast<const char*>(End) - Params->DefaultIniName));
+  } catch (...) {
+  }
 }
 
 void CloseAllListWindows() {

@@ -13,6 +13,21 @@
 #define KIV_EXPORT __attribute__((visibility("default")))
 #endif
 
+// What the host tells its plug-ins after loading them: the size of this structure as the host
+// knows it, the version of its plug-in interface, and the ini file it keeps plug-in settings
+// in.
+struct TkivListDefaultParams {
+  int32_t size;
+  uint32_t PluginInterfaceVersionLow;
+  uint32_t PluginInterfaceVersionHi;
+  char DefaultIniName[260];
+};
+
+// The section and key of the host's ini file that turn the extended report on (1) or off (0,
+// the default).
+extern const char* const SettingsSection;
+extern const char* const ExtendedKey;
+
 extern "C" {
 // Writes the detect string, zero-terminated, into at most MaxLen bytes of DetectString.
 KIV_EXPORT void KIV_STDCALL ListGetDetectString(char* DetectString, int32_t MaxLen);
@@ -21,6 +36,8 @@ KIV_EXPORT kivPlatform::TWindow KIV_STDCALL ListLoad(kivPlatform::TWindow Parent
                                                      char* FileToLoad, int32_t ShowFlags);
 // Destroys a viewer window that ListLoad returned.
 KIV_EXPORT void KIV_STDCALL ListCloseWindow(kivPlatform::TWindow ListWin);
+// Remembers the host's ini file; each viewer reads its settings from there when it opens.
+KIV_EXPORT void KIV_STDCALL ListSetDefaultParams(TkivListDefaultParams* Params);
 }
 
 // Files with extension MRK whose first byte is 0xFF. Where the host cannot test bytes, the

@@ -2,12 +2,13 @@
 
 #include <algorithm>
 
-#include "host/kivReportPipeline.h"
 #include "platform/kivOle.h"
 
 using namespace kivPlatform;
 
-TkivMrkWLXMainForm::TkivMrkWLXMainForm(TWindow ParentWin, const std::string& FileName) {
+TkivMrkWLXMainForm::TkivMrkWLXMainForm(TWindow ParentWin, const std::string& FileName,
+                                       const TkivReportOptions& Options)
+    : Options(Options) {
   // OLE belongs to the thread that creates the control, never to the library's load routine.
   OleInitialized = OleInitialize();
   try {
@@ -44,7 +45,7 @@ void TkivMrkWLXMainForm::WindowDestroying() {
 }
 
 void TkivMrkWLXMainForm::LoadFile(const std::string& FileName) {
-  ::LoadFile(FileName, Segment, [this](TMemoryStream& Html) { ShowHTML(Html); });
+  ::LoadFile(FileName, Segment, [this](TMemoryStream& Html) { ShowHTML(Html); }, Options);
 }
 
 void TkivMrkWLXMainForm::ShowHTML(TMemoryStream& Stream) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "framework/kivInfo.h"
+#include "host/kivReportPipeline.h"
 #include "platform/kivFormWindow.h"
 
 class TkivMrkWLXMainForm final : private kivPlatform::TFormWindowEvents {
@@ -17,9 +18,10 @@ public:
   // fraction of this, and a control that never becomes ready must not hold the host for long.
   static constexpr std::chrono::milliseconds ReadyTimeout{3000};
 
-  // Creates the window as a child of ParentWin and shows FileName's report in it. Throws when
-  // the window cannot be created.
-  TkivMrkWLXMainForm(kivPlatform::TWindow ParentWin, const std::string& FileName);
+  // Creates the window as a child of ParentWin and shows FileName's report, written as Options
+  // say, in it. Throws when the window cannot be created.
+  TkivMrkWLXMainForm(kivPlatform::TWindow ParentWin, const std::string& FileName,
+                     const TkivReportOptions& Options = {});
   // Frees the segment (and with it the thumbnail files), then the control and the window.
   ~TkivMrkWLXMainForm();
   TkivMrkWLXMainForm(const TkivMrkWLXMainForm&) = delete;
@@ -41,6 +43,7 @@ public:
   kivPlatform::TWindow HostWindow = nullptr;
   bool HostWindowIsChild = false;
   std::unique_ptr<TkivSegment> Segment;
+  TkivReportOptions Options;
 
 private:
   bool OleInitialized = false;

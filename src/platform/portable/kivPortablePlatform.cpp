@@ -5,12 +5,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <string_view>
 
 #include "platform/kivCodePage.h"
+#include "platform/kivIniFile.h"
 #include "platform/kivLocale.h"
 #include "platform/kivMessageBox.h"
 #include "platform/kivStockIcons.h"
@@ -69,14 +74,15 @@ constexpr char16_t Cp1251High[64] = {
     0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6,
     0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457};
 
-char ToCp1251(char16_t U) {
-  if (U < 0x80) return static_cast<char>(U);
-  if (U >= 0x0410 && U <= 0x044F) return static_cast<char>(0xC0 + (U - 0x0410));
-  for (int I = 0; I < 64; ++I)
-    if (Cp1251High[I] == U) return static_cast<char>(0x80 + I);
-  return '?';
-}
 } // namespace
+
+int CharToWindows1251(char32_t C) {
+  if (C < 0x80) return static_cast<int>(C);
+  if (C >= 0x0410 && C <= 0x044F) return static_cast<int>(0xC0 + (C - 0x0410));
+  for (int I = 0; I < 64; ++I)
+    if (Cp1251High[I] == C) return 0x80 + I;
+  return -1;
+}
 
 std::string WideToAnsi(const std::u16string& W) {
   std::string S;
@@ -86,9 +92,59 @@ std::string WideToAnsi(const std::u16string& W) {
     // A surrogate pair is one character, and one '?'.
     if (U >= 0xD800 && U <= 0xDBFF && I + 1 < W.size() && W[I + 1] >= 0xDC00 && W[I + 1] <= 0xDFFF)
       ++I;
-    S += ToCp1251(U);
+    const int B = CharToWindows1251(U);
+    S += B < 0 ? '?' : static_cast<char>(B);
   }
   return S;
+}
+
+namespace {
+std::string_view Trimmed(std::string_view S) {
+  const size_t First = S.find_first_not_of(" \t\r");
+  if (First == std::string_view::npos) return {};
+  return S.substr(First, S.find_last_not_of(" \t\r") - First + 1);
+}
+
+bool SameName(std::string_view A, std::string_view B) {
+  if (A.size() != B.size()) return false;
+  for (size_t I = 0; I < A.size(); ++I) {
+    const auto Lower = [](char C) { return C >= 'A' && C <= 'Z' ? char(C - 'A' + 'a') : C; };
+    if (Lower(A[I]) != Lower(B[I])) return false;
+  }
+  return true;
+}
+
+// The leading decimal number of S, as the profile functions take it: 0 when there is none.
+int32_t LeadingInteger(std::string_view S) {
+  size_t I = 0;
+  const bool Negative = I < S.size() && S[I] == '-';
+  if (Negative || (I < S.size() && S[I] == '+')) ++I;
+  int64_t Value = 0;
+  for (; I < S.size() && S[I] >= '0' && S[I] <= '9'; ++I)
+    Value = std::min<int64_t>(Value * 10 + (S[I] - '0'), INT32_MAX);
+  return static_cast<int32_t>(Negative ? -Value : Value);
+}
+} // namespace
+
+int32_t ReadIniInteger(const std::string& FileName, const std::string& Section,
+                       const std::string& Key, int32_t Default) {
+  std::ifstream File(FileName, std::ios::binary);
+  bool InSection = false;
+  for (std::string Line; std::getline(File, Line);) {
+    const std::string_view Text = Trimmed(Line);
+    if (Text.empty() || Text[0] == ';') continue;
+    if (Text[0] == '[') {
+      const size_t Close = Text.find(']');
+      InSection =
+          Close != std::string_view::npos && SameName(Trimmed(Text.substr(1, Close - 1)), Section);
+      continue;
+    }
+    const size_t Equals = Text.find('=');
+    if (InSection && Equals != std::string_view::npos &&
+        SameName(Trimmed(Text.substr(0, Equals)), Key))
+      return LeadingInteger(Trimmed(Text.substr(Equals + 1)));
+  }
+  return Default;
 }
 
 uint32_t LoadStockIcon(int32_t Id) {

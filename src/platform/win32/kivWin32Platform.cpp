@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/kivCodePage.h"
+#include "platform/kivIniFile.h"
 #include "platform/kivLocale.h"
 #include "platform/kivMessageBox.h"
 #include "platform/kivStockIcons.h"
@@ -130,6 +131,23 @@ std::string WideToAnsi(const std::u16string& W) {
   std::string S(static_cast<size_t>(N), '\0');
   WideCharToMultiByte(CP_ACP, 0, Text, Length, S.data(), N, nullptr, nullptr);
   return S;
+}
+
+int CharToWindows1251(char32_t C) {
+  if (C < 0x80) return static_cast<int>(C);
+  if (C > 0xFFFF || (C >= 0xD800 && C < 0xE000)) return -1;
+  const wchar_t W = static_cast<wchar_t>(C);
+  char B = 0;
+  BOOL UsedDefault = FALSE;
+  // No best fit: a character the code page lacks must not pass as a look-alike.
+  const int N = WideCharToMultiByte(1251, WC_NO_BEST_FIT_CHARS, &W, 1, &B, 1, nullptr, &UsedDefault);
+  return N == 1 && !UsedDefault ? static_cast<uint8_t>(B) : -1;
+}
+
+int32_t ReadIniInteger(const std::string& FileName, const std::string& Section,
+                       const std::string& Key, int32_t Default) {
+  return static_cast<int32_t>(GetPrivateProfileIntA(Section.c_str(), Key.c_str(), Default,
+                                                    FileName.c_str()));
 }
 
 uint32_t LoadStockIcon(int32_t Id) {
