@@ -1,5 +1,6 @@
 // Runs the whole-file reading on arbitrary bytes: the JPEG walk and the segment list class
-// that the registry picks, their page, and the information tree as text and JSON.
+// that the registry picks, their page with the extended parts, and the information tree with
+// them as text and JSON.
 
 #include <cstddef>
 #include <cstdint>
@@ -23,7 +24,8 @@ void ReadWholeFile(TkivSegmentList& List, const std::string& Bytes) {
   TMemoryStream File(Bytes);
   List.LoadFromStream(File);
   TMemoryStream Html;
-  WriteListPage(List, Html);
+  WriteListPage(List, Html, {.Extended = true});
+  FillExtendedInfo(List);
   const auto Tree = FileInfoTree(List);
   InfoTreeText(*Tree);
   InfoTreeJson(*Tree);

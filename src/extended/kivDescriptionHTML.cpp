@@ -31,8 +31,8 @@ TkivDescriptionHTML::TkivDescriptionHTML(TkivHTMLItem& Parent, TOwningList& Keep
 
 void TkivDescriptionHTML::FlushFields() {
   if (Fields.empty()) return;
-  const bool Notes = std::any_of(Fields.begin(), Fields.end(),
-                                 [](const TField& F) { return !F.Note.empty(); });
+  const bool Notes =
+      std::any_of(Fields.begin(), Fields.end(), [](const TField& F) { return !F.Note.empty(); });
   TkivHTMLTABLE& Run = AddReportTable(Parent);
   for (const TField& F : Fields) {
     TkivHTMLTR& Row = AddRow(Run);

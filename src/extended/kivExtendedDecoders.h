@@ -47,9 +47,9 @@ using TkivDescribe = void (*)(const TkivExtendedInput& Input, TkivDescription& O
 
 // Data split over several segments: the whole a piece belongs to and its place in it.
 enum class TkivPieceOrder : uint8_t {
-  None,       // every segment is whole
-  BySequence, // pieces carry a sequence number, 1 to Total (ICC profiles, JUMBF boxes)
-  ByOffset,   // pieces carry the byte offset of their data in the whole (extended XMP)
+  None,        // every segment is whole
+  BySequence,  // pieces carry a sequence number, 1 to Total (ICC profiles, JUMBF boxes)
+  ByOffset,    // pieces carry the byte offset of their data in the whole (extended XMP)
   InFileOrder, // the pieces follow one another in the file and carry no place of their own
                // (resource blocks split over consecutive segments)
 };

@@ -16,8 +16,7 @@ namespace {
 // Bytes that someone else keeps, read as a stream; nothing is copied.
 class TBytesView final : public TStream {
 public:
-  TBytesView(const uint8_t* Bytes, int64_t Size)
-      : Bytes(Bytes), Size(std::max<int64_t>(Size, 0)) {}
+  TBytesView(const uint8_t* Bytes, int64_t Size) : Bytes(Bytes), Size(std::max<int64_t>(Size, 0)) {}
   int64_t GetSize() const override { return Size; }
   int64_t GetPosition() const override { return Position; }
   void SetPosition(int64_t NewPosition) override { Position = std::max<int64_t>(NewPosition, 0); }

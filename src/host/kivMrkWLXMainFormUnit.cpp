@@ -45,7 +45,8 @@ void TkivMrkWLXMainForm::WindowDestroying() {
 }
 
 void TkivMrkWLXMainForm::LoadFile(const std::string& FileName) {
-  ::LoadFile(FileName, Segment, [this](TMemoryStream& Html) { ShowHTML(Html); }, Options);
+  ::LoadFile(
+      FileName, Segment, [this](TMemoryStream& Html) { ShowHTML(Html); }, Options);
 }
 
 void TkivMrkWLXMainForm::ShowHTML(TMemoryStream& Stream) {

@@ -115,14 +115,15 @@ TEST(ExtendedReport, PiecesMakeOneWholeDescribedAfterTheFirst) {
     TTrees Expected;
   } Cases[] = {
       {"by sequence, out of order",
-       Piece("SEQ", 'a', 2, 3, "bb") + Piece("SEQ", 'a', 1, 3, "aa") + Piece("SEQ", 'a', 3, 3, "cc"),
+       Piece("SEQ", 'a', 2, 3, "bb") + Piece("SEQ", 'a', 1, 3, "aa") +
+           Piece("SEQ", 'a', 3, 3, "cc"),
        {"1 By sequence:\n  Pieces: 3 (joined from segments 2, 1 and 3)\n  Whole: yes\n"
         "  Index: 1\n  Data: aabbcc\n",
         "2 By sequence:\n  Piece: 1 of 3 (the whole is described after segment 1)\n",
         "3 By sequence:\n  Piece: 3 of 3 (the whole is described after segment 1)\n"}},
       {"a repeated piece and one beyond the total",
-       Piece("SEQ", 'a', 1, 2, "aa") + Piece("SEQ", 'a', 1, 2, "xx") + Piece("SEQ", 'a', 3, 2, "zz") +
-           Piece("SEQ", 'a', 2, 2, "bb"),
+       Piece("SEQ", 'a', 1, 2, "aa") + Piece("SEQ", 'a', 1, 2, "xx") +
+           Piece("SEQ", 'a', 3, 2, "zz") + Piece("SEQ", 'a', 2, 2, "bb"),
        {"1 By sequence:\n  Pieces: 2 (joined from segments 1 and 4)\n"
         "  Problem: Piece 1 appears more than once; the first is used\n"
         "  Problem: Piece 3 lies outside 1 to 2 and is not used\n"
@@ -131,7 +132,8 @@ TEST(ExtendedReport, PiecesMakeOneWholeDescribedAfterTheFirst) {
         "3 By sequence:\n  Piece: 3 of 2 (the whole is described after segment 1)\n",
         "4 By sequence:\n  Piece: 2 of 2 (the whole is described after segment 1)\n"}},
       {"two keys, two wholes; pieces that say no total",
-       Piece("SEQ", 'a', 1, 0, "a1") + Piece("SEQ", 'b', 1, 0, "b1") + Piece("SEQ", 'a', 2, 0, "a2"),
+       Piece("SEQ", 'a', 1, 0, "a1") + Piece("SEQ", 'b', 1, 0, "b1") +
+           Piece("SEQ", 'a', 2, 0, "a2"),
        {"1 By sequence:\n  Pieces: 2 (joined from segments 1 and 3)\n  Whole: yes\n"
         "  Index: 1\n  Data: a1a2\n",
         "2 By sequence:\n  Pieces: 1 (joined from segments 2)\n  Whole: yes\n  Index: 2\n"
@@ -179,7 +181,8 @@ TEST(ExtendedReport, AWholeThatLacksPiecesIsDescribedPieceByPiece) {
         "  Problem: Missing: bytes 2 to 3\n  Problem: Missing: bytes 6 to 8\n"
         "  Whole: no\n  Index: 1\n  Data: k\\x00\\x09AB\n",
         "2 By offset:\n  Whole: no\n  Index: 2\n  Data: k\\x04\\x08EF\n"}},
-      {"no piece at all", App15("SEQ-xy"),
+      {"no piece at all",
+       App15("SEQ-xy"),
        {"1 By sequence:\n  Whole: no\n  Index: 1\n  Data: -xy\n"}},
   };
   for (const auto& Case : Cases)
@@ -230,9 +233,9 @@ TEST(ExtendedReport, MarkerSegmentsInsideASegmentsBytes) {
   } Cases[] = {
       {Hex("FF E1 00 03 41 FF E1 00 02"), {{0, 5}, {5, 4}}},
       {Hex("FF E1 00 09 41"), {{0, 5}}},             // cut short
-      {Hex("FF E1 00 01 41 42"), {}},                 // a length below its own two bytes
-      {Hex("FF D8 FF E1 00 02"), {}},                 // a marker without a length first
-      {Hex("FF E1 00 02 00 FF E1 00 02"), {{0, 4}}},  // bytes that start no segment
+      {Hex("FF E1 00 01 41 42"), {}},                // a length below its own two bytes
+      {Hex("FF D8 FF E1 00 02"), {}},                // a marker without a length first
+      {Hex("FF E1 00 02 00 FF E1 00 02"), {{0, 4}}}, // bytes that start no segment
       {Hex("FF E1 00"), {}},
   };
   for (const auto& Case : Cases) {
@@ -253,9 +256,8 @@ TEST(ExtendedReport, PagesWithAndWithoutTheExtendedParts) {
   std::unique_ptr<TkivSegment> Segment;
   TMemoryStream Stream(Dri);
   std::string Page;
-  ASSERT_EQ(LoadSegment(
-                Stream, Segment, [&](TMemoryStream& Html) { Page = Html.ToString(); },
-                {.Extended = true}),
+  ASSERT_EQ(LoadSegment(Stream, Segment, [&](TMemoryStream& Html) { Page = Html.ToString(); },
+                        {.Extended = true}),
             TkivLoadResult::Shown);
   std::string Expected = Viewer;
   Expected.insert(Expected.find("    </BODY>"), Part);

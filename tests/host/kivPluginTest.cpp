@@ -4,7 +4,9 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -22,6 +24,7 @@ namespace {
   X(ListGetDetectString)                                                                           \
   X(ListLoad)                                                                                      \
   X(ListCloseWindow)                                                                               \
+  X(ListSetDefaultParams)                                                                          \
   X(kivStandInCreateWindow)                                                                        \
   X(kivStandInDestroyWindow)                                                                       \
   X(kivStandInIsWindow)                                                                            \
@@ -307,6 +310,62 @@ TEST_F(Plugin, UnloadingFreesTheViewersStillOpen) {
   ASSERT_TRUE(Thumbnail());
   EXPECT_EQ(Unload(), "");
   EXPECT_FALSE(Thumbnail());
+}
+
+TEST_F(Plugin, TheHostsSettingTurnsTheExtendedPartsOn) {
+  const auto Dri = Temp.Path() / "dri.MRK";
+  WriteFileBytes(Dri, Hex("FF DD 00 04 00 08"));
+  const std::string Viewer = RenderPage(Hex("FF DD 00 04 00 08"));
+  std::string Extended = Viewer;
+  Extended.insert(Extended.find("    </BODY>"),
+                  "<H3>Restart interval</H3>\r      <TABLE BORDER=1 CELLPADDING=5>\r\r"
+                  "        <TR>\r<TD>Restart interval</TD><TD>8</TD>"
+                  "<TD>MCUs between restart markers</TD>        </TR>\r      </TABLE>\r");
+  void* Host = kivStandInCreateWindow(nullptr);
+  const auto PageNow = [&] {
+    void* Viewer = Load(Host, Dri.string());
+    const std::string Page = PageOf(Viewer);
+    Close(Viewer);
+    return Page;
+  };
+  const auto Ini = Temp.Path() / "plugins.ini";
+  TkivListDefaultParams Params{};
+  Params.size = sizeof Params;
+  Params.PluginInterfaceVersionHi = 2;
+  std::strcpy(Params.DefaultIniName, Ini.c_str());
+  WriteFileBytes(Ini, "[kivMrkWLX]\r\nExtended=1\r\n");
+
+  // Before the host says where its settings are, and when what it says cannot be used.
+  EXPECT_EQ(PageNow(), Viewer);
+  ListSetDefaultParams(nullptr);
+  TkivListDefaultParams Short = Params;
+  Short.size = offsetof(TkivListDefaultParams, DefaultIniName) + 4; // the name ends beyond
+  ListSetDefaultParams(&Short);
+  EXPECT_EQ(PageNow(), Viewer);
+  TkivListDefaultParams Unterminated = Params;
+  std::memset(Unterminated.DefaultIniName, 'x', sizeof Unterminated.DefaultIniName);
+  ListSetDefaultParams(&Unterminated);
+  EXPECT_EQ(PageNow(), Viewer);
+
+  ListSetDefaultParams(&Params);
+  const struct {
+    std::string Ini;
+    bool On;
+  } Cases[] = {
+      {"[kivMrkWLX]\r\nExtended=1\r\n", true},
+      {"[kivMrkWLX]\r\nExtended=0\r\n", false},
+      {"[Other]\nExtended=1\n[kivmrkwlx]\n  extended = 1\n", true},
+      {"[kivMrkWLX]\nOther=1\n[Other]\nExtended=1\n", false},
+      {"", false},
+  };
+  // Read for each viewer: a changed setting needs no new start of the host.
+  for (const auto& Case : Cases) {
+    WriteFileBytes(Ini, Case.Ini);
+    EXPECT_EQ(PageNow(), Case.On ? Extended : Viewer) << Case.Ini;
+  }
+  std::filesystem::remove(Ini);
+  EXPECT_EQ(PageNow(), Viewer);
+  kivStandInDestroyWindow(Host);
 }
 
 } // namespace

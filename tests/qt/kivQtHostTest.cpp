@@ -30,6 +30,7 @@ struct TPlugin {
   decltype(&ListGetDetectString) GetDetectString = nullptr;
   decltype(&ListLoad) Load = nullptr;
   decltype(&ListCloseWindow) CloseWindow = nullptr;
+  decltype(&ListSetDefaultParams) SetDefaultParams = nullptr;
 
   bool Open() {
     Library = dlopen(KIV_QT_PLUGIN, RTLD_NOW | RTLD_LOCAL);
@@ -38,7 +39,9 @@ struct TPlugin {
         reinterpret_cast<decltype(GetDetectString)>(dlsym(Library, "ListGetDetectString"));
     Load = reinterpret_cast<decltype(Load)>(dlsym(Library, "ListLoad"));
     CloseWindow = reinterpret_cast<decltype(CloseWindow)>(dlsym(Library, "ListCloseWindow"));
-    return GetDetectString && Load && CloseWindow;
+    SetDefaultParams =
+        reinterpret_cast<decltype(SetDefaultParams)>(dlsym(Library, "ListSetDefaultParams"));
+    return GetDetectString && Load && CloseWindow && SetDefaultParams;
   }
 };
 
@@ -385,6 +388,30 @@ private slots:
         Colours.insert(Thumbnail.pixel(X, Y));
     QVERIFY(Colours.size() > 100);
     QVERIFY(Contains(Shot, Thumbnail));
+  }
+
+  // The host's ini file for plug-ins turns the extended parts on and off; each viewer reads it.
+  void theHostsSettingTurnsTheExtendedPartsOn() {
+    const QString Dri = WriteFile("dri.MRK", QByteArray::fromHex("FFDD00040008"));
+    const QString Ini = Temp.filePath("plugins.ini");
+    TkivListDefaultParams Params{};
+    Params.size = sizeof Params;
+    Params.PluginInterfaceVersionHi = 2;
+    const QByteArray Name = QFile::encodeName(Ini);
+    std::memcpy(Params.DefaultIniName, Name.constData(), size_t(Name.size()) + 1);
+    Plugin.SetDefaultParams(&Params);
+    const auto Shown = [&](const QByteArray& Settings) {
+      if (WriteFile("plugins.ini", Settings).isEmpty()) return QString("(not written)");
+      THost Host(false);
+      QWidget* Viewer = Host.Load(Dri);
+      return Viewer ? Viewer->findChild<QTextBrowser*>()->toPlainText() : QString("(none)");
+    };
+    const QString On = Shown("[kivMrkWLX]\nExtended=1\n"), Off = Shown("[kivMrkWLX]\nExtended=0\n");
+    QVERIFY2(On.contains("Restart interval") && On.contains("MCUs between restart markers"),
+             qPrintable(On));
+    QVERIFY2(Off.startsWith("Define restart interval\nSegment size: 6"), qPrintable(Off));
+    QVERIFY2(!Off.contains("MCUs"), qPrintable(Off));
+    QFile::remove(Ini);
   }
 
   // The host never unloads the library: a viewer still open when the process ends is freed

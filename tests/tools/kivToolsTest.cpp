@@ -10,6 +10,7 @@
 #include <set>
 
 #include "framework/kivFormat.h"
+#include "host/kivReportPipeline.h"
 #include "jpeg/kivJpegFile.h"
 #include "jpeg/kivJpegInfo.h"
 #include "kivInfoText.h"
@@ -103,7 +104,8 @@ TEST(Cli, HelpVersionAndManualPage) {
     return Found;
   };
   // Options as "--name" in the help text and as "\-\-name" in the manual's markup.
-  EXPECT_EQ(Options(Help.Out, "(?:^|[\\s\\[|])(--?[a-z]+)"), Options(Manual, "((?:\\\\-)+[a-z]+)"));
+  EXPECT_EQ(Options(Help.Out, "(?:^|[\\s\\[|])(--?[a-z]+(?:-[a-z]+)*)"),
+            Options(Manual, "((?:\\\\-)+[a-z]+(?:\\\\-[a-z]+)*)"));
   for (const char* Word : {"split", "Exit status", "EXIT STATUS"})
     EXPECT_TRUE(Help.Out.find(Word) != npos || Manual.find(Word) != npos);
 }
@@ -211,11 +213,20 @@ TEST(Cli, WholeFilesGetTheirPageSegmentFilesTheViewers) {
                                 "00 00 00 00 2C 01 00 00 02 00 00 00 01 00 00 00 04 00 00 00"));
   for (const auto& [File, Page] : {std::pair<fs::path, const char*>{Jpeg, "wholefile/tiny.html"},
                                    {Tiff, "tiff/standalone-intel.html"}}) {
-    const TRun Whole = RunCli(Quoted(File));
+    const TRun Whole = RunCli("--no-extended " + Quoted(File));
     EXPECT_EQ(Whole.Status, 0);
     EXPECT_EQ(Whole.Err, "");
     EXPECT_EQ(Whole.Out, Golden(Page));
   }
+  // By default the extended parts follow the segments' reports; a TIFF file has none yet.
+  const std::string Restart =
+      "<H3>Restart interval</H3>\r      <TABLE BORDER=1 CELLPADDING=5>\r\r"
+      "        <TR>\r<TD>Restart interval</TD><TD>16</TD>"
+      "<TD>MCUs between restart markers</TD>        </TR>\r      </TABLE>\r";
+  std::string Extended = Golden("wholefile/tiny.html");
+  Extended.insert(Extended.find("<A NAME=\"segment2\">"), Restart);
+  EXPECT_EQ(RunCli(Quoted(Jpeg)).Out, Extended);
+  EXPECT_EQ(RunCli(Quoted(Tiff)).Out, Golden("tiff/standalone-intel.html"));
   EXPECT_EQ(RunCli("--text " + Quoted(Tiff)).Out, "x.tif: 66 bytes\n"
                                                   "  Tiff segment: offset 0x00000000, 66 bytes\n"
                                                   "    Segment size: 66\n"
@@ -291,6 +302,7 @@ TEST(Cli, TextAndJsonAreTheInformationTree) {
     TkivJpegFile List;
     List.FileName = File.filename().string();
     List.LoadFromStream(Stream);
+    FillExtendedInfo(List);
     std::string ExpectedText;
     const nlohmann::json ExpectedJson = Expected(*FileInfoTree(List), ExpectedText);
     const TRun Json = RunCli("--json " + Quoted(File)), Text = RunCli("--text " + Quoted(File));

@@ -30,9 +30,19 @@ using TListGetDetectString = void(__stdcall*)(char*, int);
 using TListLoad = HWND(__stdcall*)(HWND, char*, int);
 using TListCloseWindow = void(__stdcall*)(HWND);
 
+// What the host hands its plug-ins after loading them.
+struct TListDefaultParams {
+  int size;
+  DWORD PluginInterfaceVersionLow;
+  DWORD PluginInterfaceVersionHi;
+  char DefaultIniName[MAX_PATH];
+};
+using TListSetDefaultParams = void(__stdcall*)(TListDefaultParams*);
+
 TListGetDetectString ListGetDetectString;
 TListLoad ListLoad;
 TListCloseWindow ListCloseWindow;
+TListSetDefaultParams ListSetDefaultParams;
 
 template <typename T> T Resolve(HMODULE Module, const char* Name) {
   // Through the generic function pointer type, which converts to any other.
@@ -272,6 +282,45 @@ void CheckHostClosingWhileThePageLoads() {
   DestroyWindow(Frame);
 }
 
+// The host's ini file turns the extended parts on and off. Wine has no HTML engine, so the page
+// itself is not to be seen here: what is checked is that the plug-in takes the host's
+// structure and reads its setting through the system, and that the viewers of a table segment
+// and of a thumbnail segment, whose pages carry the extended parts or not, open and close
+// cleanly with either setting.
+void CheckSettings() {
+  const std::string Ini = TempDir + "plugins.ini", Dri = TempDir + "dri.MRK";
+  const HANDLE File =
+      CreateFileA(Dri.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  const char Bytes[] = {'\xFF', '\xDD', 0, 4, 0, 8};
+  DWORD Written = 0;
+  WriteFile(File, Bytes, sizeof Bytes, &Written, nullptr);
+  CloseHandle(File);
+  ListSetDefaultParams(nullptr);
+  TListDefaultParams Params{};
+  Params.size = sizeof Params;
+  Params.PluginInterfaceVersionHi = 2;
+  std::strcpy(Params.DefaultIniName, Ini.c_str());
+  TListDefaultParams Unterminated = Params;
+  std::memset(Unterminated.DefaultIniName, 'x', sizeof Unterminated.DefaultIniName);
+  ListSetDefaultParams(&Unterminated);
+  for (const char* Setting : {"1", "0"}) {
+    CHECK(WritePrivateProfileStringA("kivMrkWLX", "Extended", Setting, Ini.c_str()));
+    ListSetDefaultParams(&Params);
+    for (const std::string& Name : {Dri, Samples + "jfif-thumbnail.MRK"}) {
+      const HWND Host = CreateHost(nullptr);
+      const HWND Viewer = Load(Host, Name);
+      CHECK(Viewer != nullptr && GetParent(Viewer) == Host);
+      CHECK(Thumbnail() == (Name != Dri));
+      ListCloseWindow(Viewer);
+      CHECK(!IsWindow(Viewer));
+      CHECK(!Thumbnail());
+      DestroyWindow(Host);
+    }
+  }
+  DeleteFileA(Ini.c_str());
+  DeleteFileA(Dri.c_str());
+}
+
 // An embedded viewer, so that the frame around it shows where it ends.
 int Show(DWORD Milliseconds) {
   ShowHosts = true;
@@ -322,7 +371,8 @@ int main(int argc, char** argv) {
   ListGetDetectString = Resolve<TListGetDetectString>(Plugin, "ListGetDetectString");
   ListLoad = Resolve<TListLoad>(Plugin, "ListLoad");
   ListCloseWindow = Resolve<TListCloseWindow>(Plugin, "ListCloseWindow");
-  if (!ListGetDetectString || !ListLoad || !ListCloseWindow) {
+  ListSetDefaultParams = Resolve<TListSetDefaultParams>(Plugin, "ListSetDefaultParams");
+  if (!ListGetDetectString || !ListLoad || !ListCloseWindow || !ListSetDefaultParams) {
     std::printf("%s lacks an undecorated export\n", argv[1]);
     return 1;
   }
@@ -344,6 +394,7 @@ int main(int argc, char** argv) {
       {"file that cannot be opened", CheckFileThatCannotBeOpened},
       {"two viewers", CheckTwoViewers},
       {"host closing while the page loads", CheckHostClosingWhileThePageLoads},
+      {"the host's settings", CheckSettings},
   };
   for (const auto& Check : Checks) {
     const DWORD Start = GetTickCount();

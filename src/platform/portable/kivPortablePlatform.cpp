@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <clocale>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>

@@ -140,14 +140,15 @@ int CharToWindows1251(char32_t C) {
   char B = 0;
   BOOL UsedDefault = FALSE;
   // No best fit: a character the code page lacks must not pass as a look-alike.
-  const int N = WideCharToMultiByte(1251, WC_NO_BEST_FIT_CHARS, &W, 1, &B, 1, nullptr, &UsedDefault);
+  const int N =
+      WideCharToMultiByte(1251, WC_NO_BEST_FIT_CHARS, &W, 1, &B, 1, nullptr, &UsedDefault);
   return N == 1 && !UsedDefault ? static_cast<uint8_t>(B) : -1;
 }
 
 int32_t ReadIniInteger(const std::string& FileName, const std::string& Section,
                        const std::string& Key, int32_t Default) {
-  return static_cast<int32_t>(GetPrivateProfileIntA(Section.c_str(), Key.c_str(), Default,
-                                                    FileName.c_str()));
+  return static_cast<int32_t>(
+      GetPrivateProfileIntA(Section.c_str(), Key.c_str(), Default, FileName.c_str()));
 }
 
 uint32_t LoadStockIcon(int32_t Id) {
