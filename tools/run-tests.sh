@@ -32,6 +32,7 @@ test -s "$prefix/share/man/man1/kivmrk.1"
 rm -rf "$prefix"
 
 sh tools/build-windows.sh
+sh tests/packaging/check-windows-archive.sh
 sh tests/wine/run-wine-tests.sh
 
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=Debug -DKIV_SANITIZE=ON -DKIV_PLUGIN_QT=ON \
