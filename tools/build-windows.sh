@@ -2,8 +2,10 @@
 # Builds the Windows plug-in on Debian: kivMrkWLX.wlx (32-bit) and kivMrkWLX.wlx64 (64-bit)
 # in build/windows/, cross-compiled with mingw-w64, with libjpeg built from Debian's own
 # libjpeg-turbo source package and linked in statically. Also builds the Wine test host of
-# each bitness. Installs what it needs when run as root on Debian (KIV_NO_INSTALL=1 skips
-# that). libjpeg is built once and kept under build/windows/.
+# each bitness, and the release archive dist/kivMrkWLX-VERSION-windows.zip: both DLLs, the
+# host's install file, a readme and the licences of what is linked in. Installs what it needs
+# when run as root on Debian (KIV_NO_INSTALL=1 skips that). libjpeg is built once and kept
+# under build/windows/.
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -50,9 +52,11 @@ if can_install; then
 fi
 
 # libjpeg: Debian's libjpeg-turbo source, the static library only (no tools, no SIMD).
+# The source tree is kept for its licence texts, which go into the archive.
 jpeg_src=$out/libjpeg-source
-if [ ! -e "$out/libjpeg-i686/lib/libjpeg.a" ] || [ ! -e "$out/libjpeg-x86_64/lib/libjpeg.a" ]; then
-  if [ ! -e "$jpeg_src/CMakeLists.txt" ]; then
+if [ ! -e "$out/libjpeg-i686/lib/libjpeg.a" ] || [ ! -e "$out/libjpeg-x86_64/lib/libjpeg.a" ] ||
+  [ ! -e "$jpeg_src/LICENSE.md" ]; then
+  if [ ! -e "$jpeg_src/CMakeLists.txt" ] || [ ! -e "$jpeg_src/LICENSE.md" ]; then
     can_install && add_deb_src
     rm -rf "$out/libjpeg-download"
     mkdir -p "$out/libjpeg-download"
@@ -79,13 +83,47 @@ if [ ! -e "$out/libjpeg-i686/lib/libjpeg.a" ] || [ ! -e "$out/libjpeg-x86_64/lib
   done
 fi
 
+launcher=
+command -v ccache >/dev/null 2>&1 &&
+  launcher="-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
 for arch in i686 x86_64; do
   b=$out/$arch
+  # shellcheck disable=SC2086
   cmake -S . -B "$b" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DKIV_TESTS=OFF \
+    -DCMAKE_BUILD_TYPE=Release -DKIV_TESTS=OFF $launcher \
     -DJPEG_INCLUDE_DIR="$out/libjpeg-$arch/include" \
     -DJPEG_LIBRARY="$out/libjpeg-$arch/lib/libjpeg.a" >/dev/null
   cmake --build "$b" -j "$jobs"
 done
 cp "$out/i686/kivMrkWLX.wlx" "$out/x86_64/kivMrkWLX.wlx64" "$out/"
 echo "Windows plug-in: $out/kivMrkWLX.wlx and $out/kivMrkWLX.wlx64"
+
+# The release archive. The host installs a plug-in from an archive that holds pluginst.inf;
+# its text files get Windows line ends.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$out/x86_64/CMakeCache.txt")
+[ -n "$version" ] || { echo "no project version in $out/x86_64/CMakeCache.txt" >&2; exit 1; }
+stage=$out/dist-stage
+rm -rf "$stage"
+mkdir -p "$stage" "$root/dist"
+crlf() { sed 's/\r*$/\r/' "$@"; }
+cp "$out/kivMrkWLX.wlx" "$out/kivMrkWLX.wlx64" "$stage/"
+crlf "$root/packaging/windows/pluginst.inf" >"$stage/pluginst.inf"
+# What is linked in: the name in the archive, what it is, and the licence text it comes from.
+licences="libjpeg-turbo-LICENSE.md|libjpeg-turbo (JPEG decoding)|$jpeg_src/LICENSE.md
+libjpeg-turbo-README.ijg|libjpeg-turbo, the IJG licence it refers to|$jpeg_src/README.ijg
+mingw-w64-runtime-copyright.txt|the mingw-w64 C runtime|/usr/share/doc/mingw-w64-x86-64-dev/copyright"
+{
+  sed "s/@VERSION@/$version/" "$root/packaging/windows/readme.txt"
+  echo "$licences" | while IFS='|' read -r name what from; do
+    printf '  %-32s %s\n' "$name" "$what"
+  done
+} | crlf >"$stage/readme.txt"
+echo "$licences" | while IFS='|' read -r name what from; do
+  [ -s "$from" ] || { echo "no licence text at $from" >&2; exit 1; }
+  crlf "$from" >"$stage/$name"
+done
+zip=$root/dist/kivMrkWLX-$version-windows.zip
+rm -f "$zip"
+(cd "$stage" && cmake -E tar cf "$zip" --format=zip -- *)
+rm -rf "$stage"
+echo "Windows release archive: $zip"

@@ -19,7 +19,8 @@
 namespace {
 
 const char* const Usage =
-    "Usage: kivmrk [--segment] [--extended | --no-extended] [--text | --json] FILE [-o OUTPUT]\n"
+    "Usage: kivmrk [--segment] [--extended | --no-extended] [--text | --json] FILE\n"
+    "              [-o OUTPUT [--inline]]\n"
     "       kivmrk split JPEG DIR\n"
     "\n"
     "Writes the HTML report of FILE to standard output, or to OUTPUT with -o.\n"
@@ -27,9 +28,9 @@ const char* const Usage =
     "A file named *.MRK holds one JPEG marker segment and gets the page the viewer shows.\n"
     "A whole JPEG file gets one page with a table of contents and the report of every\n"
     "segment; a TIFF file gets the report of its directories and its strip picture. Any\n"
-    "other file is read as a segment file. With -o the thumbnail pictures are written as\n"
-    "kivBMP<n>.bmp beside the page and kept; otherwise they are temporary files that are\n"
-    "removed when the command ends.\n"
+    "other file is read as a segment file. A page on standard output carries its pictures\n"
+    "inside it (data: URLs); with -o the pictures are written as kivBMP<n>.bmp beside the\n"
+    "page, as the viewer does, unless --inline is given.\n"
     "\n"
     "The extended report adds after each segment's report what the viewer leaves as hex:\n"
     "frame headers, quantization and Huffman tables, scan headers and more, decoded. Whole\n"
@@ -39,6 +40,7 @@ const char* const Usage =
     "after the scans included, named NNNN_FFxx.MRK in DIR; entropy-coded data is skipped.\n"
     "\n"
     "  -o OUTPUT      write the page (or the text) to OUTPUT\n"
+    "  --inline       with -o, the pictures inside the page, no files beside it\n"
     "  --segment      read FILE as one marker segment, whatever its name and content\n"
     "  --extended     add the extended report to the page or tree of a segment file\n"
     "  --no-extended  leave the extended report out of the page or tree of a whole file\n"
@@ -61,13 +63,16 @@ enum class TExtended { ByFile, On, Off };
 
 struct TOptions {
   std::string File, Output;
-  bool Segment = false;
+  bool Segment = false, Inline = false;
   TOutputKind Kind = TOutputKind::Html;
   TExtended Extended = TExtended::ByFile;
   // Whole files get the extended report unless it is turned off, segment files only when asked.
   TkivReportOptions Report(bool WholeFile) const {
     return {.Extended = Extended == TExtended::On || (WholeFile && Extended == TExtended::ByFile)};
   }
+
+  // Pictures beside the page only for a page written to a file without --inline.
+  bool PicturesBeside() const { return Kind == TOutputKind::Html && !Output.empty() && !Inline; }
 };
 
 // Where the output goes: standard output, or a file written only once the output is whole.
@@ -145,7 +150,7 @@ std::string TreeOutput(const TkivTreeItem& Tree, TOutputKind Kind) {
 // A segment file: the viewer's page, or the segment's information tree.
 int ReportSegment(const TOptions& Options) {
   TOutput Output;
-  if (!Options.Output.empty() && !Output.Prepare(Options.Output, Options.Kind == TOutputKind::Html))
+  if (!Options.Output.empty() && !Output.Prepare(Options.Output, Options.PicturesBeside()))
     return Fail("cannot write " + Options.Output);
   std::string Bytes;
   std::unique_ptr<TkivSegment> Segment;
@@ -181,7 +186,7 @@ int ReportSegment(const TOptions& Options) {
 // A whole file, when a segment list class can read it; -1 when none can.
 int ReportWholeFile(const TOptions& Options) {
   TOutput Output;
-  if (!Options.Output.empty() && !Output.Prepare(Options.Output, Options.Kind == TOutputKind::Html))
+  if (!Options.Output.empty() && !Output.Prepare(Options.Output, Options.PicturesBeside()))
     return Fail("cannot write " + Options.Output);
   std::unique_ptr<TkivSegmentList> List;
   TkivLoadResult Result = LoadSegmentList(Options.File, List);
@@ -249,6 +254,7 @@ int Run(int argc, char** argv) {
   App.add_flag("--version", Version);
   App.add_option("-o", Options.Output);
   App.add_flag("--segment", Options.Segment);
+  App.add_flag("--inline", Options.Inline);
   App.add_flag("--text", Text);
   App.add_flag("--json", Json);
   App.add_flag("--extended", Extended);
@@ -288,6 +294,8 @@ int Run(int argc, char** argv) {
   Options.Extended = Extended ? TExtended::On : NoExtended ? TExtended::Off : TExtended::ByFile;
   if (Options.File.empty()) return Fail("no FILE given (see --help)");
   Options.Kind = Json ? TOutputKind::Json : Text ? TOutputKind::Text : TOutputKind::Html;
+  kivInfo::SetPictureReferences(Options.PicturesBeside() ? kivInfo::TkivPictureReferences::Files
+                                                         : kivInfo::TkivPictureReferences::Inline);
   if (!Options.Segment && !IsSegmentFileName(Options.File)) {
     const int Status = ReportWholeFile(Options);
     if (Status >= 0) return Status;

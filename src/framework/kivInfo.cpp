@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "base/kivException.h"
+#include "framework/kivBase64.h"
 #include "framework/kivFormat.h"
 #include "framework/kivInfoStream.h"
 #include "platform/kivMessageBox.h"
@@ -309,6 +310,7 @@ TBitmap::TBitmap(const TClass& Class) : Class(Class) {
 namespace {
 std::string TempDirectoryOverride;
 bool KeepTempFiles = false;
+TkivPictureReferences PictureReferences = TkivPictureReferences::Files;
 } // namespace
 
 TBitmap::~TBitmap() {
@@ -365,6 +367,17 @@ std::string GetTempFileName(TBitmap& Bitmap) {
   TFileStream File(Bitmap.FileName, TFileMode::Create);
   Bitmap.SaveToStream(File);
   return Bitmap.FileName;
+}
+
+void SetPictureReferences(TkivPictureReferences Way) {
+  PictureReferences = Way;
+}
+
+std::string PictureSource(TBitmap& Bitmap) {
+  if (PictureReferences == TkivPictureReferences::Files) return "file://" + GetTempFileName(Bitmap);
+  TMemoryStream Bmp;
+  Bitmap.SaveToStream(Bmp);
+  return "data:image/bmp;base64," + EncodeBase64(Bmp.ToString());
 }
 
 void LoadThumbnail(TBitmap& Bitmap, TStream& Stream, TkivWorkBudget& Budget) {
@@ -505,7 +518,7 @@ void WriteThumbnailRows(TkivHTMLTABLE& Table, kivInfo::TBitmap& Bitmap, bool Wit
   AddTextRow(Table, {"Height", std::to_string(H)});
   TkivHTMLTR& Row = AddRow(Table);
   AddTextCell(Row, "Image");
-  AddImage(AddCell(Row), "file://" + kivInfo::GetTempFileName(Bitmap),
+  AddImage(AddCell(Row), kivInfo::PictureSource(Bitmap),
            Format("Thumbnail %dx%d", Bitmap.Width(), Bitmap.Height()), Bitmap.Width(),
            Bitmap.Height());
 }

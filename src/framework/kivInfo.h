@@ -268,6 +268,12 @@ void SetTempDirectory(const std::string& Dir);
 // Keeps the files when their bitmaps are freed: for pages saved by the user, whose pictures
 // must outlive the run.
 void SetKeepTempFiles(bool Keep);
+// How a page refers to its pictures: by the file each bitmap is written to (the viewer's way),
+// or with the picture itself inside the page as a data: URL, for a page that travels alone.
+enum class TkivPictureReferences { Files, Inline };
+void SetPictureReferences(TkivPictureReferences Way);
+// The SRC of Bitmap's picture on a page, the way chosen; every picture on a page takes it here.
+std::string PictureSource(TBitmap& Bitmap);
 void LoadThumbnail(TBitmap& Bitmap, TStream& Stream, TkivWorkBudget& Budget);
 void SaveThumbnail(TBitmap& Bitmap, TStream& Stream);
 void ClearPicture(TBitmap& Bitmap);

@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "base/kivException.h"
+#include "framework/kivBase64.h"
 #include "framework/kivInfo.h"
 #include "framework/kivInfoStream.h"
 #include "support/kivTestSupport.h"
@@ -203,6 +204,38 @@ TEST_F(ReportFiles, ThumbnailRows) {
   EXPECT_EQ(Items, "Thumbnail: Compression=Unknown Width=3 Height=2 Thumbnail=");
   EXPECT_EQ(Item.GetChild(3).Object, &Bitmap);
   EXPECT_EQ(Item.GetChild(3).GetHeight(), 4);
+}
+
+TEST(ReportBlocks, Base64) {
+  // The standard's own examples, and the bytes whose groups use the alphabet's last letters.
+  const std::pair<std::string, std::string> Cases[] = {
+      {"", ""},
+      {"f", "Zg=="},
+      {"fo", "Zm8="},
+      {"foo", "Zm9v"},
+      {"foob", "Zm9vYg=="},
+      {"fooba", "Zm9vYmE="},
+      {"foobar", "Zm9vYmFy"},
+      {Hex("FB FF BF"), "+/+/"},
+      {Hex("00 00 FF"), "AAD/"},
+  };
+  for (const auto& [Bytes, Text] : Cases)
+    EXPECT_EQ(EncodeBase64(Bytes), Text) << Text;
+}
+
+TEST_F(ReportFiles, PicturesInsideThePageWriteNoFile) {
+  kivInfo::TBitmap Bitmap(kivInfo::TBitmap::ClassObject());
+  Paint(Bitmap, 3, 2);
+  kivInfo::SetPictureReferences(kivInfo::TkivPictureReferences::Inline);
+  auto Table = CreateReportTable();
+  WriteThumbnailRows(*Table, Bitmap, false);
+  kivInfo::SetPictureReferences(kivInfo::TkivPictureReferences::Files);
+  EXPECT_TRUE(std::filesystem::is_empty(Dir.Path()));
+  const std::string Bmp = kivTest::ReadFileBytes(kivInfo::GetTempFileName(Bitmap));
+  EXPECT_NE(Html(*Table).find("<IMG SRC=\"data:image/bmp;base64," + EncodeBase64(Bmp) +
+                              "\" ALT=\"Thumbnail 3x2\" WIDTH=3 HEIGHT=2>"),
+            std::string::npos)
+      << Html(*Table);
 }
 
 TEST_F(ReportFiles, BitmapFilesDecodeElsewhere) {

@@ -176,6 +176,87 @@ TEST(Cli, ThumbnailsOnlyBesideAWrittenPage) {
             npos);
 }
 
+namespace {
+
+// The SRC values of the page's pictures, in page order.
+std::vector<std::string> PictureSources(const std::string& Page) {
+  std::vector<std::string> Sources;
+  const std::string Key = "<IMG SRC=\"";
+  for (size_t At = Page.find(Key); At != npos; At = Page.find(Key, At)) {
+    At += Key.size();
+    const size_t End = Page.find('"', At);
+    if (End == npos) break;
+    Sources.push_back(Page.substr(At, End - At));
+  }
+  return Sources;
+}
+
+// The page with the SRC values of its pictures left out.
+std::string WithoutPictureSources(const std::string& Page) {
+  std::string Rest = Page;
+  size_t From = 0;
+  for (const std::string& Source : PictureSources(Page)) {
+    From = Rest.find(Source, From);
+    Rest.erase(From, Source.size());
+  }
+  return Rest;
+}
+
+// The picture a data: URL carries, decoded by coreutils' base64; empty when it is none.
+std::string DataUrlBytes(const std::string& Source) {
+  const std::string Prefix = "data:image/bmp;base64,";
+  if (Source.rfind(Prefix, 0) != 0) return {};
+  TTempDir Dir;
+  const fs::path Text = Put(Dir, "b64", Source.substr(Prefix.size())), Bytes = Dir.Path() / "bin";
+  if (std::system(("base64 -d " + Quoted(Text) + " >" + Quoted(Bytes)).c_str()) != 0) return {};
+  return ReadFileBytes(Bytes);
+}
+
+} // namespace
+
+TEST(Cli, PagesCarryTheirPicturesUnlessWrittenBesideThem) {
+  std::vector<fs::path> Files;
+  for (const char* Name : {"jfif-thumbnail.MRK", "photoshop-thumbnail.MRK", "hpsc-thumbnail.MRK"})
+    Files.push_back(fs::path(KIV_SAMPLES_DIR) / Name);
+  if (!CorpusDir().empty()) Files.push_back(CorpusDir() / "jpeg" / "kphotoalbum__search.jpg");
+  for (const fs::path& File : Files) {
+    SCOPED_TRACE(File.filename().string());
+    TTempDir Temp, Out;
+    // On standard output: no picture file, not even a temporary one.
+    const TRun Alone = RunCli(Quoted(File), "TMPDIR=" + Quoted(Temp.Path()) + " ");
+    EXPECT_EQ(Alone.Status, 0) << Alone.Err;
+    EXPECT_TRUE(fs::is_empty(Temp.Path()));
+    const std::vector<std::string> Inline = PictureSources(Alone.Out);
+    ASSERT_FALSE(Inline.empty());
+
+    // Beside the page: the same pictures, byte for byte, in files the page names.
+    const fs::path Page = Out.Path() / "page.html";
+    ASSERT_EQ(RunCli(Quoted(File) + " -o " + Quoted(Page)).Status, 0);
+    const std::string Beside = ReadFileBytes(Page);
+    const std::vector<std::string> Named = PictureSources(Beside);
+    ASSERT_EQ(Named.size(), Inline.size());
+    for (size_t I = 0; I < Named.size(); ++I) {
+      const fs::path Bmp = Out.Path() / Format("kivBMP%zu.bmp", I);
+      EXPECT_EQ(Named[I], "file://" + Bmp.string());
+      EXPECT_EQ(DataUrlBytes(Inline[I]), ReadFileBytes(Bmp)) << I;
+    }
+    // Apart from those references, the same page; for a segment file, the viewer's.
+    EXPECT_EQ(WithoutPictureSources(Alone.Out), WithoutPictureSources(Beside));
+    if (File.extension() == ".MRK") {
+      TTempDir Viewer;
+      EXPECT_EQ(WithoutPictureSources(Beside),
+                WithoutPictureSources(RenderPage(ReadFileBytes(File), Viewer.Dir())));
+    }
+
+    // --inline: the page of standard output, and nothing beside it.
+    TTempDir Lone;
+    const fs::path LonePage = Lone.Path() / "lone.html";
+    EXPECT_EQ(RunCli(Quoted(File) + " -o " + Quoted(LonePage) + " --inline").Status, 0);
+    EXPECT_EQ(ReadFileBytes(LonePage), Alone.Out);
+    EXPECT_EQ(FilesIn(Lone.Path()), std::vector<fs::path>{LonePage});
+  }
+}
+
 TEST(Cli, PageEqualsThePipelinesPage) {
   std::vector<std::string> Inputs = {"", Hex("FF D8 FF E0"), Hex("FF DB 00 43 00 01 02"),
                                      Hex("FF E0 00 04 3C 26")};
