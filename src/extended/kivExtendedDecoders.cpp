@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "extended/kivJpegStructure.h"
+#include "framework/kivInfo.h"
 
 namespace {
 // By marker; within a marker, identifiers in any order (the longest match wins).
@@ -11,6 +12,23 @@ const TkivExtendedDecoder Decoders[] = {
     {0xDD, {}, "Restart interval", DescribeRestartInterval},
 };
 } // namespace
+
+TkivBytesView::TkivBytesView(const uint8_t* Bytes, int64_t Size)
+    : Bytes(Bytes), Size(std::max<int64_t>(Size, 0)) {}
+
+TkivBytesView::TkivBytesView(const TkivSegment& Segment)
+    : TkivBytesView(Segment.Data.Memory(), Segment.Data.GetSize()) {}
+
+void TkivBytesView::SetPosition(int64_t NewPosition) {
+  Position = std::max<int64_t>(NewPosition, 0);
+}
+
+int64_t TkivBytesView::Read(void* Buffer, int64_t Count) {
+  const int64_t N = std::clamp<int64_t>(Size - Position, 0, std::max<int64_t>(Count, 0));
+  if (N > 0) std::memcpy(Buffer, Bytes + Position, size_t(N));
+  Position += N;
+  return N;
+}
 
 const TkivExtendedDecoder* FindExtendedDecoder(const uint8_t* Segment, int64_t Size) {
   // FF, the marker and the length come before the identifier, which lies inside the payload

@@ -14,6 +14,25 @@
 class TkivSegment;
 class TkivSegmentList;
 
+// Bytes that someone else keeps, read as a stream; nothing is copied. Decoders read other
+// segments of the file through it (a scan header its frame), leaving their streams alone.
+class TkivBytesView final : public TStream {
+public:
+  TkivBytesView(const uint8_t* Bytes, int64_t Size);
+  // The bytes of a segment's data stream.
+  explicit TkivBytesView(const TkivSegment& Segment);
+  int64_t GetSize() const override { return Size; }
+  int64_t GetPosition() const override { return Position; }
+  void SetPosition(int64_t NewPosition) override;
+  int64_t Read(void* Buffer, int64_t Count) override;
+  int64_t Write(const void*, int64_t) override { return 0; }
+
+private:
+  const uint8_t* Bytes;
+  int64_t Size;
+  int64_t Position = 0;
+};
+
 // What a decoder reads and where it stands.
 struct TkivExtendedInput {
   // The payload after the identifier, positioned at 0. For data split over several segments

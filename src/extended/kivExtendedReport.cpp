@@ -13,33 +13,12 @@
 
 namespace {
 
-// Bytes that someone else keeps, read as a stream; nothing is copied.
-class TBytesView final : public TStream {
-public:
-  TBytesView(const uint8_t* Bytes, int64_t Size) : Bytes(Bytes), Size(std::max<int64_t>(Size, 0)) {}
-  int64_t GetSize() const override { return Size; }
-  int64_t GetPosition() const override { return Position; }
-  void SetPosition(int64_t NewPosition) override { Position = std::max<int64_t>(NewPosition, 0); }
-  int64_t Read(void* Buffer, int64_t Count) override {
-    const int64_t N = std::clamp<int64_t>(Size - Position, 0, std::max<int64_t>(Count, 0));
-    if (N > 0) std::memcpy(Buffer, Bytes + Position, size_t(N));
-    Position += N;
-    return N;
-  }
-  int64_t Write(const void*, int64_t) override { return 0; }
-
-private:
-  const uint8_t* Bytes;
-  int64_t Size;
-  int64_t Position = 0;
-};
-
 // The payload of a piece after its decoder's identifier: from the identifier's end to the end
 // of the payload the length declares (or of the bytes at hand).
-TBytesView PayloadOf(const TkivExtendedReport::TPieceAt& Piece) {
+TkivBytesView PayloadOf(const TkivExtendedReport::TPieceAt& Piece) {
   const uint8_t* Bytes = Piece.Segment->Data.Memory() + Piece.Offset;
   const int64_t Start = 4 + int64_t(Piece.Decoder->Identifier.size());
-  return TBytesView(Bytes + Start, Piece.Size - Start);
+  return TkivBytesView(Bytes + Start, Piece.Size - Start);
 }
 
 // The piece's own data in the whole: its payload from the header's DataStart on.
@@ -141,7 +120,7 @@ void TkivExtendedReport::Gather() {
     }
     bool IsPiece = true;
     if (Decoder.ReadPiece) {
-      TBytesView Payload = PayloadOf(Piece);
+      TkivBytesView Payload = PayloadOf(Piece);
       try {
         IsPiece = Decoder.ReadPiece(Payload, Piece.Header);
       } catch (const EReadError&) {
@@ -307,7 +286,7 @@ void TkivExtendedReport::Describe(const TShownPart& Shown, TkivDescription& Out)
   if (!Part.Joined) {
     for (const std::string& Problem : Part.Problems)
       Out.Problem(Problem);
-    TBytesView Payload = PayloadOf(First);
+    TkivBytesView Payload = PayloadOf(First);
     RunDecoder(*Part.Decoder,
                {Payload, Segment, Budget, File, Part.Whole, First.Marker(), First.SegmentIndex},
                Out);
@@ -333,7 +312,7 @@ void TkivExtendedReport::Describe(const TShownPart& Shown, TkivDescription& Out)
   Joined.Reserve(Size);
   for (size_t N = 0; N < Part.Pieces.size(); ++N) {
     const TPieceAt& Piece = Pieces[Part.Pieces[N]];
-    TBytesView Payload = PayloadOf(Piece);
+    TkivBytesView Payload = PayloadOf(Piece);
     Payload.SetPosition(Piece.Header.DataStart + (N < Part.Skips.size() ? Part.Skips[N] : 0));
     Joined.CopyFrom(Payload, BytesLeft(Payload));
   }
