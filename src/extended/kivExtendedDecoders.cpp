@@ -9,7 +9,27 @@
 namespace {
 // By marker; within a marker, identifiers in any order (the longest match wins).
 const TkivExtendedDecoder Decoders[] = {
+    {0xC0, {}, "Frame header", DescribeFrame},
+    {0xC1, {}, "Frame header", DescribeFrame},
+    {0xC2, {}, "Frame header", DescribeFrame},
+    {0xC3, {}, "Frame header", DescribeFrame},
+    {0xC4, {}, "Huffman tables", DescribeHuffmanTables},
+    {0xC5, {}, "Frame header", DescribeFrame},
+    {0xC6, {}, "Frame header", DescribeFrame},
+    {0xC7, {}, "Frame header", DescribeFrame},
+    {0xC9, {}, "Frame header", DescribeFrame},
+    {0xCA, {}, "Frame header", DescribeFrame},
+    {0xCB, {}, "Frame header", DescribeFrame},
+    {0xCD, {}, "Frame header", DescribeFrame},
+    {0xCE, {}, "Frame header", DescribeFrame},
+    {0xCF, {}, "Frame header", DescribeFrame},
+    {0xDA, {}, "Scan header", DescribeScan},
+    {0xDB, {}, "Quantization tables", DescribeQuantTables},
+    {0xDC, {}, "Number of lines", DescribeNumberOfLines},
     {0xDD, {}, "Restart interval", DescribeRestartInterval},
+    // The identifiers as the viewer's segment classes take them, their zero byte included.
+    {0xEC, {"Ducky\0", 6}, "Ducky", DescribeDucky},
+    {0xEE, {"Adobe\0", 6}, "Adobe", DescribeAdobe},
 };
 } // namespace
 
