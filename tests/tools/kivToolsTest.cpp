@@ -304,8 +304,16 @@ TEST(Cli, WholeFilesGetTheirPageSegmentFilesTheViewers) {
       "<H3>Restart interval</H3>\r      <TABLE BORDER=1 CELLPADDING=5>\r\r"
       "        <TR>\r<TD>Restart interval</TD><TD>16</TD>"
       "<TD>MCUs between restart markers</TD>        </TR>\r      </TABLE>\r";
+  // The file's scan header is empty and has no frame before it.
+  const std::string Scan =
+      "<H3>Scan header</H3>\r      <TABLE BORDER=1 CELLPADDING=5>\r\r        <TR>\r"
+      "<TD BGCOLOR=\"Red\">No frame header comes before this scan</TD>        </TR>\r"
+      "      </TABLE>\r\r      <TABLE BORDER=1 CELLPADDING=5>\r\r        <TR>\r"
+      "<TD BGCOLOR=\"Red\">The data ends inside a field; what the description shows was read "
+      "before</TD>        </TR>\r      </TABLE>\r";
   std::string Extended = Golden("wholefile/tiny.html");
   Extended.insert(Extended.find("<A NAME=\"segment2\">"), Restart);
+  Extended.insert(Extended.find("<A NAME=\"segment3\">"), Scan);
   EXPECT_EQ(RunCli(Quoted(Jpeg)).Out, Extended);
   EXPECT_EQ(RunCli(Quoted(Tiff)).Out, Golden("tiff/standalone-intel.html"));
   EXPECT_EQ(RunCli("--text " + Quoted(Tiff)).Out, "x.tif: 66 bytes\n"
