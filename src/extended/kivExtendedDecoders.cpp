@@ -59,8 +59,9 @@ const TkivExtendedDecoder* FindExtendedDecoder(const uint8_t* Segment, int64_t S
   for (const TkivExtendedDecoder& Decoder : Decoders) {
     if (Decoder.Marker != Segment[1]) continue;
     const size_t Length = Decoder.Identifier.size();
+    // An empty identifier has no bytes to compare (and may have no address at all).
     if (int64_t(Length) > Payload ||
-        std::memcmp(Segment + 4, Decoder.Identifier.data(), Length) != 0)
+        (Length > 0 && std::memcmp(Segment + 4, Decoder.Identifier.data(), Length) != 0))
       continue;
     if (!Found || Length > Found->Identifier.size()) Found = &Decoder;
   }
