@@ -436,7 +436,8 @@ struct TIndexRow {
 std::string IndexPage(const std::vector<TIndexRow>& Rows, size_t Failed) {
   std::string Html = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n<title>kivmrk: " +
                      std::to_string(Rows.size()) +
-                     " files</title>\n<style>td{padding:2px 8px}img{max-width:96px;max-height:96px}"
+                     " files</title>\n<style>th{text-align:left}td{padding:2px "
+                     "8px}img{max-width:96px;max-height:96px}"
                      ".error{color:#c00}</style>\n</head><body>\n<h1>" +
                      std::to_string(Rows.size()) + (Rows.size() == 1 ? " file" : " files");
   if (Failed > 0) Html += ", " + std::to_string(Failed) + " failed";
