@@ -15,6 +15,7 @@
 
 #include "host/kivModules.h"
 #include "host/kivReportPipeline.h"
+#include "kivBatch.h"
 #include "kivFiles.h"
 #include "kivInfoText.h"
 #include "kivSplit.h"
@@ -25,6 +26,8 @@ namespace {
 const char* const Usage =
     "Usage: kivmrk [--segment] [--extended | --no-extended] [--text | --json] FILE\n"
     "              [-o OUTPUT [--inline]]\n"
+    "       kivmrk [-r] (--text | --json) [-o OUTPUT] FILE...\n"
+    "       kivmrk [-r] -o OUTDIR [--inline] FILE...\n"
     "       kivmrk split JPEG DIR\n"
     "\n"
     "Writes the HTML report of FILE to standard output, or to OUTPUT with -o.\n"
@@ -40,10 +43,17 @@ const char* const Usage =
     "frame headers, quantization and Huffman tables, scan headers and more, decoded. Whole\n"
     "files get it unless --no-extended is given; segment files only with --extended.\n"
     "\n"
+    "Given several files, or -r, kivmrk reports each in turn: with --text or --json one\n"
+    "record per file (JSON Lines, each object with the file's path), with -o one page per\n"
+    "file in the directory OUTDIR and an index.html that links them. -r walks directories;\n"
+    "FIFOs, devices and links that lead nowhere are skipped. A file that fails leaves an\n"
+    "error record and the run goes on; the exit status is then 1.\n"
+    "\n"
     "split cuts the JPEG file JPEG into one segment file per marker segment, the ones\n"
     "after the scans included, named NNNN_FFxx.MRK in DIR; entropy-coded data is skipped.\n"
     "\n"
     "  -o OUTPUT      write the page (or the text) to OUTPUT\n"
+    "  -r             report the files in the directories given, and in those below\n"
     "  --inline       with -o, the pictures inside the page, no files beside it\n"
     "  --segment      read FILE as one marker segment, whatever its name and content\n"
     "  --extended     add the extended report to the page or tree of a segment file\n"
@@ -53,7 +63,8 @@ const char* const Usage =
     "  --help         show this text\n"
     "  --version      show the version\n"
     "\n"
-    "Exit status: 0 when the page or tree was written, 1 on an error, 2 without arguments.\n";
+    "Exit status: 0 when the page or tree was written, 1 on an error (with several files:\n"
+    "when any failed), 2 without arguments.\n";
 
 int Fail(const std::string& Message) {
   std::cerr << "kivmrk: " << Message << "\n";
@@ -302,18 +313,20 @@ int Run(int argc, char** argv) {
   App.set_help_flag();
   App.allow_extras();
   bool Help = false, Version = false, Text = false, Json = false, Extended = false,
-       NoExtended = false;
+       NoExtended = false, Recursive = false;
+  std::vector<std::string> Files;
   TOptions Options;
   App.add_flag("-h,--help", Help);
   App.add_flag("--version", Version);
   App.add_option("-o", Options.Output);
+  App.add_flag("-r", Recursive);
   App.add_flag("--segment", Options.Segment);
   App.add_flag("--inline", Options.Inline);
   App.add_flag("--text", Text);
   App.add_flag("--json", Json);
   App.add_flag("--extended", Extended);
   App.add_flag("--no-extended", NoExtended);
-  App.add_option("FILE", Options.File);
+  App.add_option("FILE", Files);
   CLI::App* SplitCommand = App.add_subcommand("split");
   SplitCommand->allow_extras();
   std::string Jpeg, Directory;
@@ -340,14 +353,29 @@ int Run(int argc, char** argv) {
     return Split(Jpeg, Directory);
   }
   for (const std::string& Extra : App.remaining())
-    return Fail(Extra.size() > 1 && Extra[0] == '-' ? "unknown option " + Extra + " (see --help)"
-                                                    : "only one FILE may be given (see --help)");
+    return Fail("unknown option " + Extra + " (see --help)");
   if (Text && Json) return Fail("--text and --json exclude each other (see --help)");
   if (Extended && NoExtended)
     return Fail("--extended and --no-extended exclude each other (see --help)");
   Options.Extended = Extended ? TExtended::On : NoExtended ? TExtended::Off : TExtended::ByFile;
-  if (Options.File.empty()) return Fail("no FILE given (see --help)");
+  if (Files.empty()) return Fail("no FILE given (see --help)");
   Options.Kind = Json ? TOutputKind::Json : Text ? TOutputKind::Text : TOutputKind::Html;
+  if (Recursive || Files.size() > 1) {
+    if (Options.Kind == TOutputKind::Html && Options.Output.empty())
+      return Fail("several files need --text, --json or -o OUTDIR (see --help)");
+    TkivBatchOptions Batch{.Inputs = Files,
+                           .Recursive = Recursive,
+                           .Kind = Json   ? TkivBatchOutput::Json
+                                   : Text ? TkivBatchOutput::Text
+                                          : TkivBatchOutput::Html,
+                           .Output = Options.Output,
+                           .Segment = Options.Segment,
+                           .Inline = Options.Inline,
+                           .Extended = {}};
+    if (Extended || NoExtended) Batch.Extended = Extended;
+    return RunBatch(Batch);
+  }
+  Options.File = Files.front();
   kivInfo::SetPictureReferences(Options.PicturesBeside() ? kivInfo::TkivPictureReferences::Files
                                                          : kivInfo::TkivPictureReferences::Inline);
   if (!Options.Segment && !IsSegmentFileName(Options.File)) {
