@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "base/kivException.h"
+#include "extended/kivDescriptionHTML.h"
+#include "extended/kivDescriptionTree.h"
 #include "extended/kivMultiPicture.h"
 #include "framework/kivFormat.h"
 #include "framework/kivInfoStream.h"
@@ -106,6 +108,17 @@ const TkivSegment::TClass& TkivJpegTrailingData::ClassObject() {
   return Class;
 }
 
+const TkivSegment::TClass& TkivJpegTrailingData::SamsungClassObject() {
+  static const TPieceClass<TkivJpegTrailingData> Class("TkivJpegSamsungTrailer", "Samsung trailer",
+                                                       "SEFT");
+  return Class;
+}
+
+const TkivSegment::TClass& TkivJpegTrailingData::VideoClassObject() {
+  static const TPieceClass<TkivJpegTrailingData> Class("TkivJpegVideo", "Video (MP4)", "Video");
+  return Class;
+}
+
 void TkivJpegTrailingData::LoadFromStream(TStream& Stream) {
   Modified = false;
   Data.Clear();
@@ -129,11 +142,26 @@ void TkivJpegTrailingData::LoadPart(TStream& Stream, int64_t Start, int64_t Coun
 }
 
 void TkivJpegTrailingData::FillInfo() {
+  if (Samsung || Video) {
+    TkivDescriptionTree Out(*Info, ReportObjects);
+    if (Samsung) DescribeSamsungTrailer(*Samsung, Out);
+    if (Video) DescribeMp4(*Video, Out);
+    return;
+  }
   AddInfoInt(*Info, 0, "Bytes shown", static_cast<int32_t>(Data.GetSize()));
 }
 
 void TkivJpegTrailingData::WriteHTML(TkivHTMLItem& Parent) {
-  AddText(Parent, "Trailing data at offset " + OffsetText(FileOffset) + ": " + BytesText(FileSize));
+  const std::string What = Samsung ? "Samsung trailer" : Video ? "MP4 video" : "Trailing data";
+  AddText(Parent, What + " at offset " + OffsetText(FileOffset) + ": " + BytesText(FileSize));
+  if (Samsung || Video) {
+    AddLineBreak(Parent);
+    TkivDescriptionHTML Out(Parent, ReportObjects);
+    if (Samsung) DescribeSamsungTrailer(*Samsung, Out);
+    if (Video) DescribeMp4(*Video, Out);
+    Out.Finish();
+    return;
+  }
   if (FileSize > Data.GetSize())
     AddText(Parent, Format(", the first %lld shown", static_cast<long long>(Data.GetSize())));
   AddLineBreak(Parent);
@@ -586,9 +614,50 @@ void TkivJpegFile::LoadFurtherImages(TStream& Stream) {
   }
   for (; Next < Named.size(); ++Next)
     EntryChecks[size_t(Named[Next].Entry)] = {Inside(Named[Next].Position), true};
-  if (Position < FileSize) {
-    Stream.SetPosition(Position);
-    LoadSegment(TkivJpegTrailingData::ClassObject(), Stream);
+  if (Position < FileSize) LoadTrailers(Stream, Position);
+}
+
+void TkivJpegFile::LoadTrailers(TStream& Stream, int64_t Position) {
+  const auto Add = [&](const TkivSegment::TClass& Class, int64_t Start, int64_t End) {
+    auto& Piece = static_cast<TkivJpegTrailingData&>(Class.Create(*this, true));
+    Piece.LoadPart(Stream, Start, End - Start);
+    return &Piece;
+  };
+  // Samsung's directory ends the file and says where its blocks start.
+  auto Samsung = std::make_unique<TkivSamsungTrailer>();
+  int64_t End = FileSize;
+  try {
+    if (!ReadSamsungTrailer(Stream, Position, *Samsung)) Samsung.reset();
+  } catch (const EReadError&) {
+    Samsung.reset();
+  }
+  if (Samsung) End = Samsung->Start;
+  while (Position < End) {
+    if (StartsMp4(Stream, Position, End)) {
+      auto Video = std::make_unique<TkivMp4Video>();
+      try {
+        ReadMp4(Stream, Position, End, *Video);
+      } catch (const EReadError&) {
+        Video->Size = 0;
+      }
+      if (Video->Size > 0) {
+        const int64_t VideoEnd = Position + Video->Size;
+        TkivJpegTrailingData* Piece =
+            Add(TkivJpegTrailingData::VideoClassObject(), Position, VideoEnd);
+        Piece->Video = std::move(Video);
+        Piece->Refresh();
+        Position = VideoEnd;
+        continue;
+      }
+    }
+    Add(TkivJpegTrailingData::ClassObject(), Position, End);
+    Position = End;
+  }
+  if (Samsung) {
+    TkivJpegTrailingData* Piece =
+        Add(TkivJpegTrailingData::SamsungClassObject(), Samsung->Start, FileSize);
+    Piece->Samsung = std::move(Samsung);
+    Piece->Refresh();
   }
 }
 

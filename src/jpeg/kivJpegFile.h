@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "extended/kivMultiPicture.h"
+#include "extended/kivTrailers.h"
 #include "jpeg/kivJpegInfo.h"
 
 // The pieces of a JPEG file that are no segment of the class list. The whole-file walk
@@ -35,11 +36,16 @@ public:
   void WriteHTML(TkivHTMLItem& Parent) override;
 };
 
-// The bytes after the end-of-image marker: their size, and their first bytes for a hex dump.
+// The bytes after the end-of-image marker: their size, and their first bytes for a hex dump;
+// or a trailer of a known kind, described.
 class TkivJpegTrailingData : public TkivSegment {
 public:
   using TkivSegment::TkivSegment;
   static const TkivSegment::TClass& ClassObject();
+  static const TkivSegment::TClass& SamsungClassObject();
+  static const TkivSegment::TClass& VideoClassObject();
+  std::unique_ptr<TkivSamsungTrailer> Samsung;
+  std::unique_ptr<TkivMp4Video> Video;
   static constexpr int64_t DumpSize = 256;
   int64_t GetSize() const override { return FileSize; }
   // Keeps the first DumpSize bytes and passes over the rest.
@@ -117,6 +123,8 @@ private:
   bool LoadImage(TStream& Stream, int32_t Entry);
   // The images after the first: those the index names, and those that follow another directly.
   void LoadFurtherImages(TStream& Stream);
+  // What follows the last image, from Position to the end: a Samsung trailer, a video, data.
+  void LoadTrailers(TStream& Stream, int64_t Position);
   void WriteContents(TkivHTMLItem& Parent, int32_t First, int32_t Last);
   bool LoadMarkerSegment(TStream& Stream, int64_t Start, uint8_t Code);
   void LoadAsData(TStream& Stream, int64_t Start, int64_t Count);
