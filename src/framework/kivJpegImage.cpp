@@ -1,5 +1,6 @@
 #include "framework/kivJpegImage.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <string>
@@ -66,6 +67,8 @@ struct TDecodeState {
   TkivPictureRefusal Refusal;
   const std::string* Bytes = nullptr;
   TkivDIBitmap* Picture = nullptr;
+  int32_t MaxSide = 0;
+  int32_t FrameWidth = 0, FrameHeight = 0;
   std::vector<JSAMPLE> Row;
   std::vector<TkivColor> Colors;
 
@@ -114,9 +117,25 @@ bool Decode(TDecodeState& S) {
   jpeg_mem_src(&S.Info, reinterpret_cast<const unsigned char*>(S.Bytes->data()),
                static_cast<unsigned long>(S.Bytes->size()));
   jpeg_read_header(&S.Info, TRUE);
+  S.FrameWidth = int32_t(S.Info.image_width);
+  S.FrameHeight = int32_t(S.Info.image_height);
+  // Rows and columns decoded for each one kept, beyond libjpeg's own scaling.
+  JDIMENSION Step = 1;
+  if (S.MaxSide > 0) {
+    const JDIMENSION Side = std::max(S.Info.image_width, S.Info.image_height);
+    const JDIMENSION MaxSide = JDIMENSION(S.MaxSide);
+    S.Info.scale_num = 1;
+    S.Info.scale_denom = 1;
+    while (S.Info.scale_denom < 8 && (Side + S.Info.scale_denom - 1) / S.Info.scale_denom > MaxSide)
+      S.Info.scale_denom *= 2;
+    const JDIMENSION Scaled = (Side + S.Info.scale_denom - 1) / S.Info.scale_denom;
+    Step = (Scaled + MaxSide - 1) / MaxSide;
+  }
+  jpeg_calc_output_dimensions(&S.Info);
+  const JDIMENSION Width = (S.Info.output_width + Step - 1) / Step,
+                   Height = (S.Info.output_height + Step - 1) / Step;
   // The frame header is read and nothing is allocated for the picture yet.
-  S.Refusal = {S.Budget->TakePicture(S.Info.image_width, S.Info.image_height), S.Info.image_width,
-               S.Info.image_height};
+  S.Refusal = {S.Budget->TakePicture(Width, Height), Width, Height};
   if (S.Refusal.Verdict != TkivPictureVerdict::Granted) return false;
   switch (S.Info.jpeg_color_space) {
   case JCS_GRAYSCALE:
@@ -135,15 +154,19 @@ bool Decode(TDecodeState& S) {
   if (Components != 1 && Components != 3 && Components != 4)
     ERREXIT(&S.Info, JERR_BAD_J_COLORSPACE);
   const bool InvertedCmyk = S.Info.saw_Adobe_marker;
-  S.Picture->SetSize(int32_t(S.Info.output_width), int32_t(S.Info.output_height));
+  S.Picture->SetSize(int32_t(Width), int32_t(Height));
   S.Row.resize(size_t(S.Info.output_width) * size_t(Components));
   S.Colors.resize(S.Info.output_width);
   while (S.Info.output_scanline < S.Info.output_height) {
     JSAMPROW Rows[1] = {S.Row.data()};
     if (jpeg_read_scanlines(&S.Info, Rows, 1) != 1) break;
+    const JDIMENSION Y = S.Info.output_scanline - 1;
+    if (Y % Step != 0) continue;
     ToColors(S.Row.data(), S.Colors, Components, InvertedCmyk);
-    S.Picture->SetRow(int32_t(S.Info.output_scanline) - 1, S.Colors.data(),
-                      int32_t(S.Colors.size()));
+    // The pixels kept move to the row's start, one in Step.
+    for (JDIMENSION X = 1; Step > 1 && X * Step < S.Info.output_width; ++X)
+      S.Colors[X] = S.Colors[X * Step];
+    S.Picture->SetRow(int32_t(Y / Step), S.Colors.data(), int32_t(Width));
   }
   jpeg_finish_decompress(&S.Info);
   return true;
@@ -230,8 +253,9 @@ bool Encode(TEncodeState& S) {
 
 } // namespace
 
-void TkivJpegImage::LoadFromStream(TStream& Stream, TkivWorkBudget& Budget) {
+void TkivJpegImage::LoadFromStream(TStream& Stream, TkivWorkBudget& Budget, int32_t MaxSide) {
   Picture.SetSize(0, 0);
+  FFrameWidth = FFrameHeight = 0;
   const std::string Bytes = ReadString(Stream, BytesLeft(Stream));
   TDecodeState State;
   InitErrorManager(State.Error);
@@ -239,7 +263,11 @@ void TkivJpegImage::LoadFromStream(TStream& Stream, TkivWorkBudget& Budget) {
   State.Budget = &Budget;
   State.Bytes = &Bytes;
   State.Picture = &Picture;
-  if (Decode(State)) return;
+  State.MaxSide = MaxSide;
+  const bool Decoded = Decode(State);
+  FFrameWidth = State.FrameWidth;
+  FFrameHeight = State.FrameHeight;
+  if (Decoded) return;
   if (State.Refusal.Verdict != TkivPictureVerdict::Granted) throw EkivPictureRefused(State.Refusal);
   throw Exception(std::string("JPEG error: ") + State.Error.Message);
 }
