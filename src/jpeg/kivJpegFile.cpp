@@ -391,6 +391,7 @@ void TkivJpegFile::WriteHTML(TkivHTMLItem& Parent) {
   AddText(Parent.Create<TkivHTMLH1>(), FileName);
   AddText(Parent, "File size: " + BytesText(FileSize));
   AddLineBreak(Parent);
+  if (ReportExtension) ReportExtension->WriteListSummaryHTML(*this, Parent);
   TkivHTMLTABLE& Contents = AddReportTable(Parent);
   AddTextRow(Contents, {"\xB9", "Offset", "Marker", "Description", "Size"});
   for (int32_t I = 0; I < Count(); ++I) {
