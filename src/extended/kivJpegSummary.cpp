@@ -51,11 +51,9 @@ std::unique_ptr<kivInfo::TBitmap> DecodePicture(TkivSegmentList& File, std::stri
     Why = "the file holds no image";
     return nullptr;
   }
-  // The decoder reads its bytes to the end of the stream: the first image alone.
-  Source.SetPosition(Start);
-  TMemoryStream Image;
-  Image.CopyFrom(Source, Size);
-  Image.SetPosition(0);
+  // The decoder reads its bytes to the end of the stream: the first image alone, read from the
+  // file in pieces.
+  TStreamRange Image(Source, Start, Size);
   auto Bitmap = TkivJpegBitmap::ClassObject().Create();
   auto& Jpeg = static_cast<TkivJpegBitmap&>(*Bitmap);
   Jpeg.MaxSide = SummaryPictureSide;

@@ -58,6 +58,50 @@ void ProgressMonitor(j_common_ptr Info) {
   }
 }
 
+// A source that reads the stream in pieces, so that a large picture is never copied whole.
+// libjpeg calls it from C: it throws nothing (a stream's Read reports failure by its count).
+struct TSource {
+  jpeg_source_mgr Pub;
+  TStream* Stream;
+  std::vector<JOCTET> Buffer;
+};
+
+constexpr int64_t SourceBufferSize = 64 * 1024;
+
+void InitSource(j_decompress_ptr) {}
+
+boolean FillInputBuffer(j_decompress_ptr Info) {
+  auto* S = reinterpret_cast<TSource*>(Info->src);
+  const int64_t N = S->Stream->Read(S->Buffer.data(), int64_t(S->Buffer.size()));
+  if (N <= 0) {
+    // The data ends: an end-of-image marker ends the picture, as libjpeg's own sources do.
+    WARNMS(Info, JWRN_JPEG_EOF);
+    S->Buffer[0] = 0xFF;
+    S->Buffer[1] = JPEG_EOI;
+    S->Pub.bytes_in_buffer = 2;
+  } else {
+    S->Pub.bytes_in_buffer = size_t(N);
+  }
+  S->Pub.next_input_byte = S->Buffer.data();
+  return TRUE;
+}
+
+void SkipInputData(j_decompress_ptr Info, long Count) {
+  auto* S = reinterpret_cast<TSource*>(Info->src);
+  if (Count <= 0) return;
+  if (size_t(Count) <= S->Pub.bytes_in_buffer) {
+    S->Pub.next_input_byte += Count;
+    S->Pub.bytes_in_buffer -= size_t(Count);
+    return;
+  }
+  const int64_t Beyond = int64_t(Count) - int64_t(S->Pub.bytes_in_buffer);
+  TStream& Stream = *S->Stream;
+  Stream.SetPosition(std::min(Stream.GetPosition() + Beyond, Stream.GetSize()));
+  S->Pub.bytes_in_buffer = 0;
+}
+
+void TermSource(j_decompress_ptr) {}
+
 struct TDecodeState {
   jpeg_decompress_struct Info{};
   TErrorManager Error{};
@@ -65,7 +109,7 @@ struct TDecodeState {
   bool Created = false;
   TkivWorkBudget* Budget = nullptr;
   TkivPictureRefusal Refusal;
-  const std::string* Bytes = nullptr;
+  TSource Source{};
   TkivDIBitmap* Picture = nullptr;
   int32_t MaxSide = 0;
   int32_t FrameWidth = 0, FrameHeight = 0;
@@ -114,8 +158,12 @@ bool Decode(TDecodeState& S) {
   S.Info.mem->max_memory_to_use = MaxLibraryMemory;
   S.Progress.progress_monitor = ProgressMonitor;
   S.Info.progress = &S.Progress;
-  jpeg_mem_src(&S.Info, reinterpret_cast<const unsigned char*>(S.Bytes->data()),
-               static_cast<unsigned long>(S.Bytes->size()));
+  S.Source.Pub.init_source = InitSource;
+  S.Source.Pub.fill_input_buffer = FillInputBuffer;
+  S.Source.Pub.skip_input_data = SkipInputData;
+  S.Source.Pub.resync_to_restart = jpeg_resync_to_restart;
+  S.Source.Pub.term_source = TermSource;
+  S.Info.src = &S.Source.Pub;
   jpeg_read_header(&S.Info, TRUE);
   S.FrameWidth = int32_t(S.Info.image_width);
   S.FrameHeight = int32_t(S.Info.image_height);
@@ -256,15 +304,18 @@ bool Encode(TEncodeState& S) {
 void TkivJpegImage::LoadFromStream(TStream& Stream, TkivWorkBudget& Budget, int32_t MaxSide) {
   Picture.SetSize(0, 0);
   FFrameWidth = FFrameHeight = 0;
-  const std::string Bytes = ReadString(Stream, BytesLeft(Stream));
   TDecodeState State;
+  State.Source.Stream = &Stream;
+  // Small pictures (thumbnails) take a buffer of their size; two bytes stand for the end.
+  State.Source.Buffer.resize(size_t(std::clamp<int64_t>(BytesLeft(Stream), 2, SourceBufferSize)));
   InitErrorManager(State.Error);
   State.Info.err = &State.Error.Pub;
   State.Budget = &Budget;
-  State.Bytes = &Bytes;
   State.Picture = &Picture;
   State.MaxSide = MaxSide;
   const bool Decoded = Decode(State);
+  // All of the bytes count as consumed, as far as libjpeg read them or not.
+  Stream.SetPosition(Stream.GetSize());
   FFrameWidth = State.FrameWidth;
   FFrameHeight = State.FrameHeight;
   if (Decoded) return;
