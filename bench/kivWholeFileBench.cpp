@@ -1,5 +1,6 @@
 // Whole files: the report of a real camera JPEG of several megabytes in process, the speed
-// of passing over entropy-coded data, and the peak memory of the command on a 50 MB JPEG.
+// of passing over entropy-coded data, the peak memory of the command on a 50 MB JPEG, and the
+// page of a file of three images against the page of its first image alone.
 
 #include <benchmark/benchmark.h>
 
@@ -105,6 +106,18 @@ void BM_SummaryPicture(benchmark::State& State) {
   }
 }
 
+// The extended page of a file held in memory.
+void BM_Page(benchmark::State& State, const std::string& Bytes) {
+  for (auto _ : State) {
+    TMemoryStream Stream(Bytes);
+    TkivJpegFile List;
+    List.LoadFromStream(Stream);
+    TMemoryStream Html;
+    WriteListPage(List, Html, {.Extended = true});
+    benchmark::DoNotOptimize(Html.GetSize());
+  }
+}
+
 void BM_EntropyScan(benchmark::State& State) {
   static const std::string Bytes = BigJpeg(64 << 20);
   TMemoryStream Stream(Bytes);
@@ -178,6 +191,27 @@ int main(int argc, char** argv) {
   }
   benchmark::RegisterBenchmark("SummaryPicture/12MP_at_1_8", BM_SummaryPicture)
       ->Unit(benchmark::kMillisecond);
+  // A gain-map file's primary and gain map, the gain map once more after them: three images,
+  // whose page should cost at most twice the first image's plus the two pictures.
+  const fs::path GainMap =
+      fs::path(KIV_CORPUS_DIR) / "modern" / "libavif__seine_sdr_gainmap_srgb.jpg";
+  if (fs::exists(GainMap)) {
+    std::ifstream In(GainMap, std::ios::binary);
+    const std::string Bytes((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+    TMemoryStream Stream(Bytes);
+    TkivJpegFile List;
+    List.LoadFromStream(Stream);
+    if (List.Images.size() == 2) {
+      const std::string First = Bytes.substr(0, size_t(List.Images[0].Size));
+      const std::string Second = Bytes.substr(size_t(List.Images[1].Offset));
+      benchmark::RegisterBenchmark("MultiImage/first_image", BM_Page, First)
+          ->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark("MultiImage/gain_map_alone", BM_Page, Second)
+          ->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark("MultiImage/three_images", BM_Page, Bytes + Second)
+          ->Unit(benchmark::kMillisecond);
+    }
+  }
   const fs::path ScanFile = Work / "scan.jpg";
   WriteBigJpegFile(ScanFile, 64 << 20);
   benchmark::RegisterBenchmark("EntropyScan/file_64MiB", BM_EntropyScanFile, ScanFile)
