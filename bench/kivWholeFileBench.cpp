@@ -13,7 +13,10 @@
 #include <random>
 #include <string>
 
+#include "extended/kivJpegSummary.h"
 #include "framework/kivInfo.h"
+#include "framework/kivJpegBitmap.h"
+#include "framework/kivJpegImage.h"
 #include "host/kivModules.h"
 #include "host/kivReportPipeline.h"
 #include "jpeg/kivJpegFile.h"
@@ -67,17 +70,40 @@ void WriteBigJpegFile(const fs::path& Path, size_t Size) {
   WriteBigJpeg(Size, [&](const std::string& S) { Out.write(S.data(), std::streamsize(S.size())); });
 }
 
-void BM_WholeFile(benchmark::State& State, const fs::path& Path) {
+// The page as the command writes it: with the extended parts (the summary's picture among
+// them), or the plain one; the difference is what the extended parts cost.
+void BM_WholeFile(benchmark::State& State, const fs::path& Path, bool Extended) {
   for (auto _ : State) {
-    TFileStream File(Path.string(), TFileMode::OpenRead);
-    TkivJpegFile List;
-    List.FileName = Path.filename().string();
-    List.LoadFromStream(File);
+    auto List = std::make_unique<TkivJpegFile>();
+    List->FileName = Path.filename().string();
+    List->Source = std::make_unique<TFileStream>(Path.string(), TFileMode::OpenRead);
+    List->LoadFromStream(*List->Source);
     TMemoryStream Html;
-    WriteListPage(List, Html);
+    WriteListPage(*List, Html, {.Extended = Extended});
     benchmark::DoNotOptimize(Html.GetSize());
   }
   State.SetBytesProcessed(int64_t(State.iterations()) * int64_t(fs::file_size(Path)));
+}
+
+// The summary's picture of a 12-megapixel JPEG: decoded at 1/8 scale.
+void BM_SummaryPicture(benchmark::State& State) {
+  TkivDIBitmap Source;
+  Source.SetSize(4000, 3000);
+  for (int32_t Y = 0; Y < 3000; ++Y)
+    for (int32_t X = 0; X < 4000; ++X)
+      Source.SetPixel(X, Y, {uint8_t(X ^ Y), uint8_t(X * 3), uint8_t(Y * 5)});
+  TkivJpegImage Encoder;
+  Encoder.Assign(Source);
+  TMemoryStream Jpeg;
+  Encoder.SaveToStream(Jpeg);
+  for (auto _ : State) {
+    Jpeg.SetPosition(0);
+    TkivJpegBitmap Picture(TkivJpegBitmap::ClassObject());
+    Picture.MaxSide = SummaryPictureSide;
+    TkivWorkBudget Budget;
+    Picture.ReadThumbnail(Jpeg, Budget);
+    benchmark::DoNotOptimize(Picture.Width());
+  }
 }
 
 // The extended page of a file held in memory.
@@ -156,11 +182,15 @@ int main(int argc, char** argv) {
   for (const char* Name : {"texlive-publishers-doc__mla-example-image.jpg",
                            "texlive-pictures-doc__flowers__pdf0.jpg"}) {
     const fs::path Path = fs::path(KIV_CORPUS_DIR) / "jpeg" / Name;
-    if (fs::exists(Path))
-      benchmark::RegisterBenchmark(("WholeFile/" + Path.stem().string()).c_str(), BM_WholeFile,
-                                   Path)
+    if (!fs::exists(Path)) continue;
+    for (const bool Extended : {false, true})
+      benchmark::RegisterBenchmark(
+          ("WholeFile/" + Path.stem().string() + (Extended ? "/extended" : "/plain")).c_str(),
+          BM_WholeFile, Path, Extended)
           ->Unit(benchmark::kMillisecond);
   }
+  benchmark::RegisterBenchmark("SummaryPicture/12MP_at_1_8", BM_SummaryPicture)
+      ->Unit(benchmark::kMillisecond);
   // A gain-map file's primary and gain map, the gain map once more after them: three images,
   // whose page should cost at most twice the first image's plus the two pictures.
   const fs::path GainMap =

@@ -119,6 +119,7 @@ std::unique_ptr<TkivTreeItem> FileInfoTree(const TkivSegmentList& List) {
   auto Root = std::make_unique<TkivTreeItem>();
   Root->Name = List.FileName;
   Root->Value = Format("%lld bytes", static_cast<long long>(List.FileSize));
+  if (List.SummaryInfo) AddInfoCopy(*Root, *List.SummaryInfo);
   for (int32_t I = 0; I < List.Count(); ++I) {
     const TkivSegment& Segment = List.Segment(I);
     TkivTreeItem& Copy = AddInfoCopy(*Root, *Segment.Info);

@@ -731,6 +731,7 @@ void TkivJpegFile::WriteHTML(TkivHTMLItem& Parent) {
   AddText(Parent.Create<TkivHTMLH1>(), FileName);
   AddText(Parent, "File size: " + BytesText(FileSize));
   AddLineBreak(Parent);
+  if (ReportExtension) ReportExtension->WriteListSummaryHTML(*this, Parent);
   const auto Reports = [&](int32_t First, int32_t Last) {
     for (int32_t I = First; I < Last; ++I) {
       Parent.Create<TkivHTMLA>("", Format("segment%d", I));
