@@ -260,6 +260,15 @@ void DescribeEntries(const TkivMpIndex& Index, const TkivExtendedInput& Input,
     Out.Problem(P);
 }
 
+// The index entry of the image that holds the segment described, or -1.
+int32_t EntryOfImage(const TkivExtendedInput& Input) {
+  const TkivJpegFile* File = dynamic_cast<const TkivJpegFile*>(Input.File);
+  if (!File) return -1;
+  for (const TkivJpegFile::TImage& Image : File->Images)
+    if (Input.Index >= Image.First && Input.Index < Image.Last) return Image.Entry;
+  return -1;
+}
+
 void DescribeIFD(const TkivTiffIFD& IFD, bool Motorola, const TkivExtendedInput& Input,
                  TkivDescription& Out) {
   const bool IsIndex = IsIndexIFD(IFD);
@@ -307,6 +316,15 @@ void DescribeIFD(const TkivTiffIFD& IFD, bool Motorola, const TkivExtendedInput&
     case 0xB201:
       Out.Field(Name, PanOrientationText(uint32_t(ValueAsInteger(Entry.GetValue(0)).value_or(0))));
       break;
+    case 0xB101: {
+      // In a whole file, the number of the index entry that led to this image.
+      const int64_t Number = ValueAsInteger(Entry.GetValue(0)).value_or(-1);
+      const int32_t Expected = EntryOfImage(Input);
+      const bool Agrees = Expected < 0 || Number == Expected + 1;
+      Out.Field(Name, Number, Agrees ? "" : Format("the index names it as image %d", Expected + 1),
+                WrongIf(!Agrees));
+      break;
+    }
     default: {
       std::string Value;
       if (Entry.FieldType == ftRational || Entry.FieldType == ftSRational) {

@@ -156,7 +156,7 @@ TEST(MultiPicture, PrimaryAndTwoPreviewsInBothByteOrders) {
     EXPECT_TRUE(Has(Tree, "Number of images: 2") == false);
     EXPECT_TRUE(Has(Tree, "Number of images: 3")) << Tree;
     EXPECT_TRUE(Has(Tree, "dependent parent, representative image")) << Tree;
-    EXPECT_TRUE(Has(Tree, "Individual image number: 1")) << Tree;
+    EXPECT_TRUE(Has(Tree, "Individual image number: 1\n")) << Tree;
     EXPECT_FALSE(Has(Tree, "Not decoded")) << Tree;
     const std::string Page = PageOf(*File);
     EXPECT_TRUE(Has(Page, Format("Image 2 of 3: large thumbnail, class 1 (VGA equivalent), %s "
@@ -185,6 +185,17 @@ TEST(MultiPicture, WrongSizeAndWrongOffsetAreShownWithWhatTheFileHolds) {
   EXPECT_EQ(File->Images[2].Entry, -1);
   EXPECT_TRUE(File->CheckOfEntry(1).Wrong);
   EXPECT_TRUE(File->CheckOfEntry(2).Wrong);
+  // The second image's own attribute IFD numbers it 1, where the index names it 2.
+  const std::string Numbered = A.substr(0, 2) + MpfSegment({}, true) + A.substr(2);
+  auto Renumbered = FileOf(WithIndex(
+      P, {Numbered},
+      [](const std::vector<uint32_t>& V) {
+        return std::vector<TEntry>{{Primary, V[0], 0}, {Vga, V[1], V[3]}};
+      },
+      true));
+  const std::string RenumberedTree = TreeOf(*Renumbered);
+  EXPECT_TRUE(Has(RenumberedTree, "Individual image number: 1 (the index names it as image 2)"))
+      << RenumberedTree;
   EXPECT_TRUE(Has(File->CheckOfEntry(2).Text, "no start-of-image marker at"))
       << File->CheckOfEntry(2).Text;
   const std::string Page = PageOf(*File);
