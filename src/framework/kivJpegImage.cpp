@@ -18,9 +18,6 @@
 
 namespace {
 
-// Far more scans than any encoder writes; a stream with more is hostile (every progressive
-// scan walks the whole picture).
-constexpr int MaxScans = 500;
 // libjpeg's whole-picture buffers (progressive and multi-scan pictures) stay below this.
 constexpr long MaxLibraryMemory = 512L * 1024 * 1024;
 
@@ -48,19 +45,37 @@ void InitErrorManager(TErrorManager& Err) {
   Err.Message[0] = 0;
 }
 
+// libjpeg calls the monitor before each row of units it reads, and a scan's header is read
+// before its first row: the decode stops before it walks a scan beyond those allowed.
+struct TProgress {
+  jpeg_progress_mgr Pub;
+  int64_t MaxScans = TkivWorkBudget::MaxScans;
+  bool Stopped = false;
+};
+
 void ProgressMonitor(j_common_ptr Info) {
+  auto* Progress = reinterpret_cast<TProgress*>(Info->progress);
   if (Info->is_decompressor &&
-      reinterpret_cast<j_decompress_ptr>(Info)->input_scan_number > MaxScans) {
+      reinterpret_cast<j_decompress_ptr>(Info)->input_scan_number > Progress->MaxScans) {
+    Progress->Stopped = true;
     auto* Err = reinterpret_cast<TErrorManager*>(Info->err);
     std::snprintf(Err->Message, sizeof Err->Message, "Too many scans");
     std::longjmp(Err->Jump, 1);
   }
 }
 
+// The 8 x 8 blocks of all components, from the sizes libjpeg works out with the header.
+int64_t CodedUnits(const jpeg_decompress_struct& Info) {
+  int64_t Units = 0;
+  for (int C = 0; C < Info.num_components; ++C)
+    Units += int64_t(Info.comp_info[C].width_in_blocks) * Info.comp_info[C].height_in_blocks;
+  return Units;
+}
+
 struct TDecodeState {
   jpeg_decompress_struct Info{};
   TErrorManager Error{};
-  jpeg_progress_mgr Progress{};
+  TProgress Progress{};
   bool Created = false;
   TkivWorkBudget* Budget = nullptr;
   TkivPictureRefusal Refusal;
@@ -105,19 +120,27 @@ void ToColors(const JSAMPLE* P, std::vector<TkivColor>& Colors, int Components, 
 // Returns false when libjpeg failed (the message is in S.Error.Message) or the budget refused
 // the picture (S.Refusal). Rows decoded before a failure stay in the picture.
 bool Decode(TDecodeState& S) {
-  if (setjmp(S.Error.Jump)) return false;
+  if (setjmp(S.Error.Jump)) {
+    if (S.Progress.Stopped)
+      S.Refusal = {TkivPictureVerdict::TooManyScans, S.Info.image_width, S.Info.image_height,
+                   int64_t(S.Bytes->size()), S.Progress.MaxScans};
+    return false;
+  }
   jpeg_create_decompress(&S.Info);
   S.Created = true;
   S.Info.mem->max_memory_to_use = MaxLibraryMemory;
-  S.Progress.progress_monitor = ProgressMonitor;
-  S.Info.progress = &S.Progress;
+  S.Progress.Pub.progress_monitor = ProgressMonitor;
+  S.Info.progress = &S.Progress.Pub;
   jpeg_mem_src(&S.Info, reinterpret_cast<const unsigned char*>(S.Bytes->data()),
                static_cast<unsigned long>(S.Bytes->size()));
   jpeg_read_header(&S.Info, TRUE);
   // The frame header is read and nothing is allocated for the picture yet.
-  S.Refusal = {S.Budget->TakePicture(S.Info.image_width, S.Info.image_height), S.Info.image_width,
-               S.Info.image_height};
+  const int64_t Units = CodedUnits(S.Info), Size = int64_t(S.Bytes->size());
+  S.Refusal = {S.Budget->TakePicture(S.Info.image_width, S.Info.image_height, Units, Size),
+               S.Info.image_width, S.Info.image_height, Size};
   if (S.Refusal.Verdict != TkivPictureVerdict::Granted) return false;
+  S.Refusal = {};
+  S.Progress.MaxScans = TkivWorkBudget::ScansAllowed(Units, Size);
   switch (S.Info.jpeg_color_space) {
   case JCS_GRAYSCALE:
     S.Info.out_color_space = JCS_GRAYSCALE;
