@@ -1,5 +1,6 @@
 // Whole files: the report of a real camera JPEG of several megabytes in process, the speed
-// of passing over entropy-coded data, and the peak memory of the command on a 50 MB JPEG.
+// of passing over entropy-coded data, the peak memory of the command on a 50 MB JPEG, and the
+// page of a file of three images against the page of its first image alone.
 
 #include <benchmark/benchmark.h>
 
@@ -12,7 +13,10 @@
 #include <random>
 #include <string>
 
+#include "extended/kivJpegSummary.h"
 #include "framework/kivInfo.h"
+#include "framework/kivJpegBitmap.h"
+#include "framework/kivJpegImage.h"
 #include "host/kivModules.h"
 #include "host/kivReportPipeline.h"
 #include "jpeg/kivJpegFile.h"
@@ -66,17 +70,56 @@ void WriteBigJpegFile(const fs::path& Path, size_t Size) {
   WriteBigJpeg(Size, [&](const std::string& S) { Out.write(S.data(), std::streamsize(S.size())); });
 }
 
-void BM_WholeFile(benchmark::State& State, const fs::path& Path) {
+// The page as the command writes it: plain, with the extended parts but without the summary's
+// picture (the file is not kept), or with all of them; the differences are what the extended
+// parts and the picture cost.
+enum class TPage { Plain, Extended, WithPicture };
+void BM_WholeFile(benchmark::State& State, const fs::path& Path, TPage Page) {
   for (auto _ : State) {
+    auto List = std::make_unique<TkivJpegFile>();
+    List->FileName = Path.filename().string();
     TFileStream File(Path.string(), TFileMode::OpenRead);
-    TkivJpegFile List;
-    List.FileName = Path.filename().string();
-    List.LoadFromStream(File);
+    List->LoadFromStream(File);
+    if (Page == TPage::WithPicture)
+      List->Source = std::make_unique<TFileStream>(Path.string(), TFileMode::OpenRead);
     TMemoryStream Html;
-    WriteListPage(List, Html);
+    WriteListPage(*List, Html, {.Extended = Page != TPage::Plain});
     benchmark::DoNotOptimize(Html.GetSize());
   }
   State.SetBytesProcessed(int64_t(State.iterations()) * int64_t(fs::file_size(Path)));
+}
+
+// The summary's picture of a 12-megapixel JPEG: decoded at 1/8 scale.
+void BM_SummaryPicture(benchmark::State& State) {
+  TkivDIBitmap Source;
+  Source.SetSize(4000, 3000);
+  for (int32_t Y = 0; Y < 3000; ++Y)
+    for (int32_t X = 0; X < 4000; ++X)
+      Source.SetPixel(X, Y, {uint8_t(X ^ Y), uint8_t(X * 3), uint8_t(Y * 5)});
+  TkivJpegImage Encoder;
+  Encoder.Assign(Source);
+  TMemoryStream Jpeg;
+  Encoder.SaveToStream(Jpeg);
+  for (auto _ : State) {
+    Jpeg.SetPosition(0);
+    TkivJpegBitmap Picture(TkivJpegBitmap::ClassObject());
+    Picture.MaxSide = SummaryPictureSide;
+    TkivWorkBudget Budget;
+    Picture.ReadThumbnail(Jpeg, Budget);
+    benchmark::DoNotOptimize(Picture.Width());
+  }
+}
+
+// The extended page of a file held in memory.
+void BM_Page(benchmark::State& State, const std::string& Bytes) {
+  for (auto _ : State) {
+    TMemoryStream Stream(Bytes);
+    TkivJpegFile List;
+    List.LoadFromStream(Stream);
+    TMemoryStream Html;
+    WriteListPage(List, Html, {.Extended = true});
+    benchmark::DoNotOptimize(Html.GetSize());
+  }
 }
 
 void BM_EntropyScan(benchmark::State& State) {
@@ -143,10 +186,36 @@ int main(int argc, char** argv) {
   for (const char* Name : {"texlive-publishers-doc__mla-example-image.jpg",
                            "texlive-pictures-doc__flowers__pdf0.jpg"}) {
     const fs::path Path = fs::path(KIV_CORPUS_DIR) / "jpeg" / Name;
-    if (fs::exists(Path))
-      benchmark::RegisterBenchmark(("WholeFile/" + Path.stem().string()).c_str(), BM_WholeFile,
-                                   Path)
+    if (!fs::exists(Path)) continue;
+    for (const auto& [Page, Name] : {std::pair{TPage::Plain, "/plain"},
+                                     {TPage::Extended, "/extended_without_picture"},
+                                     {TPage::WithPicture, "/extended"}})
+      benchmark::RegisterBenchmark(("WholeFile/" + Path.stem().string() + Name).c_str(),
+                                   BM_WholeFile, Path, Page)
           ->Unit(benchmark::kMillisecond);
+  }
+  benchmark::RegisterBenchmark("SummaryPicture/12MP_at_1_8", BM_SummaryPicture)
+      ->Unit(benchmark::kMillisecond);
+  // A gain-map file's primary and gain map, the gain map once more after them: three images,
+  // whose page should cost at most twice the first image's plus the two pictures.
+  const fs::path GainMap =
+      fs::path(KIV_CORPUS_DIR) / "modern" / "libavif__seine_sdr_gainmap_srgb.jpg";
+  if (fs::exists(GainMap)) {
+    std::ifstream In(GainMap, std::ios::binary);
+    const std::string Bytes((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
+    TMemoryStream Stream(Bytes);
+    TkivJpegFile List;
+    List.LoadFromStream(Stream);
+    if (List.Images.size() == 2) {
+      const std::string First = Bytes.substr(0, size_t(List.Images[0].Size));
+      const std::string Second = Bytes.substr(size_t(List.Images[1].Offset));
+      benchmark::RegisterBenchmark("MultiImage/first_image", BM_Page, First)
+          ->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark("MultiImage/gain_map_alone", BM_Page, Second)
+          ->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark("MultiImage/three_images", BM_Page, Bytes + Second)
+          ->Unit(benchmark::kMillisecond);
+    }
   }
   const fs::path ScanFile = Work / "scan.jpg";
   WriteBigJpegFile(ScanFile, 64 << 20);

@@ -21,8 +21,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 namespace {
 void ReadWholeFile(TkivSegmentList& List, const std::string& Bytes) {
-  TMemoryStream File(Bytes);
-  List.LoadFromStream(File);
+  // Kept, as the command keeps its file, so that the summary decodes the picture.
+  List.Source = std::make_unique<TMemoryStream>(Bytes);
+  List.LoadFromStream(*List.Source);
   TMemoryStream Html;
   WriteListPage(List, Html, {.Extended = true});
   FillExtendedInfo(List);

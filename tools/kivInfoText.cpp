@@ -71,6 +71,22 @@ nlohmann::ordered_json ToJson(const TkivTreeItem& Item) {
 
 } // namespace
 
+std::string NameForUtf8(const std::string& Name) {
+  // Backslashes stay single: a name is shown, not read back.
+  std::string Visible;
+  for (const char C : Name) {
+    const auto B = static_cast<uint8_t>(C);
+    if (B < 0x20 || B == 0x7F)
+      Visible += Format("\\x%02X", B);
+    else
+      Visible += C;
+  }
+  return Convert("UTF-8", "UTF-8", Visible, [](std::string& Out, const uint8_t* In, size_t) {
+    Out += Format("\\x%02X", *In);
+    return size_t(1);
+  });
+}
+
 std::string AnsiToUtf8(const std::string& S) {
   return Convert("UTF-8", "CP1251", S, [](std::string& Out, const uint8_t*, size_t) {
     Out += "\xEF\xBF\xBD";
@@ -95,14 +111,15 @@ std::string InfoTreeText(const TkivTreeItem& Root) {
   return Out;
 }
 
-std::string InfoTreeJson(const TkivTreeItem& Root) {
-  return ToJson(Root).dump(2) + "\n";
+std::string InfoTreeJson(const TkivTreeItem& Root, int Indent) {
+  return ToJson(Root).dump(Indent) + "\n";
 }
 
 std::unique_ptr<TkivTreeItem> FileInfoTree(const TkivSegmentList& List) {
   auto Root = std::make_unique<TkivTreeItem>();
   Root->Name = List.FileName;
   Root->Value = Format("%lld bytes", static_cast<long long>(List.FileSize));
+  if (List.SummaryInfo) AddInfoCopy(*Root, *List.SummaryInfo);
   for (int32_t I = 0; I < List.Count(); ++I) {
     const TkivSegment& Segment = List.Segment(I);
     TkivTreeItem& Copy = AddInfoCopy(*Root, *Segment.Info);

@@ -7,6 +7,9 @@
 
 #include "framework/kivInfo.h"
 
+// A file name (bytes) made fit for UTF-8 text: each byte that is not part of a valid UTF-8
+// sequence, and each control character, becomes the text \xNN.
+std::string NameForUtf8(const std::string& Name);
 // Windows-1251 text to UTF-8; a byte without a character becomes U+FFFD.
 std::string AnsiToUtf8(const std::string& S);
 // UTF-8 text to Windows-1251; what the code page cannot show becomes "?".
@@ -15,8 +18,9 @@ std::string Utf8ToAnsi(const std::string& S);
 // One line per item, indented by two spaces a level. Control characters and backslashes are
 // written as escapes (\xNN, \\), so that nothing from the data reaches a terminal raw.
 std::string InfoTreeText(const TkivTreeItem& Root);
-// The tree as one JSON object, indented by two spaces.
-std::string InfoTreeJson(const TkivTreeItem& Root);
+// The tree as one JSON object and a line end, indented by Indent spaces a level; on one line
+// when Indent is negative.
+std::string InfoTreeJson(const TkivTreeItem& Root, int Indent = 2);
 
 // The tree the command prints for a whole file: the file's name and size, and under it each
 // segment's tree, whose value says where the segment stands in the file.

@@ -1,5 +1,7 @@
 #include "kivSplit.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -11,6 +13,7 @@
 #include "framework/kivInfoStream.h"
 #include "jpeg/kivJpegFile.h"
 #include "jpeg/kivJpegInfo.h"
+#include "kivFiles.h"
 
 namespace {
 
@@ -35,20 +38,23 @@ std::vector<std::pair<int64_t, int64_t>> MarkerSegments(const TkivSegment& Segme
   return Pieces;
 }
 
-bool WriteSegment(const std::filesystem::path& Directory, int Index, TkivSegment& Segment,
-                  int64_t Start, int64_t Size) {
+// Writes one segment file; the error text when it cannot be written. A segment file left by
+// an earlier run is replaced; anything else under its name is left as it is.
+std::string WriteSegment(const std::filesystem::path& Directory, int Index, TkivSegment& Segment,
+                         int64_t Start, int64_t Size) {
   Segment.Data.SetPosition(Start + 1);
   const uint8_t Marker = ReadByte(Segment.Data);
-  const std::filesystem::path Name = Directory / Format("%04d_FF%02X.MRK", Index, Marker);
-  try {
-    // The bytes as read: a segment's own SaveToStream may write them otherwise, or not at all.
-    TFileStream Out(Name.string(), TFileMode::Create);
-    Segment.Data.SetPosition(Start);
-    Out.CopyFrom(Segment.Data, Size);
-    return true;
-  } catch (...) {
-    return false;
-  }
+  const std::string Name = (Directory / Format("%04d_FF%02X.MRK", Index, Marker)).string();
+  // The bytes as read: a segment's own SaveToStream may write them otherwise, or not at all.
+  Segment.Data.SetPosition(Start);
+  const std::string Bytes = ReadString(Segment.Data, Size);
+  bool NotRegular = false;
+  const int Fd = OpenRegularFileForWriting(Name, NotRegular);
+  if (Fd < 0)
+    return NotRegular ? Name + " is not a regular file; it is left as it is"
+                      : "cannot create " + Name;
+  const bool Written = WriteAll(Fd, Bytes);
+  return ::close(Fd) == 0 && Written ? std::string() : "cannot write " + Name;
 }
 
 } // namespace
@@ -80,10 +86,8 @@ TkivSplitResult SplitJpegFile(const std::string& JpegFile, const std::string& Di
       continue;
     }
     for (const auto& [Start, Size] : MarkerSegments(Segment)) {
-      if (!WriteSegment(Directory, Result.Written, Segment, Start, Size)) {
-        Result.Error = "cannot write a segment file in " + Directory;
-        return Result;
-      }
+      Result.Error = WriteSegment(Directory, Result.Written, Segment, Start, Size);
+      if (!Result.Error.empty()) return Result;
       ++Result.Written;
     }
   }

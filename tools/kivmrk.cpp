@@ -2,16 +2,21 @@
 // file, prints the information tree as text or JSON, or cuts a JPEG file into segment files.
 
 #include <CLI/CLI.hpp>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "host/kivModules.h"
 #include "host/kivReportPipeline.h"
+#include "kivBatch.h"
+#include "kivFiles.h"
 #include "kivInfoText.h"
 #include "kivSplit.h"
 #include "platform/kivTempFiles.h"
@@ -21,6 +26,8 @@ namespace {
 const char* const Usage =
     "Usage: kivmrk [--segment] [--extended | --no-extended] [--text | --json] FILE\n"
     "              [-o OUTPUT [--inline]]\n"
+    "       kivmrk [-r] (--text | --json) [-o OUTPUT] FILE...\n"
+    "       kivmrk [-r] -o OUTDIR [--inline] FILE...\n"
     "       kivmrk split JPEG DIR\n"
     "\n"
     "Writes the HTML report of FILE to standard output, or to OUTPUT with -o.\n"
@@ -36,10 +43,17 @@ const char* const Usage =
     "frame headers, quantization and Huffman tables, scan headers and more, decoded. Whole\n"
     "files get it unless --no-extended is given; segment files only with --extended.\n"
     "\n"
+    "Given several files, or -r, kivmrk reports each in turn: with --text or --json one\n"
+    "record per file (JSON Lines, each object with the file's path), with -o one page per\n"
+    "file in the directory OUTDIR and an index.html that links them. -r walks directories;\n"
+    "FIFOs, devices and links that lead nowhere are skipped. A file that fails leaves an\n"
+    "error record and the run goes on; the exit status is then 1.\n"
+    "\n"
     "split cuts the JPEG file JPEG into one segment file per marker segment, the ones\n"
     "after the scans included, named NNNN_FFxx.MRK in DIR; entropy-coded data is skipped.\n"
     "\n"
     "  -o OUTPUT      write the page (or the text) to OUTPUT\n"
+    "  -r             report the files in the directories given, and in those below\n"
     "  --inline       with -o, the pictures inside the page, no files beside it\n"
     "  --segment      read FILE as one marker segment, whatever its name and content\n"
     "  --extended     add the extended report to the page or tree of a segment file\n"
@@ -49,7 +63,8 @@ const char* const Usage =
     "  --help         show this text\n"
     "  --version      show the version\n"
     "\n"
-    "Exit status: 0 when the page or tree was written, 1 on an error, 2 without arguments.\n";
+    "Exit status: 0 when the page or tree was written, 1 on an error (with several files:\n"
+    "when any failed), 2 without arguments.\n";
 
 int Fail(const std::string& Message) {
   std::cerr << "kivmrk: " << Message << "\n";
@@ -76,31 +91,35 @@ struct TOptions {
 };
 
 // Where the output goes: standard output, or a file written only once the output is whole.
+// Only a regular file is replaced: a device, a FIFO, a directory or a symbolic link at the
+// output's name is refused, so that the page never lands on something it was not meant for.
 class TOutput {
 public:
+  ~TOutput() {
+    if (Fd >= 0) ::close(Fd);
+  }
+
   // A temporary file beside the output is claimed before anything else is written there, so
   // that an output that cannot be written leaves no thumbnail files behind; the output is
   // written to it and renamed into place, so that an existing file keeps its bytes unless the
-  // new content is whole.
+  // new content is whole. False with Error set when the output cannot be written.
   bool Prepare(const std::string& OutputPath, bool WithThumbnails) {
     Path = OutputPath;
     if (Path.empty()) return true;
     std::error_code Ec;
     File = std::filesystem::absolute(Path, Ec);
-    if (Ec || std::filesystem::is_directory(File, Ec)) return false;
-    for (int N = 0; Temp.empty() && N < 1000; ++N) {
+    if (Ec || LookAtName() == TName::Refused) return false;
+    for (int N = 0; Fd < 0 && N < 1000; ++N) {
       const std::string Name = File.string() + "." + std::to_string(N) + ".tmp";
-      switch (kivPlatform::CreateFileExclusive(Name)) {
-      case kivPlatform::TCreateResult::Created:
+      // Held open from here on: the bytes go to this file, not to whatever may later be put
+      // under its name.
+      Fd = ::open(Name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+      if (Fd >= 0)
         Temp = Name;
-        break;
-      case kivPlatform::TCreateResult::Exists:
-        continue;
-      case kivPlatform::TCreateResult::Failed:
+      else if (errno != EEXIST)
         return false;
-      }
     }
-    if (Temp.empty()) return false;
+    if (Fd < 0) return false;
     if (WithThumbnails) {
       std::string Dir = File.parent_path().string();
       if (Dir.empty() || Dir.back() != '/') Dir += '/';
@@ -109,33 +128,79 @@ public:
     return true;
   }
 
+  // Why Prepare or Write failed, for the error line.
+  std::string Error() const { return "cannot write " + Path + Reason; }
+
   // Thumbnails stay beside an output that was written; those of a failed run go.
   void KeepThumbnails(bool Written) const { kivInfo::SetKeepTempFiles(!Path.empty() && Written); }
 
   // Removes the temporary file of a run that wrote nothing.
-  void Abandon() const {
+  void Abandon() {
+    if (Fd >= 0) ::close(Fd);
+    Fd = -1;
     if (!Temp.empty()) kivPlatform::DeleteFile(Temp);
+    Temp.clear();
   }
 
-  int Write(const std::string& Bytes) const {
+  int Write(const std::string& Bytes) {
     if (Path.empty()) {
       std::fwrite(Bytes.data(), 1, Bytes.size(), stdout);
       return std::fflush(stdout) == 0 ? 0 : Fail("cannot write the output");
     }
-    std::ofstream Out(Temp, std::ios::binary | std::ios::trunc);
-    Out.write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
-    Out.close();
-    std::error_code Ec;
-    if (Out) std::filesystem::rename(Temp, File, Ec);
-    if (Out && !Ec) return 0;
+    const bool Written = WriteAll(Fd, Bytes) && ::close(Fd) == 0;
+    Fd = -1;
+    if (Written && MoveIntoPlace()) return 0;
     Abandon();
-    return Fail("cannot write " + Path);
+    return Fail(Error());
   }
 
 private:
+  enum class TName { Free, Regular, Refused };
+  // What the output's name holds: the name itself, not what a link there points to.
+  TName LookAtName() {
+    struct stat Status;
+    if (::lstat(File.c_str(), &Status) != 0) return errno == ENOENT ? TName::Free : TName::Refused;
+    if (S_ISREG(Status.st_mode)) return TName::Regular;
+    Reason = ": not a regular file";
+    return TName::Refused;
+  }
+
+  // Renames the written temporary file to the output's name, looked at once more just before.
+  // A free name is taken only while it stays free; a regular file is replaced by the rename,
+  // which never writes through what the name holds.
+  bool MoveIntoPlace() {
+    for (int Tries = 0; Tries < 3; ++Tries) {
+      switch (LookAtName()) {
+      case TName::Refused:
+        return false;
+      case TName::Regular:
+        return Rename();
+      case TName::Free:
+        if (::renameat2(AT_FDCWD, Temp.c_str(), AT_FDCWD, File.c_str(), RENAME_NOREPLACE) == 0) {
+          Temp.clear();
+          return true;
+        }
+        // A file system that cannot keep the name free gets the plain rename; a name taken
+        // meanwhile is looked at again.
+        if (errno == EINVAL) return Rename();
+        if (errno != EEXIST) return false;
+        break;
+      }
+    }
+    return false;
+  }
+
+  bool Rename() {
+    if (::rename(Temp.c_str(), File.c_str()) != 0) return false;
+    Temp.clear();
+    return true;
+  }
+
   std::string Path;
   std::filesystem::path File;
   std::string Temp;
+  std::string Reason;
+  int Fd = -1;
 };
 
 int LoadFailure(TkivLoadResult Result, const std::string& FileName) {
@@ -151,7 +216,7 @@ std::string TreeOutput(const TkivTreeItem& Tree, TOutputKind Kind) {
 int ReportSegment(const TOptions& Options) {
   TOutput Output;
   if (!Options.Output.empty() && !Output.Prepare(Options.Output, Options.PicturesBeside()))
-    return Fail("cannot write " + Options.Output);
+    return Fail(Output.Error());
   std::string Bytes;
   std::unique_ptr<TkivSegment> Segment;
   TkivLoadResult Result;
@@ -187,7 +252,7 @@ int ReportSegment(const TOptions& Options) {
 int ReportWholeFile(const TOptions& Options) {
   TOutput Output;
   if (!Options.Output.empty() && !Output.Prepare(Options.Output, Options.PicturesBeside()))
-    return Fail("cannot write " + Options.Output);
+    return Fail(Output.Error());
   std::unique_ptr<TkivSegmentList> List;
   TkivLoadResult Result = LoadSegmentList(Options.File, List);
   if (Result == TkivLoadResult::NotRead) {
@@ -248,18 +313,20 @@ int Run(int argc, char** argv) {
   App.set_help_flag();
   App.allow_extras();
   bool Help = false, Version = false, Text = false, Json = false, Extended = false,
-       NoExtended = false;
+       NoExtended = false, Recursive = false;
+  std::vector<std::string> Files;
   TOptions Options;
   App.add_flag("-h,--help", Help);
   App.add_flag("--version", Version);
   App.add_option("-o", Options.Output);
+  App.add_flag("-r", Recursive);
   App.add_flag("--segment", Options.Segment);
   App.add_flag("--inline", Options.Inline);
   App.add_flag("--text", Text);
   App.add_flag("--json", Json);
   App.add_flag("--extended", Extended);
   App.add_flag("--no-extended", NoExtended);
-  App.add_option("FILE", Options.File);
+  App.add_option("FILE", Files);
   CLI::App* SplitCommand = App.add_subcommand("split");
   SplitCommand->allow_extras();
   std::string Jpeg, Directory;
@@ -286,14 +353,29 @@ int Run(int argc, char** argv) {
     return Split(Jpeg, Directory);
   }
   for (const std::string& Extra : App.remaining())
-    return Fail(Extra.size() > 1 && Extra[0] == '-' ? "unknown option " + Extra + " (see --help)"
-                                                    : "only one FILE may be given (see --help)");
+    return Fail("unknown option " + Extra + " (see --help)");
   if (Text && Json) return Fail("--text and --json exclude each other (see --help)");
   if (Extended && NoExtended)
     return Fail("--extended and --no-extended exclude each other (see --help)");
   Options.Extended = Extended ? TExtended::On : NoExtended ? TExtended::Off : TExtended::ByFile;
-  if (Options.File.empty()) return Fail("no FILE given (see --help)");
+  if (Files.empty()) return Fail("no FILE given (see --help)");
   Options.Kind = Json ? TOutputKind::Json : Text ? TOutputKind::Text : TOutputKind::Html;
+  if (Recursive || Files.size() > 1) {
+    if (Options.Kind == TOutputKind::Html && Options.Output.empty())
+      return Fail("several files need --text, --json or -o OUTDIR (see --help)");
+    TkivBatchOptions Batch{.Inputs = Files,
+                           .Recursive = Recursive,
+                           .Kind = Json   ? TkivBatchOutput::Json
+                                   : Text ? TkivBatchOutput::Text
+                                          : TkivBatchOutput::Html,
+                           .Output = Options.Output,
+                           .Segment = Options.Segment,
+                           .Inline = Options.Inline,
+                           .Extended = {}};
+    if (Extended || NoExtended) Batch.Extended = Extended;
+    return RunBatch(Batch);
+  }
+  Options.File = Files.front();
   kivInfo::SetPictureReferences(Options.PicturesBeside() ? kivInfo::TkivPictureReferences::Files
                                                          : kivInfo::TkivPictureReferences::Inline);
   if (!Options.Segment && !IsSegmentFileName(Options.File)) {

@@ -156,3 +156,20 @@ int64_t TFileStream::Write(const void* Buffer, int64_t Count) {
   Size = std::max(Size, Position);
   return N;
 }
+
+TStreamRange::TStreamRange(TStream& Whole, int64_t Offset, int64_t Size)
+    : Whole(Whole), Offset(std::clamp<int64_t>(Offset, 0, Whole.GetSize())),
+      Size(std::clamp<int64_t>(Size, 0, Whole.GetSize() - this->Offset)) {}
+
+void TStreamRange::SetPosition(int64_t NewPosition) {
+  Position = std::max<int64_t>(NewPosition, 0);
+}
+
+int64_t TStreamRange::Read(void* Buffer, int64_t Count) {
+  const int64_t N = std::clamp<int64_t>(Size - Position, 0, std::max<int64_t>(Count, 0));
+  if (N == 0) return 0;
+  Whole.SetPosition(Offset + Position);
+  const int64_t Got = Whole.Read(Buffer, N);
+  Position += std::max<int64_t>(Got, 0);
+  return Got;
+}

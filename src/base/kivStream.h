@@ -1,6 +1,6 @@
 #pragma once
 // Seekable byte streams with 64-bit size and position: the abstract stream, a growable memory
-// stream and a file stream.
+// stream, a range of another stream and a file stream.
 
 #include <cstdint>
 #include <cstdio>
@@ -61,6 +61,24 @@ private:
   int64_t Position = 0;
   // Makes room for at least Needed bytes, at least doubling the room.
   void Grow(int64_t Needed);
+};
+
+// Size bytes of another stream from Offset on, read as a stream of their own (positions count
+// from Offset) without being copied; read only. The other stream's position is its own
+// business: each read seeks it first.
+class TStreamRange : public TStream {
+public:
+  TStreamRange(TStream& Whole, int64_t Offset, int64_t Size);
+  int64_t GetSize() const override { return Size; }
+  int64_t GetPosition() const override { return Position; }
+  void SetPosition(int64_t NewPosition) override;
+  int64_t Read(void* Buffer, int64_t Count) override;
+  int64_t Write(const void*, int64_t) override { return 0; }
+
+private:
+  TStream& Whole;
+  int64_t Offset, Size;
+  int64_t Position = 0;
 };
 
 enum class TFileMode { OpenRead, Create };

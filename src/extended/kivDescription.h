@@ -41,8 +41,10 @@ public:
 
   // A table: a header row, then rows of as many cells, then EndTable. Rows and cells are not
   // nested in anything else.
+  // A row's first cell may link to a place of the page (Link: the anchor's name).
   virtual void BeginTable(std::string_view Title, const std::vector<std::string>& Header) = 0;
-  virtual void Row(const std::vector<std::string>& Cells, TkivMark Mark = TkivMark::None) = 0;
+  virtual void Row(const std::vector<std::string>& Cells, TkivMark Mark = TkivMark::None,
+                   std::string_view Link = {}) = 0;
   virtual void EndTable() = 0;
 
   // A block of text shown as it stands, line breaks kept (XML, JSON, CBOR diagnostics).
@@ -89,8 +91,9 @@ public:
     Out.BeginTable(Title, Header);
   }
   ~TkivDescriptionTable() { Out.EndTable(); }
-  void Row(const std::vector<std::string>& Cells, TkivMark Mark = TkivMark::None) {
-    Out.Row(Cells, Mark);
+  void Row(const std::vector<std::string>& Cells, TkivMark Mark = TkivMark::None,
+           std::string_view Link = {}) {
+    Out.Row(Cells, Mark, Link);
   }
   TkivDescriptionTable(const TkivDescriptionTable&) = delete;
   TkivDescriptionTable& operator=(const TkivDescriptionTable&) = delete;

@@ -85,7 +85,8 @@ void TkivDescriptionHTML::BeginTable(std::string_view Title,
     AddUtf8Cell(Row, Cell, {});
 }
 
-void TkivDescriptionHTML::Row(const std::vector<std::string>& Cells, TkivMark Mark) {
+void TkivDescriptionHTML::Row(const std::vector<std::string>& Cells, TkivMark Mark,
+                              std::string_view Link) {
   if (!Table) {
     // A row outside a table still shows: in a table of its own.
     FlushFields();
@@ -93,8 +94,15 @@ void TkivDescriptionHTML::Row(const std::vector<std::string>& Cells, TkivMark Ma
   }
   TkivHTMLTR& Row = AddRow(*Table);
   const std::string Color = MarkColor(Mark);
-  for (const std::string& Cell : Cells)
-    AddUtf8Cell(Row, Cell, Color);
+  std::string Href;
+  if (!Link.empty()) Href.append("#").append(Link);
+  for (size_t I = 0; I < Cells.size(); ++I) {
+    if (I == 0 && !Href.empty())
+      AddText(AddCell(Row, {.BgColor = Color}).Create<TkivHTMLA>(Href), Utf8ToPageHtml(Cells[I]),
+              true);
+    else
+      AddUtf8Cell(Row, Cells[I], Color);
+  }
 }
 
 void TkivDescriptionHTML::EndTable() {

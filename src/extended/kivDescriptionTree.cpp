@@ -50,7 +50,8 @@ void TkivDescriptionTree::BeginTable(std::string_view Title,
   Header = TableHeader;
 }
 
-void TkivDescriptionTree::Row(const std::vector<std::string>& Cells, TkivMark Mark) {
+void TkivDescriptionTree::Row(const std::vector<std::string>& Cells, TkivMark Mark,
+                              std::string_view) {
   if (Cells.empty()) return;
   TkivTreeItem& Item = Add(Cells[0], {}, Mark);
   for (size_t I = 1; I < Cells.size(); ++I)

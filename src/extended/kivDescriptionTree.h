@@ -20,7 +20,8 @@ public:
   void Field(std::string_view Name, std::string_view Value, std::string_view Note = {},
              TkivMark Mark = TkivMark::None) override;
   void BeginTable(std::string_view Title, const std::vector<std::string>& Header) override;
-  void Row(const std::vector<std::string>& Cells, TkivMark Mark = TkivMark::None) override;
+  void Row(const std::vector<std::string>& Cells, TkivMark Mark = TkivMark::None,
+           std::string_view Link = {}) override;
   void EndTable() override;
   void Text(std::string_view Title, std::string_view Text) override;
   void Picture(std::string_view Title, std::unique_ptr<kivInfo::TBitmap> Bitmap) override;

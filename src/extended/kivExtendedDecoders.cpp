@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "extended/kivGainMap.h"
 #include "extended/kivJpegStructure.h"
+#include "extended/kivMultiPicture.h"
 #include "framework/kivInfo.h"
 
 namespace {
@@ -28,6 +30,11 @@ const TkivExtendedDecoder Decoders[] = {
     {0xDC, {}, "Number of lines", DescribeNumberOfLines},
     {0xDD, {}, "Restart interval", DescribeRestartInterval},
     // The identifiers as the viewer's segment classes take them, their zero byte included.
+    {0xE2, {"MPF\0", 4}, "Multi-picture index", DescribeMultiPicture},
+    {0xE2,
+     {"urn:iso:std:iso:ts:21496:-1\0", 28},
+     "Gain map metadata (ISO 21496-1)",
+     DescribeIsoGainMap},
     {0xEC, {"Ducky\0", 6}, "Ducky", DescribeDucky},
     {0xEE, {"Adobe\0", 6}, "Adobe", DescribeAdobe},
 };

@@ -6,9 +6,11 @@
 #include "base/kivException.h"
 #include "extended/kivDescriptionHTML.h"
 #include "extended/kivDescriptionTree.h"
+#include "extended/kivJpegSummary.h"
 #include "framework/kivFormat.h"
 #include "framework/kivInfoStream.h"
 #include "framework/kivUtf8.h"
+#include "jpeg/kivJpegFile.h"
 #include "jpeg/kivJpegInfo.h"
 
 namespace {
@@ -328,6 +330,22 @@ void TkivExtendedReport::WriteSegmentHTML(TkivSegment& Segment, TkivHTMLItem& Pa
     Describe(Shown, Out);
     Out.Finish();
   }
+}
+
+void TkivExtendedReport::WriteListSummaryHTML(TkivSegmentList& List, TkivHTMLItem& Parent) {
+  if (!dynamic_cast<TkivJpegFile*>(&List)) return;
+  AddText(Parent.Create<TkivHTMLH3>(), SummaryTitle);
+  TkivDescriptionHTML Out(Parent, List.ReportObjects);
+  DescribeJpegSummary(List, Out);
+  Out.Finish();
+}
+
+void TkivExtendedReport::FillListInfo(TkivSegmentList& List) {
+  if (!dynamic_cast<TkivJpegFile*>(&List)) return;
+  List.SummaryInfo = std::make_unique<TkivTreeItem>();
+  List.SummaryInfo->Name = SummaryTitle;
+  TkivDescriptionTree Out(*List.SummaryInfo, List.ReportObjects);
+  DescribeJpegSummary(List, Out);
 }
 
 void TkivExtendedReport::FillSegmentInfo(TkivSegment& Segment) {

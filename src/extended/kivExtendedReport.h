@@ -33,8 +33,12 @@ public:
 
   // The extended parts of Segment at the end of Parent.
   void WriteSegmentHTML(TkivSegment& Segment, TkivHTMLItem& Parent) override;
+  // The summary that opens a whole JPEG file's page (other lists have none).
+  void WriteListSummaryHTML(TkivSegmentList& List, TkivHTMLItem& Parent) override;
   // The same parts added to the segment's information tree.
   void FillSegmentInfo(TkivSegment& Segment);
+  // The summary as the list's own information tree (SummaryInfo).
+  void FillListInfo(TkivSegmentList& List);
 
   // One marker segment inside a segment's bytes, with its decoder.
   struct TPieceAt {

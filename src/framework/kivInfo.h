@@ -148,6 +148,8 @@ class IkivSegmentReportExtension {
 public:
   virtual ~IkivSegmentReportExtension() = default;
   virtual void WriteSegmentHTML(TkivSegment& Segment, TkivHTMLItem& Parent) = 0;
+  // What opens a whole file's page, after its heading.
+  virtual void WriteListSummaryHTML(TkivSegmentList& List, TkivHTMLItem& Parent) = 0;
 };
 
 class TkivSegmentList : public TkivTraceObjectList {
@@ -173,6 +175,13 @@ public:
   int64_t FileSize = 0;
   // Set by the report pipeline while it writes a page with the extended parts; not owned.
   IkivSegmentReportExtension* ReportExtension = nullptr;
+  // The stream the file was read from, kept open for what reads beyond the bytes the segments
+  // keep (the summary's picture); null when none was kept.
+  std::unique_ptr<TStream> Source;
+  // The summary's information tree, once filled, and the objects (pictures) that the summary's
+  // page and tree refer to.
+  std::unique_ptr<TkivTreeItem> SummaryInfo;
+  TOwningList ReportObjects;
 
   virtual const TkivSegment::TClass& GetFirstSegmentClass() const;
   virtual const TkivSegmentClassList& GetSegmentClassList() const;

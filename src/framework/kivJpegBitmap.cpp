@@ -32,10 +32,13 @@ void TkivJpegBitmap::ReadThumbnail(TStream& Stream, TkivWorkBudget& Budget) {
   const int64_t Start = Stream.GetPosition();
   // A thumbnail that cannot be decoded, or not held in memory, must not cost the page:
   // whatever goes wrong, the picture shows what could be decoded.
+  Failure.clear();
   try {
-    FJpegImage->LoadFromStream(Stream, Budget);
+    FJpegImage->LoadFromStream(Stream, Budget, MaxSide);
   } catch (const EkivPictureRefused& E) {
     Refusal = E.Refusal;
+  } catch (const Exception& E) {
+    Failure = E.what();
   } catch (...) {
   }
   try {
@@ -45,10 +48,15 @@ void TkivJpegBitmap::ReadThumbnail(TStream& Stream, TkivWorkBudget& Budget) {
   } catch (...) {
   }
   FEncodedData->Clear();
+  FChanged = false;
+  if (MaxSide > 0 && (Width() != FrameWidth() || Height() != FrameHeight())) {
+    // Reduced: the bytes read are not this picture's.
+    FChanged = Width() > 0 && Height() > 0;
+    return;
+  }
   const int64_t Consumed = Stream.GetPosition() - Start;
   Stream.SetPosition(Start);
   if (Consumed > 0) FEncodedData->CopyFrom(Stream, Consumed);
-  FChanged = false;
 }
 
 int64_t TkivJpegBitmap::GetDataSize() {

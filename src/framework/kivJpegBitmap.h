@@ -27,6 +27,14 @@ public:
   // Set for JPEG data that holds its colours in the order blue, green, red: the picture is
   // shown the right way round, and encoded again the way it came.
   bool BlueRedOrder = false;
+  // Above 0: the picture is decoded at a reduced scale, its longest side at most this (a
+  // preview of a whole picture); a reduced picture is encoded anew when it is written.
+  int32_t MaxSide = 0;
+  // Why the picture could not be decoded (libjpeg's message), or empty.
+  std::string Failure;
+  // The size the frame header declares.
+  int32_t FrameWidth() const { return FJpegImage->FrameWidth(); }
+  int32_t FrameHeight() const { return FJpegImage->FrameHeight(); }
 
   bool IsChanged() const { return FChanged; }
   const TMemoryStream& EncodedData() const { return *FEncodedData; }

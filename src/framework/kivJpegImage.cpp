@@ -1,5 +1,6 @@
 #include "framework/kivJpegImage.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <string>
@@ -72,15 +73,62 @@ int64_t CodedUnits(const jpeg_decompress_struct& Info) {
   return Units;
 }
 
+// A source that reads the stream in pieces, so that a large picture is never copied whole.
+// libjpeg calls it from C: it throws nothing (a stream's Read reports failure by its count).
+struct TSource {
+  jpeg_source_mgr Pub;
+  TStream* Stream;
+  std::vector<JOCTET> Buffer;
+};
+
+constexpr int64_t SourceBufferSize = 64 * 1024;
+
+void InitSource(j_decompress_ptr) {}
+
+boolean FillInputBuffer(j_decompress_ptr Info) {
+  auto* S = reinterpret_cast<TSource*>(Info->src);
+  const int64_t N = S->Stream->Read(S->Buffer.data(), int64_t(S->Buffer.size()));
+  if (N <= 0) {
+    // The data ends: an end-of-image marker ends the picture, as libjpeg's own sources do.
+    WARNMS(Info, JWRN_JPEG_EOF);
+    S->Buffer[0] = 0xFF;
+    S->Buffer[1] = JPEG_EOI;
+    S->Pub.bytes_in_buffer = 2;
+  } else {
+    S->Pub.bytes_in_buffer = size_t(N);
+  }
+  S->Pub.next_input_byte = S->Buffer.data();
+  return TRUE;
+}
+
+void SkipInputData(j_decompress_ptr Info, long Count) {
+  auto* S = reinterpret_cast<TSource*>(Info->src);
+  if (Count <= 0) return;
+  if (size_t(Count) <= S->Pub.bytes_in_buffer) {
+    S->Pub.next_input_byte += Count;
+    S->Pub.bytes_in_buffer -= size_t(Count);
+    return;
+  }
+  const int64_t Beyond = int64_t(Count) - int64_t(S->Pub.bytes_in_buffer);
+  TStream& Stream = *S->Stream;
+  Stream.SetPosition(std::min(Stream.GetPosition() + Beyond, Stream.GetSize()));
+  S->Pub.bytes_in_buffer = 0;
+}
+
+void TermSource(j_decompress_ptr) {}
+
 struct TDecodeState {
   jpeg_decompress_struct Info{};
   TErrorManager Error{};
   TProgress Progress{};
+  int64_t Bytes = 0; // that carry the picture
   bool Created = false;
   TkivWorkBudget* Budget = nullptr;
   TkivPictureRefusal Refusal;
-  const std::string* Bytes = nullptr;
+  TSource Source{};
   TkivDIBitmap* Picture = nullptr;
+  int32_t MaxSide = 0;
+  int32_t FrameWidth = 0, FrameHeight = 0;
   std::vector<JSAMPLE> Row;
   std::vector<TkivColor> Colors;
 
@@ -123,7 +171,7 @@ bool Decode(TDecodeState& S) {
   if (setjmp(S.Error.Jump)) {
     if (S.Progress.Stopped)
       S.Refusal = {TkivPictureVerdict::TooManyScans, S.Info.image_width, S.Info.image_height,
-                   int64_t(S.Bytes->size()), S.Progress.MaxScans};
+                   S.Bytes, S.Progress.MaxScans};
     return false;
   }
   jpeg_create_decompress(&S.Info);
@@ -131,16 +179,37 @@ bool Decode(TDecodeState& S) {
   S.Info.mem->max_memory_to_use = MaxLibraryMemory;
   S.Progress.Pub.progress_monitor = ProgressMonitor;
   S.Info.progress = &S.Progress.Pub;
-  jpeg_mem_src(&S.Info, reinterpret_cast<const unsigned char*>(S.Bytes->data()),
-               static_cast<unsigned long>(S.Bytes->size()));
+  S.Source.Pub.init_source = InitSource;
+  S.Source.Pub.fill_input_buffer = FillInputBuffer;
+  S.Source.Pub.skip_input_data = SkipInputData;
+  S.Source.Pub.resync_to_restart = jpeg_resync_to_restart;
+  S.Source.Pub.term_source = TermSource;
+  S.Info.src = &S.Source.Pub;
   jpeg_read_header(&S.Info, TRUE);
+  S.FrameWidth = int32_t(S.Info.image_width);
+  S.FrameHeight = int32_t(S.Info.image_height);
+  // Rows and columns decoded for each one kept, beyond libjpeg's own scaling.
+  JDIMENSION Step = 1;
+  if (S.MaxSide > 0) {
+    const JDIMENSION Side = std::max(S.Info.image_width, S.Info.image_height);
+    const JDIMENSION MaxSide = JDIMENSION(S.MaxSide);
+    S.Info.scale_num = 1;
+    S.Info.scale_denom = 1;
+    while (S.Info.scale_denom < 8 && (Side + S.Info.scale_denom - 1) / S.Info.scale_denom > MaxSide)
+      S.Info.scale_denom *= 2;
+    const JDIMENSION Scaled = (Side + S.Info.scale_denom - 1) / S.Info.scale_denom;
+    Step = (Scaled + MaxSide - 1) / MaxSide;
+  }
+  jpeg_calc_output_dimensions(&S.Info);
+  const JDIMENSION Width = (S.Info.output_width + Step - 1) / Step,
+                   Height = (S.Info.output_height + Step - 1) / Step;
   // The frame header is read and nothing is allocated for the picture yet.
-  const int64_t Units = CodedUnits(S.Info), Size = int64_t(S.Bytes->size());
-  S.Refusal = {S.Budget->TakePicture(S.Info.image_width, S.Info.image_height, Units, Size),
-               S.Info.image_width, S.Info.image_height, Size};
+  // The frame's units are decoded whatever the scale.
+  const int64_t Units = CodedUnits(S.Info);
+  S.Refusal = {S.Budget->TakePicture(Width, Height, Units, S.Bytes), Width, Height, S.Bytes};
   if (S.Refusal.Verdict != TkivPictureVerdict::Granted) return false;
   S.Refusal = {};
-  S.Progress.MaxScans = TkivWorkBudget::ScansAllowed(Units, Size);
+  S.Progress.MaxScans = TkivWorkBudget::ScansAllowed(Units, S.Bytes);
   switch (S.Info.jpeg_color_space) {
   case JCS_GRAYSCALE:
     S.Info.out_color_space = JCS_GRAYSCALE;
@@ -158,15 +227,19 @@ bool Decode(TDecodeState& S) {
   if (Components != 1 && Components != 3 && Components != 4)
     ERREXIT(&S.Info, JERR_BAD_J_COLORSPACE);
   const bool InvertedCmyk = S.Info.saw_Adobe_marker;
-  S.Picture->SetSize(int32_t(S.Info.output_width), int32_t(S.Info.output_height));
+  S.Picture->SetSize(int32_t(Width), int32_t(Height));
   S.Row.resize(size_t(S.Info.output_width) * size_t(Components));
   S.Colors.resize(S.Info.output_width);
   while (S.Info.output_scanline < S.Info.output_height) {
     JSAMPROW Rows[1] = {S.Row.data()};
     if (jpeg_read_scanlines(&S.Info, Rows, 1) != 1) break;
+    const JDIMENSION Y = S.Info.output_scanline - 1;
+    if (Y % Step != 0) continue;
     ToColors(S.Row.data(), S.Colors, Components, InvertedCmyk);
-    S.Picture->SetRow(int32_t(S.Info.output_scanline) - 1, S.Colors.data(),
-                      int32_t(S.Colors.size()));
+    // The pixels kept move to the row's start, one in Step.
+    for (JDIMENSION X = 1; Step > 1 && X * Step < S.Info.output_width; ++X)
+      S.Colors[X] = S.Colors[X * Step];
+    S.Picture->SetRow(int32_t(Y / Step), S.Colors.data(), int32_t(Width));
   }
   jpeg_finish_decompress(&S.Info);
   return true;
@@ -253,16 +326,25 @@ bool Encode(TEncodeState& S) {
 
 } // namespace
 
-void TkivJpegImage::LoadFromStream(TStream& Stream, TkivWorkBudget& Budget) {
+void TkivJpegImage::LoadFromStream(TStream& Stream, TkivWorkBudget& Budget, int32_t MaxSide) {
   Picture.SetSize(0, 0);
-  const std::string Bytes = ReadString(Stream, BytesLeft(Stream));
+  FFrameWidth = FFrameHeight = 0;
   TDecodeState State;
+  State.Source.Stream = &Stream;
+  State.Bytes = BytesLeft(Stream);
+  // Small pictures (thumbnails) take a buffer of their size; two bytes stand for the end.
+  State.Source.Buffer.resize(size_t(std::clamp<int64_t>(BytesLeft(Stream), 2, SourceBufferSize)));
   InitErrorManager(State.Error);
   State.Info.err = &State.Error.Pub;
   State.Budget = &Budget;
-  State.Bytes = &Bytes;
   State.Picture = &Picture;
-  if (Decode(State)) return;
+  State.MaxSide = MaxSide;
+  const bool Decoded = Decode(State);
+  // All of the bytes count as consumed, as far as libjpeg read them or not.
+  Stream.SetPosition(Stream.GetSize());
+  FFrameWidth = State.FrameWidth;
+  FFrameHeight = State.FrameHeight;
+  if (Decoded) return;
   if (State.Refusal.Verdict != TkivPictureVerdict::Granted) throw EkivPictureRefused(State.Refusal);
   throw Exception(std::string("JPEG error: ") + State.Error.Message);
 }

@@ -59,6 +59,7 @@ void FillExtendedInfo(TkivSegment& Segment) {
 
 void FillExtendedInfo(TkivSegmentList& List) {
   TkivExtendedReport Extended(&List);
+  Extended.FillListInfo(List);
   for (int32_t I = 0; I < List.Count(); ++I)
     Extended.FillSegmentInfo(List.Segment(I));
 }
@@ -109,7 +110,7 @@ TkivLoadResult ReadSegmentFile(const std::string& FileName, std::unique_ptr<Tkiv
 
 TkivLoadResult LoadSegmentList(const std::string& FileName,
                                std::unique_ptr<TkivSegmentList>& List) {
-  const std::unique_ptr<TFileStream> File = OpenForReading(FileName);
+  std::unique_ptr<TFileStream> File = OpenForReading(FileName);
   if (!File) return TkivLoadResult::NotOpened;
   try {
     const TkivSegmentList::TClass* Class = FindSegmentListClass(*File);
@@ -117,6 +118,7 @@ TkivLoadResult LoadSegmentList(const std::string& FileName,
     List = Class->Create();
     List->FileName = std::filesystem::path(FileName).filename().string();
     List->LoadFromStream(*File);
+    List->Source = std::move(File);
     return TkivLoadResult::Shown;
   } catch (...) {
     return TkivLoadResult::Failed;

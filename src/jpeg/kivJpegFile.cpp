@@ -5,8 +5,12 @@
 #include <vector>
 
 #include "base/kivException.h"
+#include "extended/kivDescriptionHTML.h"
+#include "extended/kivDescriptionTree.h"
+#include "extended/kivMultiPicture.h"
 #include "framework/kivFormat.h"
 #include "framework/kivInfoStream.h"
+#include "framework/kivJpegBitmap.h"
 
 namespace {
 
@@ -104,6 +108,17 @@ const TkivSegment::TClass& TkivJpegTrailingData::ClassObject() {
   return Class;
 }
 
+const TkivSegment::TClass& TkivJpegTrailingData::SamsungClassObject() {
+  static const TPieceClass<TkivJpegTrailingData> Class("TkivJpegSamsungTrailer", "Samsung trailer",
+                                                       "SEFT");
+  return Class;
+}
+
+const TkivSegment::TClass& TkivJpegTrailingData::VideoClassObject() {
+  static const TPieceClass<TkivJpegTrailingData> Class("TkivJpegVideo", "Video (MP4)", "Video");
+  return Class;
+}
+
 void TkivJpegTrailingData::LoadFromStream(TStream& Stream) {
   Modified = false;
   Data.Clear();
@@ -115,12 +130,38 @@ void TkivJpegTrailingData::LoadFromStream(TStream& Stream) {
   Refresh();
 }
 
+void TkivJpegTrailingData::LoadPart(TStream& Stream, int64_t Start, int64_t Count) {
+  Modified = false;
+  Data.Clear();
+  FileOffset = Start;
+  Stream.SetPosition(Start);
+  Data.CopyFrom(Stream, std::min({Count, DumpSize, BytesLeft(Stream)}));
+  Data.SetPosition(0);
+  FileSize = Count;
+  Refresh();
+}
+
 void TkivJpegTrailingData::FillInfo() {
+  if (Samsung || Video) {
+    TkivDescriptionTree Out(*Info, ReportObjects);
+    if (Samsung) DescribeSamsungTrailer(*Samsung, Out);
+    if (Video) DescribeMp4(*Video, Out);
+    return;
+  }
   AddInfoInt(*Info, 0, "Bytes shown", static_cast<int32_t>(Data.GetSize()));
 }
 
 void TkivJpegTrailingData::WriteHTML(TkivHTMLItem& Parent) {
-  AddText(Parent, "Trailing data at offset " + OffsetText(FileOffset) + ": " + BytesText(FileSize));
+  const std::string What = Samsung ? "Samsung trailer" : Video ? "MP4 video" : "Trailing data";
+  AddText(Parent, What + " at offset " + OffsetText(FileOffset) + ": " + BytesText(FileSize));
+  if (Samsung || Video) {
+    AddLineBreak(Parent);
+    TkivDescriptionHTML Out(Parent, ReportObjects);
+    if (Samsung) DescribeSamsungTrailer(*Samsung, Out);
+    if (Video) DescribeMp4(*Video, Out);
+    Out.Finish();
+    return;
+  }
   if (FileSize > Data.GetSize())
     AddText(Parent, Format(", the first %lld shown", static_cast<long long>(Data.GetSize())));
   AddLineBreak(Parent);
@@ -335,26 +376,31 @@ bool TkivJpegFile::LoadMarkerSegment(TStream& Stream, int64_t Start, uint8_t Cod
   return true;
 }
 
-void TkivJpegFile::LoadFromStream(TStream& Stream) {
-  Clear();
-  FileSize = Stream.GetSize();
-  if (!GetFirstSegmentClass().CanRead(Stream)) {
-    AddError(Stream.GetPosition(), "no start-of-image marker (FF D8); the file is not read", true);
-    return;
-  }
+bool TkivJpegFile::LoadImage(TStream& Stream, int32_t Entry) {
+  TImage Image;
+  Image.Offset = Stream.GetPosition();
+  Image.First = Count();
+  Image.Entry = Entry;
   LoadSegment(GetFirstSegmentClass(), Stream);
+  const auto Done = [&](bool Ended) {
+    Image.Ended = Ended;
+    Image.Last = Count();
+    Image.Size = (Ended ? Stream.GetPosition() : FileSize) - Image.Offset;
+    Images.push_back(std::move(Image));
+    return Ended;
+  };
   for (;;) {
     const int64_t Position = Stream.GetPosition();
     if (!HasBytes(Stream, 1)) {
       AddError(Position, "the file ends without an end-of-image marker", false);
-      return;
+      return Done(false);
     }
     if (Count() >= MaxSegments) {
       AddError(Position,
                Format("more than %d pieces; the remaining ", MaxSegments) +
                    BytesText(FileSize - Position) + " are not read",
                true);
-      return;
+      return Done(false);
     }
     const uint8_t First = ReadByte(Stream);
     if (First != 0xFF) {
@@ -362,7 +408,7 @@ void TkivJpegFile::LoadFromStream(TStream& Stream) {
                Format("the byte %02X stands where a segment should start; the remaining ", First) +
                    BytesText(FileSize - Position) + " are not read",
                true);
-      return;
+      return Done(false);
     }
     // Fill bytes: any number of FF may stand before a marker code.
     uint8_t Code = 0xFF;
@@ -370,15 +416,292 @@ void TkivJpegFile::LoadFromStream(TStream& Stream) {
     }
     if (Code == 0xFF) {
       AddError(Position, "the file ends inside a marker", true);
-      return;
+      return Done(false);
     }
     const int64_t Start = Stream.GetPosition() - 2;
     Stream.SetPosition(Start);
-    if (!LoadMarkerSegment(Stream, Start, Code)) return;
-    if (Code == 0xD9) {
-      if (HasBytes(Stream, 1)) LoadSegment(TkivJpegTrailingData::ClassObject(), Stream);
-      return;
+    if (!LoadMarkerSegment(Stream, Start, Code)) return Done(false);
+    if (Code == 0xD9) return Done(true);
+  }
+}
+
+namespace {
+
+// Whether the bytes at Position start a JPEG image: FF D8 and the first byte of a marker.
+bool StartsImage(TStream& Stream, int64_t Position) {
+  Stream.SetPosition(Position);
+  return TkivJpegFile::ClassObject().CanRead(Stream);
+}
+
+// The multi-picture index of the image's pieces, and where its offsets count from.
+bool FindIndex(const TkivJpegFile& File, const TkivJpegFile::TImage& Image, TkivMpIndex& Index,
+               int64_t& Base) {
+  static constexpr uint8_t Identifier[] = {'M', 'P', 'F', 0};
+  for (int32_t I = Image.First; I < Image.Last; ++I) {
+    const TkivSegment& Segment = File.Segment(I);
+    const uint8_t* Bytes = Segment.Data.Memory();
+    if (Segment.Data.GetSize() < 8 || Bytes[0] != 0xFF || Bytes[1] != 0xE2 ||
+        !std::equal(Identifier, Identifier + 4, Bytes + 4))
+      continue;
+    // The length field bounds the payload as the segment's bytes do.
+    const int64_t Size =
+        std::min<int64_t>(Segment.Data.GetSize(), 2 + ((Bytes[2] << 8) | Bytes[3]));
+    TkivBytesView Payload(Bytes + 8, Size - 8);
+    Index = {};
+    try {
+      if (!ReadMpIndex(Payload, const_cast<TkivJpegFile&>(File).WorkBudget(), Index)) continue;
+    } catch (const EReadError&) {
+      continue;
     }
+    Base = Segment.FileOffset + 8;
+    return true;
+  }
+  return false;
+}
+
+std::string GroupedText(int64_t N) {
+  const std::string Digits = std::to_string(N < 0 ? -N : N);
+  std::string S = N < 0 ? "-" : "";
+  for (size_t I = 0; I < Digits.size(); ++I) {
+    if (I > 0 && (Digits.size() - I) % 3 == 0) S += ',';
+    S += Digits[I];
+  }
+  return S;
+}
+
+std::string GroupedBytes(int64_t N) {
+  return GroupedText(N) + (N == 1 ? " byte" : " bytes");
+}
+
+// What the segments of an image say it is, beyond its index entry's type.
+std::string KindFromSegments(const TkivJpegFile& File, const TkivJpegFile::TImage& Image) {
+  // The namespaces and identifiers of gain-map metadata, as the bytes hold them.
+  static constexpr std::string_view GainMapSigns[] = {
+      "http://ns.adobe.com/hdr-gain-map/1.0/",
+      "urn:com:apple:photo:2020:aux:hdrgainmap",
+      {"urn:iso:std:iso:ts:21496:-1\0", 28},
+  };
+  for (int32_t I = Image.First; I < Image.Last; ++I) {
+    const TkivSegment& Segment = File.Segment(I);
+    if (Segment.Data.GetSize() < 4 || Segment.Data.Memory()[0] != 0xFF) continue;
+    const uint8_t Marker = Segment.Data.Memory()[1];
+    if (Marker != 0xE1 && Marker != 0xE2) continue;
+    const std::string_view Bytes(reinterpret_cast<const char*>(Segment.Data.Memory()),
+                                 size_t(Segment.Data.GetSize()));
+    for (const std::string_view Sign : GainMapSigns) {
+      const size_t At = Bytes.find(Sign);
+      // The ISO block names itself at the start; the primary's short form has no fields.
+      if (At == std::string_view::npos) continue;
+      if (Sign.back() == '\0' && (At != 4 || Bytes.size() <= 4 + Sign.size() + 4)) continue;
+      return "gain map";
+    }
+  }
+  return {};
+}
+
+} // namespace
+
+TkivJpegFile::~TkivJpegFile() = default;
+
+TkivJpegFile::TEntryCheck TkivJpegFile::CheckOfEntry(int32_t Entry) const {
+  if (Entry < 0 || size_t(Entry) >= EntryChecks.size()) return {};
+  return EntryChecks[size_t(Entry)];
+}
+
+void TkivJpegFile::LoadFurtherImages(TStream& Stream) {
+  Index = {};
+  int64_t Base = 0;
+  const bool HasIndex = FindIndex(*this, Images[0], Index, Base);
+  IndexBase = HasIndex ? Base : -1;
+  NamedImages = HasIndex ? int64_t(Index.Entries.size()) : 0;
+  EntryChecks.assign(Index.Entries.size(), {});
+  // Where the named images start: checked now, walked in file order.
+  struct TNamed {
+    int64_t Position;
+    int32_t Entry;
+  };
+  std::vector<TNamed> Named;
+  for (size_t I = 0; I < Index.Entries.size(); ++I) {
+    const TkivMpEntry& E = Index.Entries[I];
+    TEntryCheck& Check = EntryChecks[I];
+    if (I == 0) {
+      Images[0].Entry = 0;
+      Images[0].Type = E.Type();
+      Check = {"image 1 at " + OffsetText(Images[0].Offset), false};
+      if (Images[0].Ended && E.Size != Images[0].Size) {
+        Images[0].SizeProblem = "The index gives " + GroupedBytes(E.Size) + "; the image runs " +
+                                GroupedBytes(Images[0].Size);
+        Check = {Check.Text + "; it runs " + GroupedBytes(Images[0].Size), true};
+      }
+      continue;
+    }
+    const int64_t Position = Base + E.Offset;
+    if (E.Offset == 0) {
+      Check = {"offset 0 names the first image", true};
+    } else if (Position + 2 > FileSize) {
+      Check = {"0x" + Format("%08llX", static_cast<unsigned long long>(Position)) +
+                   " lies outside the file",
+               true};
+    } else if (!StartsImage(Stream, Position)) {
+      Stream.SetPosition(Position);
+      const std::string Two = ReadString(Stream, 2);
+      Check = {Format("no start-of-image marker at %s: the bytes there are %02X %02X",
+                      OffsetText(Position).c_str(), uint8_t(Two[0]), uint8_t(Two[1])),
+               true};
+    } else {
+      Named.push_back({Position, int32_t(I)});
+    }
+  }
+  std::stable_sort(Named.begin(), Named.end(),
+                   [](const TNamed& A, const TNamed& B) { return A.Position < B.Position; });
+  // Names an entry's check after the images are walked: inside which image a position lies.
+  const auto Inside = [&](int64_t Position) -> std::string {
+    for (size_t K = 0; K < Images.size(); ++K)
+      if (Position >= Images[K].Offset && Position < Images[K].Offset + Images[K].Size)
+        return Format("%s lies inside image %zu", OffsetText(Position).c_str(), K + 1);
+    return OffsetText(Position) + " lies inside the data before it";
+  };
+  size_t Next = 0;
+  int64_t Position = Images.back().Offset + Images.back().Size;
+  while (Position < FileSize) {
+    for (; Next < Named.size() && Named[Next].Position < Position; ++Next)
+      EntryChecks[size_t(Named[Next].Entry)] = {Inside(Named[Next].Position), true};
+    int64_t Start = -1;
+    int32_t Entry = -1;
+    if (Next < Named.size() && Named[Next].Position == Position) {
+      Start = Position;
+      Entry = Named[Next++].Entry;
+    } else if (StartsImage(Stream, Position)) {
+      Start = Position;
+    } else if (Next < Named.size()) {
+      Start = Named[Next].Position;
+      Entry = Named[Next++].Entry;
+    } else {
+      break;
+    }
+    // Two entries of one image: the second names what the first does.
+    for (; Next < Named.size() && Named[Next].Position == Start; ++Next)
+      EntryChecks[size_t(Named[Next].Entry)] = {Format("the image that entry %d names", Entry + 1),
+                                                true};
+    if (int32_t(Images.size()) >= MaxImages) {
+      AddError(Position,
+               Format("more than %d images; the rest of the file is shown as data", MaxImages),
+               false);
+      break;
+    }
+    if (Start > Position) {
+      auto& Data = static_cast<TkivJpegTrailingData&>(
+          TkivJpegTrailingData::ClassObject().Create(*this, true));
+      Data.LoadPart(Stream, Position, Start - Position);
+    }
+    Stream.SetPosition(Start);
+    const bool Ended = LoadImage(Stream, Entry);
+    TImage& Image = Images.back();
+    if (Entry >= 0) {
+      const TkivMpEntry& E = Index.Entries[size_t(Entry)];
+      Image.Type = E.Type();
+      EntryChecks[size_t(Entry)] = {Format("image %zu at ", Images.size()) + OffsetText(Start),
+                                    false};
+      if (Ended && E.Size != Image.Size) {
+        Image.SizeProblem = "The index gives " + GroupedBytes(E.Size) + "; the image runs " +
+                            GroupedBytes(Image.Size);
+        EntryChecks[size_t(Entry)].Text += "; it runs " + GroupedBytes(Image.Size);
+        EntryChecks[size_t(Entry)].Wrong = true;
+      }
+    }
+    if (!Ended) return;
+    Position = Stream.GetPosition();
+  }
+  for (; Next < Named.size(); ++Next)
+    EntryChecks[size_t(Named[Next].Entry)] = {Inside(Named[Next].Position), true};
+  if (Position < FileSize) LoadTrailers(Stream, Position);
+}
+
+void TkivJpegFile::LoadTrailers(TStream& Stream, int64_t Position) {
+  const auto Add = [&](const TkivSegment::TClass& Class, int64_t Start, int64_t End) {
+    auto& Piece = static_cast<TkivJpegTrailingData&>(Class.Create(*this, true));
+    Piece.LoadPart(Stream, Start, End - Start);
+    return &Piece;
+  };
+  // Samsung's directory ends the file and says where its blocks start.
+  auto Samsung = std::make_unique<TkivSamsungTrailer>();
+  int64_t End = FileSize;
+  try {
+    if (!ReadSamsungTrailer(Stream, Position, *Samsung)) Samsung.reset();
+  } catch (const EReadError&) {
+    Samsung.reset();
+  }
+  if (Samsung) End = Samsung->Start;
+  while (Position < End) {
+    if (StartsMp4(Stream, Position, End)) {
+      auto Video = std::make_unique<TkivMp4Video>();
+      try {
+        ReadMp4(Stream, Position, End, *Video);
+      } catch (const EReadError&) {
+        Video->Size = 0;
+      }
+      if (Video->Size > 0) {
+        const int64_t VideoEnd = Position + Video->Size;
+        TkivJpegTrailingData* Piece =
+            Add(TkivJpegTrailingData::VideoClassObject(), Position, VideoEnd);
+        Piece->Video = std::move(Video);
+        Piece->Refresh();
+        Position = VideoEnd;
+        continue;
+      }
+    }
+    Add(TkivJpegTrailingData::ClassObject(), Position, End);
+    Position = End;
+  }
+  if (Samsung) {
+    TkivJpegTrailingData* Piece =
+        Add(TkivJpegTrailingData::SamsungClassObject(), Samsung->Start, FileSize);
+    Piece->Samsung = std::move(Samsung);
+    Piece->Refresh();
+  }
+}
+
+void TkivJpegFile::LoadFromStream(TStream& Stream) {
+  Clear();
+  Images.clear();
+  EntryChecks.clear();
+  Index = {};
+  IndexBase = -1;
+  NamedImages = 0;
+  FileSize = Stream.GetSize();
+  if (!GetFirstSegmentClass().CanRead(Stream)) {
+    AddError(Stream.GetPosition(), "no start-of-image marker (FF D8); the file is not read", true);
+    return;
+  }
+  if (!LoadImage(Stream, -1)) return;
+  LoadFurtherImages(Stream);
+  // What each image is: as its index entry names it, or as its own segments say.
+  for (size_t K = 0; K < Images.size(); ++K) {
+    TImage& Image = Images[K];
+    // The primary's own metadata names the gain map too: only the others are asked.
+    if (K > 0) Image.Kind = KindFromSegments(*this, Image);
+    if (Image.Kind.empty() && Image.Entry >= 0 && Image.Type != 0)
+      Image.Kind = MpTypeText(Image.Type);
+    if (Image.Kind.empty() && K == 0) Image.Kind = "primary image";
+    if (Image.Kind == "baseline primary image") Image.Kind = "primary image";
+  }
+  // The pictures of the images after the first, the way thumbnails are decoded.
+  for (size_t K = 1; K < Images.size(); ++K) {
+    TImage& Image = Images[K];
+    if (!Image.Ended) continue;
+    const int64_t Size = WorkBudget().Take(TkivWork::BytesCopied, Image.Size);
+    if (Size < Image.Size) continue;
+    TMemoryStream Bytes;
+    Stream.SetPosition(Image.Offset);
+    Bytes.CopyFrom(Stream, Image.Size);
+    Bytes.SetPosition(0);
+    auto Bitmap = TkivJpegBitmap::ClassObject().Create();
+    try {
+      Bitmap->ReadThumbnail(Bytes, WorkBudget());
+    } catch (const Exception&) {
+      // What was decoded is shown; a refusal says so.
+    }
+    Image.Picture = std::move(Bitmap);
   }
 }
 
@@ -387,13 +710,10 @@ std::string TkivJpegFile::MarkerText(const TkivSegment& Segment) {
   return Format("FF%02X", Segment.Data.Memory()[1]);
 }
 
-void TkivJpegFile::WriteHTML(TkivHTMLItem& Parent) {
-  AddText(Parent.Create<TkivHTMLH1>(), FileName);
-  AddText(Parent, "File size: " + BytesText(FileSize));
-  AddLineBreak(Parent);
+void TkivJpegFile::WriteContents(TkivHTMLItem& Parent, int32_t First, int32_t Last) {
   TkivHTMLTABLE& Contents = AddReportTable(Parent);
   AddTextRow(Contents, {"\xB9", "Offset", "Marker", "Description", "Size"});
-  for (int32_t I = 0; I < Count(); ++I) {
+  for (int32_t I = First; I < Last; ++I) {
     const TkivSegment& Piece = Segment(I);
     const bool IsError = dynamic_cast<const TkivJpegFileError*>(&Piece) != nullptr;
     TkivHTMLTR& Row = AddRow(Contents);
@@ -405,8 +725,60 @@ void TkivJpegFile::WriteHTML(TkivHTMLItem& Parent) {
         Piece.ClassType().GetDescription());
     AddTextCell(Row, IsError ? "" : std::to_string(Piece.FileSize));
   }
-  for (int32_t I = 0; I < Count(); ++I) {
-    Parent.Create<TkivHTMLA>("", Format("segment%d", I));
-    WriteSegmentHTML(Segment(I), Parent);
+}
+
+void TkivJpegFile::WriteHTML(TkivHTMLItem& Parent) {
+  AddText(Parent.Create<TkivHTMLH1>(), FileName);
+  AddText(Parent, "File size: " + BytesText(FileSize));
+  AddLineBreak(Parent);
+  if (ReportExtension) ReportExtension->WriteListSummaryHTML(*this, Parent);
+  const auto Reports = [&](int32_t First, int32_t Last) {
+    for (int32_t I = First; I < Last; ++I) {
+      Parent.Create<TkivHTMLA>("", Format("segment%d", I));
+      WriteSegmentHTML(Segment(I), Parent);
+    }
+  };
+  if (Images.size() <= 1) {
+    WriteContents(Parent, 0, Count());
+    Reports(0, Count());
+    return;
   }
+  // A section per image, and one for each run of pieces between or after them.
+  const auto Outside = [&](int32_t First, int32_t Last) {
+    if (First >= Last) return;
+    int64_t Bytes = 0;
+    for (int32_t I = First; I < Last; ++I)
+      Bytes += Segment(I).FileSize;
+    AddText(Parent.Create<TkivHTMLH1>(), "Outside the images: " + GroupedBytes(Bytes) + " at " +
+                                             OffsetText(Segment(First).FileOffset));
+    WriteContents(Parent, First, Last);
+    Reports(First, Last);
+  };
+  int32_t Done = 0;
+  std::string Named;
+  if (NamedImages > int64_t(Images.size()))
+    Named = Format(" (the index names %lld)", static_cast<long long>(NamedImages));
+  for (size_t K = 0; K < Images.size(); ++K) {
+    const TImage& Image = Images[K];
+    Outside(Done, Image.First);
+    Parent.Create<TkivHTMLA>("", Format("image%zu", K + 1));
+    AddText(Parent.Create<TkivHTMLH1>(), Format("Image %zu of %zu", K + 1, Images.size()) + Named +
+                                             ": " + (Image.Kind.empty() ? "" : Image.Kind + ", ") +
+                                             GroupedBytes(Image.Size) + " at " +
+                                             OffsetText(Image.Offset));
+    if (!Image.SizeProblem.empty())
+      AddTextCell(AddRow(AddReportTable(Parent)), Image.SizeProblem, "Red");
+    if (Image.Picture) {
+      TkivHTMLTABLE& Rows = AddReportTable(Parent);
+      if (int64_t(Image.Picture->Width()) * Image.Picture->Height() <= 0 &&
+          !Image.Picture->Refused())
+        AddTextRow(Rows, {"Image", "No picture"});
+      else
+        WriteThumbnailRows(Rows, *Image.Picture, false);
+    }
+    WriteContents(Parent, Image.First, Image.Last);
+    Reports(Image.First, Image.Last);
+    Done = Image.Last;
+  }
+  Outside(Done, Count());
 }

@@ -274,7 +274,7 @@ TEST(ExtendedReport, PagesWithAndWithoutTheExtendedParts) {
   WriteListPage(*List, Plain);
   std::string WithPart = Plain.ToString();
   WithPart.insert(WithPart.find("<A NAME=\"segment2\">"), Part);
-  EXPECT_EQ(Whole.ToString(), WithPart);
+  EXPECT_EQ(WithoutSummary(Whole.ToString()), WithPart);
 }
 
 } // namespace

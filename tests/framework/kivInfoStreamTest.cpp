@@ -131,3 +131,18 @@ TEST(FileStream, PositionsBeyondFourGigabytes) {
   EXPECT_EQ(ReadByte(In), 'x');
   EXPECT_EQ(In.GetPosition(), Far + 1);
 }
+
+TEST(StreamRange, ReadsItsBytesAloneWhereverTheWholeStands) {
+  TMemoryStream Whole(std::string("0123456789"));
+  TStreamRange Range(Whole, 3, 4);
+  EXPECT_EQ(Range.GetSize(), 4);
+  Whole.SetPosition(9);
+  EXPECT_EQ(ReadString(Range, 2), "34");
+  Whole.SetPosition(0);
+  EXPECT_EQ(ReadString(Range, BytesLeft(Range)), "56");
+  EXPECT_THROW(ReadByte(Range), EReadError);
+  // A range cut at the end of the whole holds what is there.
+  TStreamRange Past(Whole, 8, 100);
+  EXPECT_EQ(ReadString(Past, BytesLeft(Past)), "89");
+  EXPECT_EQ(TStreamRange(Whole, 20, 5).GetSize(), 0);
+}

@@ -423,3 +423,48 @@ TEST(JpegImage, DecodesTheCorpus) {
   }
   if (Decoded == 0) GTEST_SKIP() << "no corpus files";
 }
+
+TEST(JpegBitmap, APreviewIsDecodedReducedAndEncodedAnew) {
+  // DCT scaling alone (1/2), then beyond 1/8 every other pixel left out as well.
+  const struct {
+    int Width, Height, MaxSide, ReducedWidth, ReducedHeight;
+  } Cases[] = {{1000, 600, 512, 500, 300}, {64, 32, 512, 64, 32}, {4100, 16, 256, 171, 1}};
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(testing::Message() << C.Width << "x" << C.Height);
+    // Red grows from left to right, smoothly enough for any scale.
+    TkivDIBitmap Source;
+    Source.SetSize(C.Width, C.Height);
+    for (int32_t Y = 0; Y < C.Height; ++Y)
+      for (int32_t X = 0; X < C.Width; ++X)
+        Source.SetPixel(X, Y, {uint8_t(X * 255 / C.Width), 128, 64});
+    const std::string Jpeg = EncodeJpeg(Source);
+    auto Bitmap = TkivJpegBitmap::ClassObject().Create();
+    auto& B = static_cast<TkivJpegBitmap&>(*Bitmap);
+    B.MaxSide = C.MaxSide;
+    TMemoryStream Stream(Jpeg);
+    TkivWorkBudget Budget;
+    B.ReadThumbnail(Stream, Budget);
+    EXPECT_EQ(BytesLeft(Stream), 0);
+    EXPECT_EQ(B.Width(), C.ReducedWidth);
+    EXPECT_EQ(B.Height(), C.ReducedHeight);
+    EXPECT_EQ(B.FrameWidth(), C.Width);
+    EXPECT_EQ(Budget.PixelsTaken(), int64_t(C.ReducedWidth) * C.ReducedHeight);
+    EXPECT_TRUE(B.Failure.empty());
+    // What the page shows is the reduced picture, not the bytes read.
+    const std::string Shown = Written(B);
+    EXPECT_EQ(Shown == Jpeg, C.ReducedWidth == C.Width);
+    auto Again = Read<TkivJpegBitmap>(Shown);
+    EXPECT_EQ(Again->Width(), C.ReducedWidth);
+    const int32_t Middle = C.ReducedWidth / 2;
+    EXPECT_TRUE(Near(Again->GetPixel(Middle, 0),
+                     Source.GetPixel(Middle * C.Width / C.ReducedWidth, 0), 16));
+  }
+  // Bytes that are no picture say why.
+  auto Bitmap = TkivJpegBitmap::ClassObject().Create();
+  auto& B = static_cast<TkivJpegBitmap&>(*Bitmap);
+  B.MaxSide = 512;
+  TMemoryStream Garbage(std::string("\xFF\xD8garbage"));
+  TkivWorkBudget Budget;
+  B.ReadThumbnail(Garbage, Budget);
+  EXPECT_FALSE(B.Failure.empty());
+}

@@ -112,4 +112,13 @@ std::string Hex(const std::string& Text) {
   return Bytes;
 }
 
+std::string WithoutSummary(const std::string& Page) {
+  const size_t Start = Page.find("<H3>Summary</H3>");
+  if (Start == std::string::npos) return Page;
+  const size_t Contents =
+      Page.find("\r      <TABLE BORDER=1 CELLPADDING=5>\r\r        <TR>\r<TD>\xB9</TD>", Start);
+  return Page.substr(0, Start) +
+         Page.substr(Contents == std::string::npos ? Page.size() : Contents);
+}
+
 } // namespace kivTest

@@ -52,6 +52,10 @@ std::optional<TPicture> DecodeBmpWithNetpbm(const std::filesystem::path& Bmp);
 // The page text an element writes, its children included.
 std::string Html(const TkivHTMLItem& Item);
 
+// A whole file's page without the summary that opens it (from its heading to the contents
+// table), for comparing the rest with the pages of other runs.
+std::string WithoutSummary(const std::string& Page);
+
 // Bytes from a hex text such as "FF D8 00"; spaces are ignored.
 std::string Hex(const std::string& Text);
 

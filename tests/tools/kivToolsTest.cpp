@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -176,6 +178,41 @@ TEST(Cli, ThumbnailsOnlyBesideAWrittenPage) {
             npos);
 }
 
+TEST(Cli, OutputReplacesOnlyRegularFiles) {
+  TTempDir Dir;
+  const fs::path File = Put(Dir, "in.MRK", Jfif), Other = Put(Dir, "other.txt", "other");
+  const fs::path Out = Dir.Path() / "out";
+  fs::create_directory(Out);
+  const auto Fifo = Out / "fifo.html", Link = Out / "link.html", Dangling = Out / "dangling.html",
+             Device = Out / "null.html", Sub = Out / "sub";
+  ASSERT_EQ(::mkfifo(Fifo.c_str(), 0644), 0);
+  fs::create_symlink(Other, Link);
+  fs::create_symlink(Out / "none.html", Dangling);
+  fs::create_directory(Sub);
+  // A copy of the null device, where the tests may make one.
+  const bool WithDevice = ::mknod(Device.c_str(), S_IFCHR | 0644, makedev(1, 3)) == 0;
+  for (const fs::path& Target : {Fifo, Link, Dangling, Device, Sub}) {
+    if (Target == Device && !WithDevice) continue;
+    SCOPED_TRACE(Target.filename().string());
+    const fs::file_type Type = fs::symlink_status(Target).type();
+    const TRun Run = RunCli(Quoted(File) + " -o " + Quoted(Target));
+    EXPECT_EQ(Run.Status, 1);
+    EXPECT_EQ(Run.Err, "kivmrk: cannot write " + Target.string() + ": not a regular file\n");
+    EXPECT_EQ(fs::symlink_status(Target).type(), Type);
+  }
+  EXPECT_EQ(ReadFileBytes(Other), "other");
+  EXPECT_FALSE(fs::exists(Out / "none.html"));
+  // Nothing else was left there: no temporary file, no thumbnail.
+  EXPECT_EQ(FilesIn(Out).size(), WithDevice ? 5u : 4u);
+
+  // A regular file is replaced, a free name taken.
+  const fs::path Page = Put(Dir, "page.html", "old page"), New = Dir.Path() / "new.html";
+  for (const fs::path& Target : {Page, New}) {
+    EXPECT_EQ(RunCli("--text " + Quoted(File) + " -o " + Quoted(Target)).Status, 0);
+    EXPECT_EQ(ReadFileBytes(Target).rfind("JFIF segment", 0), 0u) << ReadFileBytes(Target);
+  }
+}
+
 namespace {
 
 // The SRC values of the page's pictures, in page order.
@@ -314,7 +351,9 @@ TEST(Cli, WholeFilesGetTheirPageSegmentFilesTheViewers) {
   std::string Extended = Golden("wholefile/tiny.html");
   Extended.insert(Extended.find("<A NAME=\"segment2\">"), Restart);
   Extended.insert(Extended.find("<A NAME=\"segment3\">"), Scan);
-  EXPECT_EQ(RunCli(Quoted(Jpeg)).Out, Extended);
+  const std::string Page = RunCli(Quoted(Jpeg)).Out;
+  EXPECT_NE(Page.find("<H3>Summary</H3>"), std::string::npos);
+  EXPECT_EQ(WithoutSummary(Page), Extended);
   EXPECT_EQ(RunCli(Quoted(Tiff)).Out, Golden("tiff/standalone-intel.html"));
   EXPECT_EQ(RunCli("--text " + Quoted(Tiff)).Out, "x.tif: 66 bytes\n"
                                                   "  Tiff segment: offset 0x00000000, 66 bytes\n"
@@ -387,10 +426,10 @@ TEST(Cli, TextAndJsonAreTheInformationTree) {
     if (!CorpusDir().empty()) Files.push_back(CorpusDir() / "jpeg" / Name);
   for (const fs::path& File : Files) {
     SCOPED_TRACE(File.filename().string());
-    TFileStream Stream(File.string(), TFileMode::OpenRead);
     TkivJpegFile List;
     List.FileName = File.filename().string();
-    List.LoadFromStream(Stream);
+    List.Source = std::make_unique<TFileStream>(File.string(), TFileMode::OpenRead);
+    List.LoadFromStream(*List.Source);
     FillExtendedInfo(List);
     std::string ExpectedText;
     const nlohmann::json ExpectedJson = Expected(*FileInfoTree(List), ExpectedText);
@@ -557,4 +596,34 @@ TEST(Split, NotAJpegFile) {
   const TRun Missing = RunCli("split " + Quoted(Dir.Path() / "none.jpg") + " " + Quoted(Out));
   EXPECT_NE(Missing.Status, 0);
   EXPECT_NE(Missing.Err, "");
+}
+
+TEST(Split, NeverWritesThroughWhatDirHolds) {
+  TTempDir Dir;
+  const fs::path Jpeg = Put(Dir, "tiny.jpg", TinyJpeg), Other = Put(Dir, "other.txt", "other");
+  const fs::path Out = Dir.Path() / "out";
+  fs::create_directory(Out);
+  // A segment file of an earlier run is replaced, longer than the new one.
+  WriteFileBytes(Out / "0000_FFD8.MRK", "an earlier run's segment file");
+  fs::create_symlink("../other.txt", Out / "0001_FFDD.MRK");
+  const TRun Planted = RunCli("split " + Quoted(Jpeg) + " " + Quoted(Out));
+  EXPECT_EQ(Planted.Status, 1);
+  EXPECT_EQ(Planted.Err, "kivmrk: " + (Out / "0001_FFDD.MRK").string() +
+                             " is not a regular file; it is left as it is (1 segment files "
+                             "written)\n");
+  EXPECT_EQ(ReadFileBytes(Other), "other");
+  EXPECT_TRUE(fs::is_symlink(Out / "0001_FFDD.MRK"));
+  EXPECT_EQ(ReadFileBytes(Out / "0000_FFD8.MRK"), Hex("FF D8"));
+
+  // A FIFO under a name stops the split too, without waiting for a reader.
+  fs::remove(Out / "0001_FFDD.MRK");
+  ASSERT_EQ(::mkfifo((Out / "0002_FFDA.MRK").c_str(), 0644), 0);
+  const TRun Fifo = RunCli("split " + Quoted(Jpeg) + " " + Quoted(Out));
+  EXPECT_EQ(Fifo.Status, 1);
+  EXPECT_NE(Fifo.Err.find("0002_FFDA.MRK is not a regular file"), npos) << Fifo.Err;
+
+  // With the names free or holding files, the whole file again.
+  fs::remove(Out / "0002_FFDA.MRK");
+  EXPECT_EQ(RunCli("split " + Quoted(Jpeg) + " " + Quoted(Out)).Status, 0);
+  EXPECT_EQ(CheckSegmentFiles(FilesIn(Out)), Hex("FF D8 FF DD 00 04 00 10 FF DA 00 02 FF D9"));
 }

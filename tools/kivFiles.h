@@ -1,0 +1,15 @@
+#pragma once
+// Writing the command's own files without following what a name already holds: a symbolic
+// link, a device or a FIFO planted under an output name is never written through.
+
+#include <string>
+#include <string_view>
+
+// Opens Path for writing, emptied: a new file, or a regular file that is there already.
+// Anything else at the name (a symbolic link, a device, a FIFO, a directory) is left alone: -1
+// with NotRegular set. -1 with NotRegular clear when the file cannot be opened for another
+// reason.
+int OpenRegularFileForWriting(const std::string& Path, bool& NotRegular);
+
+// Writes all of Bytes to Fd.
+bool WriteAll(int Fd, std::string_view Bytes);
