@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 
 #include "base/kivException.h"
 #include "extended/kivDescriptionHTML.h"
@@ -112,7 +113,16 @@ void TkivExtendedReport::Gather() {
     AddPieces(File->Segment(I), I);
   // The pieces of each whole, in file order; wholes in the order of their first pieces.
   std::vector<std::vector<size_t>> Wholes;
-  std::map<std::pair<const TkivExtendedDecoder*, std::string>, size_t> WholeOf;
+  // Each image of a file has wholes of its own (a gain map its own ICC profile).
+  std::map<std::tuple<const TkivExtendedDecoder*, int32_t, std::string>, size_t> WholeOf;
+  const auto* Jpeg = dynamic_cast<const TkivJpegFile*>(File);
+  const auto ImageOf = [&](int32_t Index) {
+    int32_t Image = 0;
+    if (Jpeg)
+      for (size_t K = 1; K < Jpeg->Images.size() && Jpeg->Images[K].First <= Index; ++K)
+        Image = int32_t(K);
+    return Image;
+  };
   for (size_t I = 0; I < Pieces.size(); ++I) {
     TPieceAt& Piece = Pieces[I];
     const TkivExtendedDecoder& Decoder = *Piece.Decoder;
@@ -137,7 +147,7 @@ void TkivExtendedReport::Gather() {
       AddPart({&Decoder, I, {I}, false, false}, {});
       continue;
     }
-    const auto Key = std::make_pair(&Decoder, Piece.Header.Key);
+    const auto Key = std::make_tuple(&Decoder, ImageOf(Piece.SegmentIndex), Piece.Header.Key);
     const auto [It, New] = WholeOf.try_emplace(Key, Wholes.size());
     if (New) Wholes.emplace_back();
     Wholes[It->second].push_back(I);

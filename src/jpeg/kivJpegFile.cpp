@@ -7,6 +7,7 @@
 #include "base/kivException.h"
 #include "extended/kivDescriptionHTML.h"
 #include "extended/kivDescriptionTree.h"
+#include "extended/kivJpegSummary.h"
 #include "extended/kivMultiPicture.h"
 #include "framework/kivFormat.h"
 #include "framework/kivInfoStream.h"
@@ -685,17 +686,14 @@ void TkivJpegFile::LoadFromStream(TStream& Stream) {
     if (Image.Kind.empty() && K == 0) Image.Kind = "primary image";
     if (Image.Kind == "baseline primary image") Image.Kind = "primary image";
   }
-  // The pictures of the images after the first, the way thumbnails are decoded.
+  // The pictures of the images after the first (the summary shows the first), at a reduced
+  // scale, read from the file in pieces.
   for (size_t K = 1; K < Images.size(); ++K) {
     TImage& Image = Images[K];
     if (!Image.Ended) continue;
-    const int64_t Size = WorkBudget().Take(TkivWork::BytesCopied, Image.Size);
-    if (Size < Image.Size) continue;
-    TMemoryStream Bytes;
-    Stream.SetPosition(Image.Offset);
-    Bytes.CopyFrom(Stream, Image.Size);
-    Bytes.SetPosition(0);
+    TStreamRange Bytes(Stream, Image.Offset, Image.Size);
     auto Bitmap = TkivJpegBitmap::ClassObject().Create();
+    static_cast<TkivJpegBitmap&>(*Bitmap).MaxSide = SummaryPictureSide;
     try {
       Bitmap->ReadThumbnail(Bytes, WorkBudget());
     } catch (const Exception&) {
@@ -772,7 +770,8 @@ void TkivJpegFile::WriteHTML(TkivHTMLItem& Parent) {
       TkivHTMLTABLE& Rows = AddReportTable(Parent);
       if (int64_t(Image.Picture->Width()) * Image.Picture->Height() <= 0 &&
           !Image.Picture->Refused())
-        AddTextRow(Rows, {"Image", "No picture"});
+        AddTextRow(
+            Rows, {"Image", "No picture: " + static_cast<TkivJpegBitmap&>(*Image.Picture).Failure});
       else
         WriteThumbnailRows(Rows, *Image.Picture, false);
     }

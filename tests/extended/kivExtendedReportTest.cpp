@@ -278,3 +278,18 @@ TEST(ExtendedReport, PagesWithAndWithoutTheExtendedParts) {
 }
 
 } // namespace
+
+TEST(ExtendedReport, EachImageOfAFileHasWholesOfItsOwn) {
+  // A gain map after the primary, each with a profile of one piece: two wholes, no repeat.
+  auto List = std::make_unique<TkivJpegFile>();
+  TMemoryStream Stream(SOI + Piece("SEQ", 'a', 1, 1, "p") + EOI + SOI +
+                       Piece("SEQ", 'a', 1, 1, "g") + EOI);
+  List->LoadFromStream(Stream);
+  ASSERT_EQ(List->Images.size(), 2u);
+  TkivExtendedReport Report(List.get(), FindTestDecoder);
+  EXPECT_EQ(ExtendedTrees(*List, Report),
+            (TTrees{"1 By sequence:\n  Pieces: 1 (joined from segments 1)\n  Whole: yes\n"
+                    "  Index: 1\n  Data: p\n",
+                    "4 By sequence:\n  Pieces: 1 (joined from segments 4)\n  Whole: yes\n"
+                    "  Index: 4\n  Data: g\n"}));
+}
