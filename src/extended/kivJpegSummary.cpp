@@ -131,11 +131,14 @@ std::string IccDescription(const TkivSegmentList& File, TkivWorkBudget& Budget) 
         Segment.Data.GetSize() > 18)
       Pieces.emplace(Segment.Data.Memory()[16], &Segment);
   }
+  // A description stands near the profile's start; a hostile profile of many pieces is not
+  // copied whole for its name.
+  constexpr int64_t MaxJoined = 1 << 20;
   TMemoryStream Profile;
   int Next = 1;
   for (const auto& [Sequence, Segment] : Pieces) {
-    if (Sequence != Next++) break;
-    const int64_t Size = Segment->Data.GetSize() - 18;
+    if (Sequence != Next++ || Profile.GetSize() >= MaxJoined) break;
+    const int64_t Size = std::min(Segment->Data.GetSize() - 18, MaxJoined - Profile.GetSize());
     if (Budget.Take(TkivWork::BytesCopied, Size) < Size) break;
     Profile.WriteBuffer(Segment->Data.Memory() + 18, Size);
   }

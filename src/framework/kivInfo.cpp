@@ -170,7 +170,15 @@ void TkivSegment::Notify(TkivSegmentNotification Kind) {
 }
 
 TkivWorkBudget& TkivSegment::WorkBudget() {
-  return Owner ? Owner->WorkBudget() : OwnBudget;
+  if (Owner) return Owner->WorkBudget();
+  // A segment that stands alone is read into Data before anything asks the budget.
+  OwnBudget.CarriedBy(Data.GetSize());
+  return OwnBudget;
+}
+
+TkivWorkBudget& TkivSegmentList::WorkBudget() {
+  Budget.CarriedBy(FileSize);
+  return Budget;
 }
 
 // ---- Segment lists and registries ----

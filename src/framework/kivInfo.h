@@ -119,7 +119,8 @@ public:
   void SetCurrent(bool Flag);
   void Notify(TkivSegmentNotification Kind);
   // The budget of the report the segment belongs to: its list's, or its own when it stands
-  // alone (a segment file is one report).
+  // alone (a segment file is one report). Either is carried by the report's bytes: the
+  // list's file, or the segment's data.
   TkivWorkBudget& WorkBudget();
 
 private:
@@ -193,8 +194,8 @@ public:
 
   TkivSegment& Segment(int32_t Index) const { return static_cast<TkivSegment&>(*Item(Index)); }
   void NotifySegment(TkivSegmentNotification Kind, TkivSegment* Segment);
-  // One report for all its segments.
-  TkivWorkBudget& WorkBudget() { return Budget; }
+  // One report for all its segments, carried by FileSize bytes.
+  TkivWorkBudget& WorkBudget();
 
 protected:
   void Notify(TObject* Item, TListNotification Action) override;

@@ -19,9 +19,6 @@
 
 namespace {
 
-// Far more scans than any encoder writes; a stream with more is hostile (every progressive
-// scan walks the whole picture).
-constexpr int MaxScans = 500;
 // libjpeg's whole-picture buffers (progressive and multi-scan pictures) stay below this.
 constexpr long MaxLibraryMemory = 512L * 1024 * 1024;
 
@@ -49,13 +46,31 @@ void InitErrorManager(TErrorManager& Err) {
   Err.Message[0] = 0;
 }
 
+// libjpeg calls the monitor before each row of units it reads, and a scan's header is read
+// before its first row: the decode stops before it walks a scan beyond those allowed.
+struct TProgress {
+  jpeg_progress_mgr Pub;
+  int64_t MaxScans = TkivWorkBudget::MaxScans;
+  bool Stopped = false;
+};
+
 void ProgressMonitor(j_common_ptr Info) {
+  auto* Progress = reinterpret_cast<TProgress*>(Info->progress);
   if (Info->is_decompressor &&
-      reinterpret_cast<j_decompress_ptr>(Info)->input_scan_number > MaxScans) {
+      reinterpret_cast<j_decompress_ptr>(Info)->input_scan_number > Progress->MaxScans) {
+    Progress->Stopped = true;
     auto* Err = reinterpret_cast<TErrorManager*>(Info->err);
     std::snprintf(Err->Message, sizeof Err->Message, "Too many scans");
     std::longjmp(Err->Jump, 1);
   }
+}
+
+// The 8 x 8 blocks of all components, from the sizes libjpeg works out with the header.
+int64_t CodedUnits(const jpeg_decompress_struct& Info) {
+  int64_t Units = 0;
+  for (int C = 0; C < Info.num_components; ++C)
+    Units += int64_t(Info.comp_info[C].width_in_blocks) * Info.comp_info[C].height_in_blocks;
+  return Units;
 }
 
 // A source that reads the stream in pieces, so that a large picture is never copied whole.
@@ -105,7 +120,8 @@ void TermSource(j_decompress_ptr) {}
 struct TDecodeState {
   jpeg_decompress_struct Info{};
   TErrorManager Error{};
-  jpeg_progress_mgr Progress{};
+  TProgress Progress{};
+  int64_t Bytes = 0; // that carry the picture
   bool Created = false;
   TkivWorkBudget* Budget = nullptr;
   TkivPictureRefusal Refusal;
@@ -152,12 +168,17 @@ void ToColors(const JSAMPLE* P, std::vector<TkivColor>& Colors, int Components, 
 // Returns false when libjpeg failed (the message is in S.Error.Message) or the budget refused
 // the picture (S.Refusal). Rows decoded before a failure stay in the picture.
 bool Decode(TDecodeState& S) {
-  if (setjmp(S.Error.Jump)) return false;
+  if (setjmp(S.Error.Jump)) {
+    if (S.Progress.Stopped)
+      S.Refusal = {TkivPictureVerdict::TooManyScans, S.Info.image_width, S.Info.image_height,
+                   S.Bytes, S.Progress.MaxScans};
+    return false;
+  }
   jpeg_create_decompress(&S.Info);
   S.Created = true;
   S.Info.mem->max_memory_to_use = MaxLibraryMemory;
-  S.Progress.progress_monitor = ProgressMonitor;
-  S.Info.progress = &S.Progress;
+  S.Progress.Pub.progress_monitor = ProgressMonitor;
+  S.Info.progress = &S.Progress.Pub;
   S.Source.Pub.init_source = InitSource;
   S.Source.Pub.fill_input_buffer = FillInputBuffer;
   S.Source.Pub.skip_input_data = SkipInputData;
@@ -183,8 +204,12 @@ bool Decode(TDecodeState& S) {
   const JDIMENSION Width = (S.Info.output_width + Step - 1) / Step,
                    Height = (S.Info.output_height + Step - 1) / Step;
   // The frame header is read and nothing is allocated for the picture yet.
-  S.Refusal = {S.Budget->TakePicture(Width, Height), Width, Height};
+  // The frame's units are decoded whatever the scale.
+  const int64_t Units = CodedUnits(S.Info);
+  S.Refusal = {S.Budget->TakePicture(Width, Height, Units, S.Bytes), Width, Height, S.Bytes};
   if (S.Refusal.Verdict != TkivPictureVerdict::Granted) return false;
+  S.Refusal = {};
+  S.Progress.MaxScans = TkivWorkBudget::ScansAllowed(Units, S.Bytes);
   switch (S.Info.jpeg_color_space) {
   case JCS_GRAYSCALE:
     S.Info.out_color_space = JCS_GRAYSCALE;
@@ -306,6 +331,7 @@ void TkivJpegImage::LoadFromStream(TStream& Stream, TkivWorkBudget& Budget, int3
   FFrameWidth = FFrameHeight = 0;
   TDecodeState State;
   State.Source.Stream = &Stream;
+  State.Bytes = BytesLeft(Stream);
   // Small pictures (thumbnails) take a buffer of their size; two bytes stand for the end.
   State.Source.Buffer.resize(size_t(std::clamp<int64_t>(BytesLeft(Stream), 2, SourceBufferSize)));
   InitErrorManager(State.Error);

@@ -7,6 +7,12 @@
 namespace {
 constexpr int64_t Limits[] = {TkivWorkBudget::MaxEntries, TkivWorkBudget::MaxValues,
                               TkivWorkBudget::MaxBytesCopied};
+
+// Sides beyond 32 bits are no picture at all; keep the product from overflowing.
+bool IsTooLarge(int64_t Width, int64_t Height) {
+  return Width < 0 || Height < 0 || Width > INT32_MAX || Height > INT32_MAX ||
+         Width * Height > TkivWorkBudget::MaxPicturePixels;
+}
 } // namespace
 
 std::string PictureRefusalText(const TkivPictureRefusal& Refusal) {
@@ -21,6 +27,15 @@ std::string PictureRefusalText(const TkivPictureRefusal& Refusal) {
     return Format("Not decoded: the picture declares %lld x %lld pixels, more than this report "
                   "has left for pictures",
                   W, H);
+  case TkivPictureVerdict::TooFewBytes:
+    return Format("Not decoded: the picture declares %lld x %lld pixels, more than its %lld "
+                  "bytes can hold",
+                  W, H, static_cast<long long>(Refusal.Bytes));
+  case TkivPictureVerdict::TooManyScans:
+    return Format("Not decoded: the picture has more than %lld scans, more than a picture of "
+                  "%lld x %lld pixels in %lld bytes may have",
+                  static_cast<long long>(Refusal.Scans), W, H,
+                  static_cast<long long>(Refusal.Bytes));
   case TkivPictureVerdict::Granted:
     break;
   }
@@ -28,13 +43,28 @@ std::string PictureRefusalText(const TkivPictureRefusal& Refusal) {
 }
 
 TkivPictureVerdict TkivWorkBudget::TakePicture(int64_t Width, int64_t Height) {
-  // Sides beyond 32 bits are no picture at all; keep the product from overflowing.
-  if (Width < 0 || Height < 0 || Width > INT32_MAX || Height > INT32_MAX ||
-      Width * Height > MaxPicturePixels)
-    return TkivPictureVerdict::TooLarge;
-  if (Width * Height > ReportPixels - Pixels) return TkivPictureVerdict::OverBudget;
+  if (IsTooLarge(Width, Height)) return TkivPictureVerdict::TooLarge;
+  // The smaller of the fixed budget and what the report's bytes carry, without overflowing.
+  const int64_t Limit = ReportBytes > 0 && UnitsCarried(ReportBytes) < ReportPixels / PixelsPerUnit
+                            ? UnitsCarried(ReportBytes) * PixelsPerUnit
+                            : ReportPixels;
+  if (Width * Height > Limit - Pixels) return TkivPictureVerdict::OverBudget;
   Pixels += Width * Height;
   return TkivPictureVerdict::Granted;
+}
+
+TkivPictureVerdict TkivWorkBudget::TakePicture(int64_t Width, int64_t Height, int64_t Units,
+                                               int64_t Bytes) {
+  // The size first: a picture that no thumbnail may be is named so whatever its data.
+  if (IsTooLarge(Width, Height)) return TkivPictureVerdict::TooLarge;
+  if (Units > UnitsCarried(Bytes)) return TkivPictureVerdict::TooFewBytes;
+  return TakePicture(Width, Height);
+}
+
+int64_t TkivWorkBudget::ScansAllowed(int64_t Units, int64_t Bytes) {
+  if (Units <= 0) return MaxScans;
+  // Bytes of a picture in memory stay far below the 2^56 at which the product would overflow.
+  return std::clamp<int64_t>(ScanPasses * UnitsCarried(Bytes) / Units, 1, MaxScans);
 }
 
 int64_t TkivWorkBudget::Take(TkivWork Kind, int64_t Count) {

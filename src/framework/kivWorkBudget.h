@@ -8,6 +8,7 @@
 // One budget per report run, reached through the decoders' context: a segment asks its
 // owner list, or uses its own when it stands alone.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -15,15 +16,20 @@
 
 enum class TkivPictureVerdict {
   Granted,
-  TooLarge,   // beyond what any thumbnail or preview has
-  OverBudget, // the report's pictures together would exceed its pixel budget
+  TooLarge,     // beyond what any thumbnail or preview has
+  OverBudget,   // the report's pictures together would exceed its pixel budget
+  TooFewBytes,  // more than the bytes that carry the picture can hold
+  TooManyScans, // more scans than a picture of its size and bytes may cost
 };
 
-// A picture the budget refused, with the size its header declared.
+// A picture the budget refused, with the size its header declared; for the verdicts that
+// weigh the picture's data, its bytes, and the scans it was allowed.
 struct TkivPictureRefusal {
   TkivPictureVerdict Verdict = TkivPictureVerdict::Granted;
   int64_t Width = 0;
   int64_t Height = 0;
+  int64_t Bytes = 0;
+  int64_t Scans = 0;
 };
 
 // The line a page shows where a refused picture would be.
@@ -49,6 +55,28 @@ public:
   // All pictures of one report: one of the largest, or hundreds of ordinary thumbnails; so a
   // hostile report costs what one large picture costs, a fraction of a second.
   static constexpr int64_t MaxReportPixels = MaxPicturePixels;
+  // What bytes can carry. Every coded unit of a compressed picture (a JPEG's 8 x 8 block of
+  // one component) takes at least one bit of its data, so a picture with more units than
+  // eight per byte is declared over data that is not there, and decoding it only makes up
+  // pixels. Encoders that end a flat picture early do leave the rest to the decoder, so up to
+  // FreeUnits (a megapixel of grey, a few milliseconds to decode) come on top, whatever the
+  // bytes.
+  static constexpr int64_t MaxUnitsPerByte = 8;
+  static constexpr int64_t FreeUnits = 16384;
+  // The units Bytes can carry.
+  static constexpr int64_t UnitsCarried(int64_t Bytes) {
+    return (Bytes > 0 ? Bytes : 0) * MaxUnitsPerByte + FreeUnits;
+  }
+  // A report's pictures together, in pixels: one grey unit of 64 pixels for each unit its
+  // bytes carry. Pictures that share their bytes (several directories pointing at one
+  // thumbnail) are weighed here.
+  static constexpr int64_t PixelsPerUnit = 64;
+  // Each scan of a picture walks all the units it covers. Encoders write up to about ten
+  // scans, a dozen or two for the most elaborate progressions; no picture is decoded over
+  // more scans than this, nor over more than ten passes of the units its bytes carry, which
+  // still allows real pictures (below two units a byte) forty scans and more.
+  static constexpr int64_t MaxScans = 100;
+  static constexpr int64_t ScanPasses = 10;
   // Far above what the largest files need, so that only multiplied work reaches them.
   static constexpr int64_t MaxEntries = int64_t(1) << 22;
   static constexpr int64_t MaxValues = int64_t(1) << 26;
@@ -60,6 +88,13 @@ public:
 
   // Asks for a picture of Width x Height pixels; a granted picture is counted.
   TkivPictureVerdict TakePicture(int64_t Width, int64_t Height);
+  // The same for a compressed picture of Units coded units carried by Bytes bytes.
+  TkivPictureVerdict TakePicture(int64_t Width, int64_t Height, int64_t Units, int64_t Bytes);
+  // The scans a compressed picture of Units coded units in Bytes bytes may be decoded over.
+  static int64_t ScansAllowed(int64_t Units, int64_t Bytes);
+  // The report is read from Bytes bytes (the largest told counts): its pictures together may
+  // have no more pixels than those bytes can carry.
+  void CarriedBy(int64_t Bytes) { ReportBytes = std::max(ReportBytes, Bytes); }
   // Grants up to Count of Kind (what is left when less) and counts what it granted.
   int64_t Take(TkivWork Kind, int64_t Count);
 
@@ -68,6 +103,7 @@ public:
 
 private:
   int64_t ReportPixels = MaxReportPixels;
+  int64_t ReportBytes = 0; // unknown while 0
   int64_t Pixels = 0;
   int64_t Used[3] = {};
 };

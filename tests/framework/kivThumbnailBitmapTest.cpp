@@ -103,11 +103,39 @@ std::string EncodeRaw(J_COLOR_SPACE In, J_COLOR_SPACE Stored, const std::vector<
 }
 
 // A small JPEG whose frame header declares Width x Height.
-std::string Declaring(int Width, int Height) {
+// A small picture whose header declares Width x Height, followed by Padding zero bytes (the
+// bytes that would carry the larger picture).
+std::string Declaring(int Width, int Height, size_t Padding = 0) {
   std::string Jpeg = EncodeJpeg(*Gradient(8, 8));
   const size_t Sof = Jpeg.find(Hex("FF C0"));
   Jpeg.replace(Sof + 5, 4, {char(Height >> 8), char(Height), char(Width >> 8), char(Width)});
-  return Jpeg;
+  return Jpeg + std::string(Padding, '\0');
+}
+
+// A progressive grey picture of Side x Side: a DC scan over Data zero bytes, then Scans - 1
+// AC scans without data (as tests/regression/make-inputs.py writes them).
+std::string Progressive(int Side, int Scans, size_t Data) {
+  const std::string S = {char(Side >> 8), char(Side)};
+  std::string Jpeg = Hex("FF D8 FF DB 00 43 00") + std::string(64, '\1') + Hex("FF C2 00 0B 08") +
+                     S + S + Hex("01 01 11 00") + Hex("FF C4 00 26 00 01") + std::string(16, '\0') +
+                     Hex("10 01") + std::string(16, '\0') + Hex("FF DA 00 08 01 01 00 00 00 00") +
+                     std::string(Data, '\0');
+  for (int I = 1; I < Scans; ++I)
+    Jpeg += Hex("FF DA 00 08 01 01 00 01 3F 00");
+  return Jpeg + Hex("FF D9");
+}
+
+TkivPictureRefusal LoadRefusal(const std::string& Jpeg, TkivWorkBudget& Budget,
+                               TkivJpegImage& Image) {
+  TMemoryStream Stream(Jpeg);
+  try {
+    Image.LoadFromStream(Stream, Budget);
+  } catch (const EkivPictureRefused& E) {
+    return E.Refusal;
+  } catch (const Exception&) {
+    // A granted picture's scan holds far fewer rows than declared.
+  }
+  return {};
 }
 
 } // namespace
@@ -264,15 +292,9 @@ TEST(JpegImage, AsksTheBudgetBeforeAllocating) {
     ASSERT_EQ(Budget.TakePicture(C.AlreadyTaken % 4096, 1), TkivPictureVerdict::Granted);
     ASSERT_EQ(Budget.PixelsTaken(), C.AlreadyTaken);
     TkivJpegImage Image;
-    TMemoryStream Stream(Declaring(C.Width, C.Height));
-    TkivPictureRefusal Refusal;
-    try {
-      Image.LoadFromStream(Stream, Budget);
-    } catch (const EkivPictureRefused& E) {
-      Refusal = E.Refusal;
-    } catch (const Exception&) {
-      // A granted picture's scan holds far fewer rows than declared.
-    }
+    // Bytes enough for the blocks of the largest picture granted.
+    const TkivPictureRefusal Refusal =
+        LoadRefusal(Declaring(C.Width, C.Height, 50000), Budget, Image);
     const bool Granted = C.Verdict == TkivPictureVerdict::Granted;
     EXPECT_EQ(Refusal.Verdict, C.Verdict);
     using TSize = std::pair<int64_t, int64_t>;
@@ -280,6 +302,54 @@ TEST(JpegImage, AsksTheBudgetBeforeAllocating) {
     EXPECT_EQ(Image.Width(), Granted ? C.Width : 0);
     EXPECT_EQ(Budget.PixelsTaken(), C.AlreadyTaken + (Granted ? int64_t(C.Width) * C.Height : 0));
   }
+}
+
+TEST(JpegImage, PixelsAndScansAreBoundByTheBytesThatCarryThem) {
+  // 4096 x 4096 in YCbCr 4:2:0 is 393,216 blocks: 16,384 free, the rest at a bit a block.
+  const struct {
+    std::string Jpeg;
+    TkivPictureVerdict Verdict;
+    int64_t Scans;
+  } Cases[] = {
+      {Declaring(4096, 4096, 47104 - Declaring(8, 8).size()), TkivPictureVerdict::Granted, 0},
+      {Declaring(4096, 4096, 47103 - Declaring(8, 8).size()), TkivPictureVerdict::TooFewBytes, 0},
+      // 64 blocks: a hundred scans at most, whatever the bytes.
+      {Progressive(64, 100, 100), TkivPictureVerdict::Granted, 0},
+      {Progressive(64, 101, 100), TkivPictureVerdict::TooManyScans, 100},
+      // 16,384 blocks over 4,096 bytes, which carry 49,152: thirty scans.
+      {Progressive(1024, 30, 4096 - Progressive(1024, 30, 0).size()), TkivPictureVerdict::Granted,
+       0},
+      {Progressive(1024, 31, 4096 - Progressive(1024, 31, 0).size()),
+       TkivPictureVerdict::TooManyScans, 30},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(testing::Message() << C.Jpeg.size() << " bytes");
+    TkivWorkBudget Budget;
+    TkivJpegImage Image;
+    const TkivPictureRefusal Refusal = LoadRefusal(C.Jpeg, Budget, Image);
+    EXPECT_EQ(Refusal.Verdict, C.Verdict);
+    EXPECT_EQ(Refusal.Scans, C.Scans);
+    if (C.Verdict == TkivPictureVerdict::Granted) {
+      EXPECT_GT(Image.Width(), 0);
+    }
+    if (C.Verdict == TkivPictureVerdict::TooManyScans) {
+      EXPECT_EQ(Image.Width(), 0);
+      EXPECT_EQ(Refusal.Bytes, int64_t(C.Jpeg.size()));
+    }
+  }
+}
+
+TEST(WorkBudget, AReportsPicturesAreBoundByItsBytes) {
+  TkivWorkBudget Budget;
+  Budget.CarriedBy(1000); // (8,000 + 16,384) units of 64 pixels: 1,560,576 pixels
+  Budget.CarriedBy(10);   // the largest told counts
+  EXPECT_EQ(Budget.TakePicture(1024, 1024), TkivPictureVerdict::Granted);
+  EXPECT_EQ(Budget.TakePicture(1024, 500), TkivPictureVerdict::Granted);
+  EXPECT_EQ(Budget.TakePicture(1, 1), TkivPictureVerdict::OverBudget);
+  TkivWorkBudget Large;
+  Large.CarriedBy(int64_t(1) << 40); // never more than the fixed budget
+  EXPECT_EQ(Large.TakePicture(4096, 4096), TkivPictureVerdict::Granted);
+  EXPECT_EQ(Large.TakePicture(1, 1), TkivPictureVerdict::OverBudget);
 }
 
 TEST(JpegBitmap, ARefusedPictureSaysWhyWhereItWouldBe) {

@@ -24,6 +24,19 @@ def jpeg(width, height, data=600):
     return b"\xFF\xD8" + dqt + sof + dht + sos + bytes(data) + b"\xFF\xD9"
 
 
+def progressive(width, height, scans, components=1, data=1000):
+    """A progressive JPEG of `components` components: a first DC scan over `data` zero bytes,
+    then scans of the first component's AC coefficients that hold no data at all."""
+    dqt = segment(0xDB, bytes([0]) + bytes([1] * 64))
+    sof = segment(0xC2, bytes([8]) + struct.pack(">HH", height, width) + bytes([components]) +
+                  b"".join(bytes([i + 1, 0x11, 0]) for i in range(components)))
+    dht = segment(0xC4, bytes([0x00, 1] + [0] * 15 + [0]) + bytes([0x10, 1] + [0] * 15 + [0]))
+    dc = segment(0xDA, bytes([components]) +
+                 b"".join(bytes([i + 1, 0]) for i in range(components)) + bytes([0, 0, 0]))
+    ac = segment(0xDA, bytes([1, 1, 0, 1, 63, 0]))
+    return b"\xFF\xD8" + dqt + sof + dht + dc + bytes(data) + ac * (scans - 1) + b"\xFF\xD9"
+
+
 class Tiff:
     """An Intel-order TIFF structure built at known offsets (relative to its header)."""
 
@@ -66,8 +79,8 @@ def ifd_chain_thumbnails(count=16):
     return t.exif()
 
 
-def single_thumbnail(width, height):
-    picture = jpeg(width, height)
+def single_thumbnail(width, height, picture=None):
+    picture = picture or jpeg(width, height)
     t = Tiff(0)
     end = t.ifd(8, [(0x0201, 4, 1, 38), (0x0202, 4, 1, len(picture))])
     t.put(end, picture)
@@ -128,8 +141,8 @@ def odd_pad():
 
 
 def thumbnails_over_budget(count=6):
-    # Pictures each allowed alone, too many together.
-    picture = jpeg(4096, 4096)
+    # Pictures each allowed alone, too many together for the bytes of the report.
+    picture = jpeg(1024, 1024)
     t = Tiff(0)
     size = 2 + 12 + 4
     pic = 8 + count * size
@@ -156,6 +169,16 @@ INPUTS = {
     "jfxx-thumbnail-65535x65535.MRK": jfxx_thumbnail(65535, 65535),
     "jfxx-thumbnail-8000x8000.MRK": jfxx_thumbnail(8000, 8000),
     "exif-thumbnails-over-report-budget.MRK": thumbnails_over_budget(),
+    # 4096 x 4096 over a few kilobytes: more pixels than the bytes can hold, whatever the scans.
+    "exif-progressive-thumbnail-1000-scans.MRK":
+        single_thumbnail(0, 0, progressive(4096, 4096, 1000)),
+    "exif-progressive-cmyk-thumbnail-499-scans.MRK":
+        single_thumbnail(0, 0, progressive(4096, 4096, 499, 4)),
+    # Pictures their bytes can hold, with more scans than any picture may have, and with more
+    # than their size and bytes allow.
+    "exif-progressive-thumbnail-150-scans.MRK": single_thumbnail(0, 0, progressive(64, 64, 150)),
+    "exif-progressive-thumbnail-scans-over-its-bytes.MRK":
+        single_thumbnail(0, 0, progressive(1024, 1024, 90, data=2100)),
     "tiff-counts-near-2-32.MRK": counts_near_2_32(),
     "tiff-overlapping-user-comments.MRK": overlapping_comments(),
     "tiff-deep-nesting.MRK": deep_nesting(),
