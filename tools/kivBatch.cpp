@@ -206,7 +206,10 @@ std::string KindOf(const TkivSegmentList& List) {
 }
 
 std::string LoadError(TkivLoadResult Result) {
-  return Result == TkivLoadResult::NotOpened ? "cannot read" : "the report could not be built";
+  if (Result == TkivLoadResult::NotOpened) return "cannot read";
+  const std::string& Fault = LastFault();
+  return "the report could not be built" +
+         (Fault.empty() ? std::string() : " (internal error: " + Fault + ")");
 }
 
 class TReporter {

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/kivException.h"
 #include "base/kivStream.h"
 #include "framework/kivFormat.h"
 #include "framework/kivInfoStream.h"
@@ -67,7 +68,7 @@ TkivSplitResult SplitJpegFile(const std::string& JpegFile, const std::string& Di
     if (!TkivJpegSignatireSegment::ClassObject().CanRead(In))
       return {0, JpegFile + ": not a JPEG file (no start-of-image marker)", {}};
     List.LoadFromStream(In);
-  } catch (...) {
+  } catch (const Exception&) {
     return {0, "cannot read " + JpegFile, {}};
   }
 

@@ -10,9 +10,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "base/kivException.h"
 #include "host/kivModules.h"
 #include "host/kivReportPipeline.h"
 #include "kivBatch.h"
@@ -204,8 +206,10 @@ private:
 };
 
 int LoadFailure(TkivLoadResult Result, const std::string& FileName) {
-  return Result == TkivLoadResult::NotOpened ? Fail("cannot read " + FileName)
-                                             : Fail(FileName + ": the report could not be built");
+  if (Result == TkivLoadResult::NotOpened) return Fail("cannot read " + FileName);
+  const std::string& Fault = LastFault();
+  return Fail(FileName + ": the report could not be built" +
+              (Fault.empty() ? "" : " (internal error: " + Fault + ")"));
 }
 
 std::string TreeOutput(const TkivTreeItem& Tree, TOutputKind Kind) {
@@ -273,7 +277,9 @@ int ReportWholeFile(const TOptions& Options) {
         if (Report.Extended) FillExtendedInfo(*List);
         Bytes = TreeOutput(*FileInfoTree(*List), Options.Kind);
       }
-    } catch (...) {
+    } catch (const Exception&) {
+      Result = TkivLoadResult::Failed;
+    } catch (const std::bad_alloc&) {
       Result = TkivLoadResult::Failed;
     }
   }
@@ -391,7 +397,13 @@ int Run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   InitializeModules();
-  const int Status = Run(argc, argv);
+  int Status = 1;
+  // The one guard for faults of ours that no report caught.
+  try {
+    Status = Run(argc, argv);
+  } catch (const std::exception& E) {
+    Status = Fail(std::string("internal error: ") + E.what());
+  }
   FinalizeModules();
   return Status;
 }

@@ -1,5 +1,6 @@
 #pragma once
-// The failures of the framework: one base with a message, and the stream layer's two errors.
+// The failures of the framework: one base with a message, the stream layer's errors and the
+// decoders' own.
 
 #include <stdexcept>
 #include <string>
@@ -24,6 +25,14 @@ class EFOpenError : public Exception {
 public:
   explicit EFOpenError(const std::string& FileName)
       : Exception("Cannot open file \"" + FileName + "\"") {}
+};
+
+// Data that a decoder cannot make sense of (a library's refusal, a value that contradicts the
+// rest). With EReadError it is all that decoders catch: any other exception is a fault of
+// ours and goes on to the guard at the library's entry points.
+class EkivDecodeError : public Exception {
+public:
+  using Exception::Exception;
 };
 
 // The message of the exception being handled; call only inside a catch block.

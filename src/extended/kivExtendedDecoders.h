@@ -57,9 +57,9 @@ struct TkivExtendedInput {
 
 // Thrown by a decoder that cannot go on with data that contradicts itself; the message is
 // shown as a problem where the description stops.
-class EkivDescribeError : public Exception {
+class EkivDescribeError : public EkivDecodeError {
 public:
-  using Exception::Exception;
+  using EkivDecodeError::EkivDecodeError;
 };
 
 using TkivDescribe = void (*)(const TkivExtendedInput& Input, TkivDescription& Out);

@@ -51,7 +51,7 @@ void RunDecoder(const TkivExtendedDecoder& Decoder, const TkivExtendedInput& Inp
   } catch (const EReadError&) {
     Out.Problem("The data ends inside a field; what the description shows was read before");
     return;
-  } catch (const EkivDescribeError& E) {
+  } catch (const EkivDecodeError& E) {
     Out.Problem(E.Message());
   }
   // Every byte is accounted for: what the decoder did not read is shown as it is.

@@ -82,11 +82,7 @@ std::string EntryText(const kivTiffInfo2::TkivTiffIFD* IFD, uint16_t Tag) {
   const kivTiffInfo2::TkivTiffEntry* Entry = IFD ? IFD->FindEntry(Tag) : nullptr;
   if (!Entry) return {};
   std::string S;
-  try {
-    Entry->GetValueText(S);
-  } catch (const Exception&) {
-    return {};
-  }
+  if (Entry->GetValueText(S) == kivTiffInfo2::TFormatResult::Refused) return {};
   while (!S.empty() && (S.back() == ' ' || S.back() == '\0'))
     S.pop_back();
   return S;

@@ -238,7 +238,9 @@ void TkivSegmentList::WriteSegmentHTML(TkivSegment& Segment, TkivHTMLItem& Paren
   try {
     Segment.WriteHTML(Parent);
     if (ReportExtension) ReportExtension->WriteSegmentHTML(Segment, Parent);
-  } catch (...) {
+  } catch (const Exception&) {
+    // Our own failures (data, a picture's file) cost this segment's report only; anything
+    // else is a fault and goes on to the entry point's guard.
     while (Parent.Count() > Before)
       Parent.Delete(Parent.Count() - 1);
     AddText(Parent, "The report of this segment could not be written: " + ExceptionText());

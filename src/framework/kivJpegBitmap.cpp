@@ -1,5 +1,7 @@
 #include "framework/kivJpegBitmap.h"
 
+#include "base/kivException.h"
+
 namespace {
 void ExchangeRedBlue(TkivDIBitmap& Picture) {
   auto Notify = std::move(Picture.OnChange); // the caller stands for the whole change
@@ -30,23 +32,21 @@ void TkivJpegBitmap::Changed() {
 
 void TkivJpegBitmap::ReadThumbnail(TStream& Stream, TkivWorkBudget& Budget) {
   const int64_t Start = Stream.GetPosition();
-  // A thumbnail that cannot be decoded, or not held in memory, must not cost the page:
-  // whatever goes wrong, the picture shows what could be decoded.
+  // A thumbnail that cannot be decoded must not cost the page: the picture shows what could
+  // be decoded.
   Failure.clear();
   try {
     FJpegImage->LoadFromStream(Stream, Budget, MaxSide);
   } catch (const EkivPictureRefused& E) {
     Refusal = E.Refusal;
-  } catch (const Exception& E) {
+  } catch (const EkivDecodeError& E) {
     Failure = E.what();
-  } catch (...) {
+  } catch (const EReadError& E) {
+    Failure = E.what();
   }
-  try {
-    SetSize(FJpegImage->Width(), FJpegImage->Height());
-    FJpegImage->Draw(*this, 0, 0);
-    if (BlueRedOrder) ExchangeRedBlue(*this);
-  } catch (...) {
-  }
+  SetSize(FJpegImage->Width(), FJpegImage->Height());
+  FJpegImage->Draw(*this, 0, 0);
+  if (BlueRedOrder) ExchangeRedBlue(*this);
   FEncodedData->Clear();
   FChanged = false;
   if (MaxSide > 0 && (Width() != FrameWidth() || Height() != FrameHeight())) {

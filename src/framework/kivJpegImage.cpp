@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -261,9 +263,12 @@ boolean EmptyOutputBuffer(j_compress_ptr Info) {
   auto* D = reinterpret_cast<TDestination*>(Info->dest);
   const size_t Used = D->Bytes->size();
   bool Grown = true;
+  // Nothing may pass through libjpeg's C frames: a failed allocation becomes its own error.
   try {
     D->Bytes->resize(Used * 2);
-  } catch (...) {
+  } catch (const std::bad_alloc&) {
+    Grown = false;
+  } catch (const std::length_error&) {
     Grown = false;
   }
   if (!Grown) ERREXIT1(Info, JERR_OUT_OF_MEMORY, 0);
@@ -346,7 +351,7 @@ void TkivJpegImage::LoadFromStream(TStream& Stream, TkivWorkBudget& Budget, int3
   FFrameHeight = State.FrameHeight;
   if (Decoded) return;
   if (State.Refusal.Verdict != TkivPictureVerdict::Granted) throw EkivPictureRefused(State.Refusal);
-  throw Exception(std::string("JPEG error: ") + State.Error.Message);
+  throw EkivDecodeError(std::string("JPEG error: ") + State.Error.Message);
 }
 
 void TkivJpegImage::SaveToStream(TStream& Stream) const {
@@ -356,7 +361,7 @@ void TkivJpegImage::SaveToStream(TStream& Stream) const {
   State.Info.err = &State.Error.Pub;
   State.Picture = &Picture;
   State.Quality = Quality;
-  if (!Encode(State)) throw Exception(std::string("JPEG error: ") + State.Error.Message);
+  if (!Encode(State)) throw EkivDecodeError(std::string("JPEG error: ") + State.Error.Message);
   Stream.WriteBuffer(State.Bytes.data(), int64_t(State.Bytes.size()));
 }
 

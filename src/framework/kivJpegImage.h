@@ -1,7 +1,7 @@
 #pragma once
 // A JPEG picture over libjpeg: decodes a JPEG stream into RGB pixels, draws them onto a
 // bitmap, takes a bitmap's picture and encodes it again. libjpeg's failures become
-// Exception; nothing is printed and nothing aborts.
+// EkivDecodeError; nothing is printed and nothing aborts.
 
 #include <cstdint>
 

@@ -36,10 +36,10 @@ struct TkivPictureRefusal {
 std::string PictureRefusalText(const TkivPictureRefusal& Refusal);
 
 // Thrown by picture decoders when the budget refuses their picture.
-class EkivPictureRefused : public Exception {
+class EkivPictureRefused : public EkivDecodeError {
 public:
   explicit EkivPictureRefused(const TkivPictureRefusal& Refusal)
-      : Exception(PictureRefusalText(Refusal)), Refusal(Refusal) {}
+      : EkivDecodeError(PictureRefusalText(Refusal)), Refusal(Refusal) {}
   TkivPictureRefusal Refusal;
 };
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/kivException.h"
 #include "framework/kivInfoStream.h"
 #include "host/kivModules.h"
 #include "host/kivMrkWLXMainFormUnit.h"
@@ -35,7 +36,7 @@ bool StartsWithMarker(const std::string& FileName) {
   try {
     TFileStream File(FileName, TFileMode::OpenRead);
     return ReadByte(File) == 0xFF;
-  } catch (...) {
+  } catch (const Exception&) {
     return false;
   }
 }

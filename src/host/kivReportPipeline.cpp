@@ -23,11 +23,35 @@ void WriteFooterAndPage(TkivHTMLHTML& Document, TStream& Html) {
 std::unique_ptr<TFileStream> OpenForReading(const std::string& FileName) {
   try {
     return std::make_unique<TFileStream>(FileName, TFileMode::OpenRead);
-  } catch (...) {
+  } catch (const EFOpenError&) {
     return nullptr;
   }
 }
+
+std::string Fault;
+
+// The outermost guard of a run. The library's own failures and running out of memory end it as
+// Failed; anything else is a fault of ours, which ends it too but is kept for LastFault. No
+// exception leaves: the viewer's host must never see one.
+template <class F> TkivLoadResult Guarded(F&& Run) {
+  Fault.clear();
+  try {
+    return Run();
+  } catch (const Exception&) {
+  } catch (const std::bad_alloc&) {
+  } catch (const std::exception& E) {
+    Fault = E.what();
+    if (Fault.empty()) Fault = "unknown error";
+  } catch (...) {
+    Fault = "unknown error";
+  }
+  return TkivLoadResult::Failed;
+}
 } // namespace
+
+const std::string& LastFault() {
+  return Fault;
+}
 
 void WriteReportPage(TkivSegment& Segment, TStream& Html, const TkivReportOptions& Options) {
   TkivHTMLHTML Document;
@@ -85,34 +109,31 @@ TkivLoadResult LoadSegment(TStream& Stream, std::unique_ptr<TkivSegment>& Segmen
 
 TkivLoadResult LoadFile(const std::string& FileName, std::unique_ptr<TkivSegment>& Segment,
                         const TkivShowHTML& ShowHTML, const TkivReportOptions& Options) {
+  Fault.clear();
   const std::unique_ptr<TFileStream> File = OpenForReading(FileName);
   if (!File) return TkivLoadResult::NotOpened;
-  try {
-    return LoadSegment(*File, Segment, ShowHTML, Options);
-  } catch (...) {
-    return TkivLoadResult::Failed;
-  }
+  return Guarded([&] { return LoadSegment(*File, Segment, ShowHTML, Options); });
 }
 
 TkivLoadResult ReadSegmentFile(const std::string& FileName, std::unique_ptr<TkivSegment>& Segment) {
+  Fault.clear();
   const std::unique_ptr<TFileStream> File = OpenForReading(FileName);
   if (!File) return TkivLoadResult::NotOpened;
-  try {
+  return Guarded([&] {
     const TkivSegment::TClass* Class = JpegSegmentClassList.FindReader(*File);
     if (!Class) return TkivLoadResult::NotRead;
     Segment = Class->Create();
     Segment->LoadFromStream(*File);
     return TkivLoadResult::Shown;
-  } catch (...) {
-    return TkivLoadResult::Failed;
-  }
+  });
 }
 
 TkivLoadResult LoadSegmentList(const std::string& FileName,
                                std::unique_ptr<TkivSegmentList>& List) {
+  Fault.clear();
   std::unique_ptr<TFileStream> File = OpenForReading(FileName);
   if (!File) return TkivLoadResult::NotOpened;
-  try {
+  return Guarded([&] {
     const TkivSegmentList::TClass* Class = FindSegmentListClass(*File);
     if (!Class) return TkivLoadResult::NotRead;
     List = Class->Create();
@@ -120,7 +141,5 @@ TkivLoadResult LoadSegmentList(const std::string& FileName,
     List->LoadFromStream(*File);
     List->Source = std::move(File);
     return TkivLoadResult::Shown;
-  } catch (...) {
-    return TkivLoadResult::Failed;
-  }
+  });
 }

@@ -34,9 +34,14 @@ TkivLoadResult LoadSegment(TStream& Stream, std::unique_ptr<TkivSegment>& Segmen
                            const TkivShowHTML& ShowHTML, const TkivReportOptions& Options = {});
 
 // LoadSegment on the file FileName. One protected run: every exception is discarded, every
-// stream and the document released.
+// stream and the document released; a fault (an exception that is not one of the library's
+// failures) is kept for LastFault.
 TkivLoadResult LoadFile(const std::string& FileName, std::unique_ptr<TkivSegment>& Segment,
                         const TkivShowHTML& ShowHTML, const TkivReportOptions& Options = {});
+
+// The message of the fault that ended the last run of LoadFile, ReadSegmentFile or
+// LoadSegmentList; empty when it ended without one.
+const std::string& LastFault();
 
 // Loads FileName into Segment as LoadFile does, without writing a page.
 TkivLoadResult ReadSegmentFile(const std::string& FileName, std::unique_ptr<TkivSegment>& Segment);

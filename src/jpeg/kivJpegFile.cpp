@@ -351,15 +351,19 @@ bool TkivJpegFile::LoadMarkerSegment(TStream& Stream, int64_t Start, uint8_t Cod
     // A marker that no class knows: its bytes, as the data class keeps them.
     LoadAsData(Stream, Start, End - Start);
   } else {
-    try {
-      LoadSegment(*Class, Stream);
-    } catch (...) {
-      // As in the viewer, a segment that cannot be read shows no report of its own.
-      const std::string Why =
-          "the " + Class->GetDescription() + " could not be read: " + ExceptionText();
+    // As in the viewer, a segment that cannot be read shows no report of its own.
+    const auto Unreadable = [&](const Exception& E) {
+      const std::string Why = "the " + Class->GetDescription() + " could not be read: " + E.what();
       Delete(Count() - 1);
       LoadAsData(Stream, Start, End - Start);
       AddError(Start, Why, false);
+    };
+    try {
+      LoadSegment(*Class, Stream);
+    } catch (const EReadError& E) {
+      Unreadable(E);
+    } catch (const EkivDecodeError& E) {
+      Unreadable(E);
     }
   }
   if (End > FileSize) {
@@ -696,7 +700,7 @@ void TkivJpegFile::LoadFromStream(TStream& Stream) {
     static_cast<TkivJpegBitmap&>(*Bitmap).MaxSide = SummaryPictureSide;
     try {
       Bitmap->ReadThumbnail(Bytes, WorkBudget());
-    } catch (const Exception&) {
+    } catch (const EReadError&) {
       // What was decoded is shown; a refusal says so.
     }
     Image.Picture = std::move(Bitmap);

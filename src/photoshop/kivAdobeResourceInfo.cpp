@@ -82,7 +82,7 @@ bool TkivAdobeBlock::TClass::CanRead(TStream& Stream) const {
   try {
     Result = HasBytes(Stream, 4) && IsSignature(ReadString(Stream, 4)) && HasBytes(Stream, 2) &&
              AcceptsID(ReadWord(Stream, true));
-  } catch (const std::exception&) {
+  } catch (const EReadError&) {
     Result = false;
   }
   Stream.SetPosition(Position);
@@ -263,7 +263,9 @@ void TkivAdobeBlockList::LoadFromStream(TStream& Stream, bool KeepTrailing,
     try {
       Block.LoadFromStream(Stream);
       Block.ReadError = false;
-    } catch (const std::exception&) {
+    } catch (const EReadError&) {
+      Block.ReadError = true;
+    } catch (const EkivDecodeError&) {
       Block.ReadError = true;
     }
     Block.Budget = nullptr;

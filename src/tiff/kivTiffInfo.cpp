@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/kivException.h"
 #include "framework/kivFormat.h"
 #include "framework/kivInfoStream.h"
 #include "framework/kivNumberText.h"
@@ -154,7 +155,7 @@ void TkivTiffEntry::LoadFromStream(TStream& Stream) {
         if (uint32_t(I) < FCount) Values.push_back(std::move(Value));
       }
     }
-  } catch (...) {
+  } catch (const EReadError&) {
     Error = true;
   }
   Stream.SetPosition(Start + 12);

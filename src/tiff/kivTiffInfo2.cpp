@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/kivException.h"
 #include "framework/kivInfoStream.h"
 #include "framework/kivNumberText.h"
 
@@ -197,7 +198,7 @@ bool TkivTiffIFD::LoadFromStream(TkivTiffReadContext& Context) {
           TkivTiffJpegBitmap::ClassObject().CreateFromIFD(*this, Stream, *Context.Budget);
       if (int64_t(Bitmap->Width()) * Bitmap->Height() != 0 || Bitmap->Refused())
         Thumbnail.reset(static_cast<TkivTiffJpegBitmap*>(Bitmap.release()));
-    } catch (...) {
+    } catch (const EReadError&) {
       Thumbnail.reset();
     }
     Stream.SetPosition(Position);
@@ -326,7 +327,7 @@ void TkivTiffEntry::LoadFromStream(TkivTiffReadContext& Context) {
     const int64_t Supply = std::max<int64_t>(BytesLeft(Stream), 0) / TypeUnitSize(FieldType);
     Values.resize(static_cast<size_t>(Context.TakeValues(std::min<int64_t>(FCount, Supply))));
     ReadValues(Context);
-  } catch (...) {
+  } catch (const EReadError&) {
     // Whatever was read stays; values not read stay empty.
   }
   Stream.SetPosition(Start + 12);
@@ -361,7 +362,7 @@ std::string TkivTiffEntry::GetName() const {
   return S;
 }
 
-bool TkivTiffEntry::GetValueText(std::string& S) const {
+TFormatResult TkivTiffEntry::GetValueText(std::string& S) const {
   if (FCount == 1) {
     S = ValueToText(GetValue(0));
   } else {
@@ -372,10 +373,11 @@ bool TkivTiffEntry::GetValueText(std::string& S) const {
       S += ValueToText(Values[size_t(I)]);
     }
   }
-  bool Decoded = true;
+  TFormatResult Decoded = TFormatResult::Decoded;
   if (TagRec.Formatter) {
     std::string Result;
     Decoded = TagRec.Formatter(*this, S, Result);
+    if (Decoded == TFormatResult::Refused) return Decoded;
     S = std::move(Result);
   }
   if (*TagRec.Format) {
@@ -413,13 +415,11 @@ void TkivTiffEntry::WriteHTML(TkivHTMLTABLE& Table) const {
 
 void TkivTiffEntry::WriteValueCell(TkivHTMLTR& Row) const {
   std::string S;
-  std::string Color;
-  try {
-    Color = YellowColorIf(!GetValueText(S));
-  } catch (...) {
-    Color = RedColorIf(true);
-  }
-  AddTextCell(Row, S, Color);
+  const TFormatResult Result = GetValueText(S);
+  AddTextCell(Row, S,
+              Result == TFormatResult::Refused
+                  ? RedColorIf(true)
+                  : YellowColorIf(Result == TFormatResult::NotDecoded));
 }
 
 // ---- Offset entries ----

@@ -79,12 +79,15 @@ std::optional<int64_t> ValueAsInteger(const TkivTiffValue& Value);
 
 // ---- Tag dictionary ----
 
-// Turns the raw value text into the shown text. Answers whether it decoded the value: false
-// for a code that no list knows or data not decoded yet (the report marks the value yellow).
-// Throws when the entry's type or count is not the one it decodes (the raw text is then shown
-// in red).
-using TTagFormatter = bool (*)(const TkivTiffEntry& Entry, const std::string& Raw,
-                               std::string& Result);
+// What became of a value's text: decoded; not decoded, for a code that no list knows or data
+// not decoded yet (the report marks it yellow); or refused, when the entry's type or count is
+// not the one the tag's formatter decodes or its value cannot be read as that (the raw text is
+// shown in red).
+enum class TFormatResult { Decoded, NotDecoded, Refused };
+
+// Turns the raw value text into the shown text in Result (left aside when refused).
+using TTagFormatter = TFormatResult (*)(const TkivTiffEntry& Entry, const std::string& Raw,
+                                        std::string& Result);
 
 struct TTagNameRec {
   uint16_t Tag = 0;
@@ -268,9 +271,9 @@ public:
   // Reads the values from the stream's position.
   virtual void ReadValues(TkivTiffReadContext& Context);
   virtual void WriteValueCell(TkivHTMLTR& Row) const;
-  // Answers whether the value was decoded (false: marked yellow). Throws when the tag's
-  // formatter refuses the entry; S then holds the raw text.
-  virtual bool GetValueText(std::string& S) const;
+  // The shown text of the value; when the tag's formatter refuses the entry S holds the raw
+  // text.
+  virtual TFormatResult GetValueText(std::string& S) const;
   virtual std::string GetName() const;
 
   // The count read from the entry. At most as many values as the data could supply are held;
@@ -364,7 +367,7 @@ public:
   static const TkivTiffEntry::TClass& ClassObject();
   std::string CharSet;
   std::string Text;
-  bool GetValueText(std::string& S) const override;
+  TFormatResult GetValueText(std::string& S) const override;
   void WriteValueCell(TkivHTMLTR& Row) const override;
   void DecodeData(TStream& Stream) override;
 };

@@ -59,7 +59,7 @@ public:
       if (int64_t(Count) * TypeUnitSize(FieldType) > 4)
         Stream.SetPosition(Base + ReadLong(Stream, Motorola));
       Result = IsKnownCharSet(CutAtNul(ReadString(Stream, 8)));
-    } catch (...) {
+    } catch (const EReadError&) {
       Result = false;
     }
     Stream.SetPosition(Position);
@@ -83,8 +83,9 @@ void TkivTiffEntryEx::ReadValues(TkivTiffReadContext& Context) {
       Data.CopyFrom(Stream, N);
       Data.SetPosition(0);
       DecodeData(Data);
-    } catch (...) {
+    } catch (const EReadError&) {
       // What DecodeData had done stays.
+    } catch (const EkivDecodeError&) {
     }
     Stream.SetPosition(Position);
   }
@@ -94,10 +95,7 @@ void TkivTiffEntryEx::ReadValues(TkivTiffReadContext& Context) {
 void TkivTiffCustomGridEntry::WriteValueCell(TkivHTMLTR& Row) const {
   if (Failed) {
     std::string S;
-    try {
-      GetValueText(S);
-    } catch (...) {
-    }
+    GetValueText(S);
     AddTextCell(Row, FormatCannotDecode(S), YellowColorIf(true));
     return;
   }
@@ -184,9 +182,9 @@ void TkivTiffUserCommentEntry::DecodeData(TStream& Stream) {
   Text = Trim(CutAtNul(S));
 }
 
-bool TkivTiffUserCommentEntry::GetValueText(std::string& S) const {
+TFormatResult TkivTiffUserCommentEntry::GetValueText(std::string& S) const {
   S = "(" + CharSet + ") " + Text;
-  return true;
+  return TFormatResult::Decoded;
 }
 
 void TkivTiffUserCommentEntry::WriteValueCell(TkivHTMLTR& Row) const {
@@ -223,8 +221,9 @@ void TkivTiffJpegBitmap::LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream,
                                      TkivWorkBudget& Budget) {
   const TkivTiffEntry* Entry = IFD.FindEntry(513);
   const std::optional<int64_t> Offset = Entry ? ValueAsInteger(Entry->GetValue(0)) : std::nullopt;
+  SetSize(0, 0);
+  if (!Offset) return;
   try {
-    if (!Offset) throw Exception("No thumbnail offset");
     Stream.SetPosition(*Offset + IFD.BaseOffset());
     // The decoder reads as far as the picture goes; the stored length is not needed.
     TkivJpegImage Image;
@@ -233,7 +232,9 @@ void TkivTiffJpegBitmap::LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream,
   } catch (const EkivPictureRefused& E) {
     SetSize(0, 0);
     Refusal = E.Refusal;
-  } catch (...) {
+  } catch (const EkivDecodeError&) {
+    SetSize(0, 0);
+  } catch (const EReadError&) {
     SetSize(0, 0);
   }
 }

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <type_traits>
 
-#include "base/kivException.h"
 #include "framework/kivNumberText.h"
 #include "platform/kivLocale.h"
 #include "tiff/kivTiffInfo2.h"
@@ -87,47 +86,30 @@ std::optional<int64_t> ValueAsInteger(const TkivTiffValue& Value) {
 
 namespace {
 
-// A formatter's refusal; the report then shows the raw text in red.
-class EFormatterFailed : public Exception {
-public:
-  EFormatterFailed() : Exception("") {}
-};
-
-[[noreturn]] void Fail() {
-  throw EFormatterFailed();
-}
-
-template <class T> T Need(std::optional<T> Value) {
-  if (!Value) Fail();
-  return *Value;
-}
+constexpr TFormatResult Decoded = TFormatResult::Decoded;
+constexpr TFormatResult NotDecoded = TFormatResult::NotDecoded;
+constexpr TFormatResult Refused = TFormatResult::Refused;
 
 // "1/n sec" for an exposure of 1/Reciprocal seconds. An exposure of over two seconds has no
 // such form (n would round to 0, "1/0 sec"): it is shown in seconds.
-std::string ExposureText(long double Reciprocal) {
-  const int64_t N = Need(RoundHalfEven(Reciprocal));
-  if (N != 0) return "1/" + std::to_string(N) + " sec";
-  if (!(Reciprocal > 0)) Fail();
+std::optional<std::string> ExposureText(long double Reciprocal) {
+  const std::optional<int64_t> N = RoundHalfEven(Reciprocal);
+  if (!N) return std::nullopt;
+  if (*N != 0) return "1/" + std::to_string(*N) + " sec";
+  if (!(Reciprocal > 0)) return std::nullopt;
   return FloatToText(1.0L / Reciprocal) + " sec";
 }
 
-int64_t ToInt64(const std::string& S) {
+std::optional<int64_t> ToInt64(const std::string& S) {
   int64_t V = 0;
-  if (!TextToInt64(S, V)) Fail();
+  if (!TextToInt64(S, V)) return std::nullopt;
   return V;
 }
 
-long double RationalValue(const std::string& Raw) {
-  return Need(RationalToFloat(Raw));
-}
-
-int64_t IntegerValue(const TkivTiffValue& Value) {
-  return Need(ValueAsInteger(Value));
-}
-
-void Require(const TkivTiffEntry& Entry, std::initializer_list<uint16_t> Types, int64_t Count) {
-  if (std::find(Types.begin(), Types.end(), Entry.FieldType) == Types.end()) Fail();
-  if (Count >= 0 && Entry.ValueCount() != Count) Fail();
+// Whether the entry has one of Types and, for Count of 0 and above, that count.
+bool Fits(const TkivTiffEntry& Entry, std::initializer_list<uint16_t> Types, int64_t Count) {
+  if (std::find(Types.begin(), Types.end(), Entry.FieldType) == Types.end()) return false;
+  return Count < 0 || Entry.ValueCount() == Count;
 }
 
 struct TCodeName {
@@ -138,16 +120,17 @@ struct TCodeName {
 // The word for the single value of type FieldType from List; undecoded for a code that List
 // does not know.
 template <uint16_t FieldType, const auto& List>
-bool Enumerated(const TkivTiffEntry& Entry, const std::string& Raw, std::string& Result) {
-  Require(Entry, {FieldType}, 1);
-  const int64_t Code = IntegerValue(Entry.GetValue(0));
+TFormatResult Enumerated(const TkivTiffEntry& Entry, const std::string& Raw, std::string& Result) {
+  if (!Fits(Entry, {FieldType}, 1)) return Refused;
+  const std::optional<int64_t> Code = ValueAsInteger(Entry.GetValue(0));
+  if (!Code) return Refused;
   for (const TCodeName& Item : List)
-    if (Item.Code == Code) {
+    if (Item.Code == *Code) {
       Result = Item.Name;
-      return true;
+      return Decoded;
     }
   Result = FormatCannotDecode(Raw);
-  return false;
+  return NotDecoded;
 }
 
 // ---- Word lists ----
@@ -271,124 +254,164 @@ const char* const ComponentNames[6] = {"Y", "Cb", "Cr", "R", "G", "B"};
 
 // Bit 0 reduced resolution and bit 1 one page of many, as TIFF defines them; bit 2 (the
 // transparency mask in TIFF) carries the remaining text.
-bool FormatSubfileFlags(const TkivTiffEntry& Entry, const std::string&, std::string& Result) {
-  Require(Entry, {ftLong}, 1);
+TFormatResult FormatSubfileFlags(const TkivTiffEntry& Entry, const std::string&,
+                                 std::string& Result) {
+  if (!Fits(Entry, {ftLong}, 1)) return Refused;
   static const char* const Texts[3] = {"Reduced-resolution", "A single page of a multi-page",
                                        "Full-resolution"};
-  const int64_t Flags = IntegerValue(Entry.GetValue(0));
+  const std::optional<int64_t> Flags = ValueAsInteger(Entry.GetValue(0));
+  if (!Flags) return Refused;
   Result.clear();
   for (int Bit = 0; Bit < 3; ++Bit)
-    if (Flags & (int64_t(1) << Bit)) {
+    if (*Flags & (int64_t(1) << Bit)) {
       if (!Result.empty()) Result += ", ";
       Result += Texts[Bit];
     }
   Result += " image";
-  return true;
+  return Decoded;
 }
 
-bool FormatRationalNumber(const TkivTiffEntry& Entry, const std::string& Raw, std::string& Result) {
-  Require(Entry, {ftRational, ftSRational}, 1);
-  Result = FloatToText(RationalValue(Raw));
-  return true;
+TFormatResult FormatRationalNumber(const TkivTiffEntry& Entry, const std::string& Raw,
+                                   std::string& Result) {
+  if (!Fits(Entry, {ftRational, ftSRational}, 1)) return Refused;
+  const std::optional<long double> V = RationalToFloat(Raw);
+  if (!V) return Refused;
+  Result = FloatToText(*V);
+  return Decoded;
 }
 
 // YYYY:MM:DD HH:MM:SS; the characters between the numbers are not looked at.
-bool FormatDateTime(const TkivTiffEntry& Entry, const std::string& Raw, std::string& Result) {
-  Require(Entry, {ftAscii}, 20);
-  const auto Field = [&Raw](size_t From, size_t Length) {
-    if (From >= Raw.size()) Fail();
-    return static_cast<int>(ToInt64(Raw.substr(From, Length)));
-  };
-  Result = Need(DateTimeText(Field(0, 4), Field(5, 2), Field(8, 2), Field(11, 2), Field(14, 2),
-                             Field(17, 2)));
-  return true;
+TFormatResult FormatDateTime(const TkivTiffEntry& Entry, const std::string& Raw,
+                             std::string& Result) {
+  if (!Fits(Entry, {ftAscii}, 20)) return Refused;
+  static constexpr size_t Starts[6] = {0, 5, 8, 11, 14, 17};
+  int Fields[6];
+  for (int I = 0; I < 6; ++I) {
+    if (Starts[I] >= Raw.size()) return Refused;
+    const std::optional<int64_t> V = ToInt64(Raw.substr(Starts[I], I == 0 ? 4 : 2));
+    if (!V) return Refused;
+    Fields[I] = static_cast<int>(*V);
+  }
+  const std::optional<std::string> Text =
+      DateTimeText(Fields[0], Fields[1], Fields[2], Fields[3], Fields[4], Fields[5]);
+  if (!Text) return Refused;
+  Result = *Text;
+  return Decoded;
 }
 
-bool FormatNotSupported(const TkivTiffEntry&, const std::string&, std::string& Result) {
+TFormatResult FormatNotSupported(const TkivTiffEntry&, const std::string&, std::string& Result) {
   Result = "Not supported yet";
-  return false;
+  return NotDecoded;
 }
 
-bool FormatExposureTime(const TkivTiffEntry& Entry, const std::string& Raw, std::string& Result) {
-  Require(Entry, {ftRational}, 1);
-  Result = ExposureText(1.0L / RationalValue(Raw));
-  return true;
+TFormatResult FormatExposureTime(const TkivTiffEntry& Entry, const std::string& Raw,
+                                 std::string& Result) {
+  if (!Fits(Entry, {ftRational}, 1)) return Refused;
+  const std::optional<long double> V = RationalToFloat(Raw);
+  const std::optional<std::string> Text = V ? ExposureText(1.0L / *V) : std::nullopt;
+  if (!Text) return Refused;
+  Result = *Text;
+  return Decoded;
 }
 
-bool FormatFNumber(const TkivTiffEntry& Entry, const std::string& Raw, std::string& Result) {
-  Require(Entry, {ftRational}, 1);
-  Result = FixedToText(RationalValue(Raw), 1);
+TFormatResult FormatFNumber(const TkivTiffEntry& Entry, const std::string& Raw,
+                            std::string& Result) {
+  if (!Fits(Entry, {ftRational}, 1)) return Refused;
+  const std::optional<long double> V = RationalToFloat(Raw);
+  if (!V) return Refused;
+  Result = FixedToText(*V, 1);
   Result.insert(Result.begin(), 'F');
-  return true;
+  return Decoded;
 }
 
-bool FormatVersion(const TkivTiffEntry& Entry, const std::string&, std::string& Result) {
-  Require(Entry, {ftUndefined}, 4);
+TFormatResult FormatVersion(const TkivTiffEntry& Entry, const std::string&, std::string& Result) {
+  if (!Fits(Entry, {ftUndefined}, 4)) return Refused;
   int D[4];
   for (int I = 0; I < 4; ++I) {
-    const int64_t V = IntegerValue(Entry.GetValue(I));
-    if (V < '0' || V > '9') Fail();
-    D[I] = static_cast<int>(V - '0');
+    const std::optional<int64_t> V = ValueAsInteger(Entry.GetValue(I));
+    if (!V || *V < '0' || *V > '9') return Refused;
+    D[I] = static_cast<int>(*V - '0');
   }
   Result = FixedToText(D[0] * 10 + D[1] + D[2] / 10.0L + D[3] / 100.0L, 2);
   const size_t At = Result.find(kivPlatform::DecimalSeparator());
   if (At != std::string::npos) Result[At] = '.';
-  return true;
+  return Decoded;
 }
 
-bool FormatComponents(const TkivTiffEntry& Entry, const std::string& Raw, std::string& Result) {
-  Require(Entry, {ftUndefined}, 4);
+TFormatResult FormatComponents(const TkivTiffEntry& Entry, const std::string& Raw,
+                               std::string& Result) {
+  if (!Fits(Entry, {ftUndefined}, 4)) return Refused;
   Result.clear();
   for (int I = 0; I < 4; ++I) {
-    const int64_t V = IntegerValue(Entry.GetValue(I));
-    if (V == 0) break;
-    if (V < 1 || V > 6) {
+    const std::optional<int64_t> V = ValueAsInteger(Entry.GetValue(I));
+    if (!V) return Refused;
+    if (*V == 0) break;
+    if (*V < 1 || *V > 6) {
       Result = FormatCannotDecode(Raw);
-      return false;
+      return NotDecoded;
     }
-    Result += ComponentNames[V - 1];
+    Result += ComponentNames[*V - 1];
   }
-  return true;
+  return Decoded;
 }
 
-bool FormatShutterSpeed(const TkivTiffEntry& Entry, const std::string& Raw, std::string& Result) {
-  Require(Entry, {ftSRational}, 1);
-  const long double V = RationalValue(Raw);
-  Result = FixedToText(V, 2) + " (" + ExposureText(std::pow(2.0L, V)) + ")";
-  return true;
+TFormatResult FormatShutterSpeed(const TkivTiffEntry& Entry, const std::string& Raw,
+                                 std::string& Result) {
+  if (!Fits(Entry, {ftSRational}, 1)) return Refused;
+  const std::optional<long double> V = RationalToFloat(Raw);
+  const std::optional<std::string> Text = V ? ExposureText(std::pow(2.0L, *V)) : std::nullopt;
+  if (!Text) return Refused;
+  Result = FixedToText(*V, 2) + " (" + *Text + ")";
+  return Decoded;
 }
 
-bool FormatExposureValue(const TkivTiffEntry& Entry, const std::string& Raw, std::string& Result) {
-  Require(Entry, {ftSRational}, 1);
-  Result = FixedToText(RationalValue(Raw), 1) + " EV";
-  return true;
+TFormatResult FormatExposureValue(const TkivTiffEntry& Entry, const std::string& Raw,
+                                  std::string& Result) {
+  if (!Fits(Entry, {ftSRational}, 1)) return Refused;
+  const std::optional<long double> V = RationalToFloat(Raw);
+  if (!V) return Refused;
+  Result = FixedToText(*V, 1) + " EV";
+  return Decoded;
 }
 
-bool FormatUserComment(const TkivTiffEntry& Entry, const std::string& Raw, std::string& Result) {
-  Require(Entry, {ftAscii, ftUnicode, ftUndefined}, -1);
+TFormatResult FormatUserComment(const TkivTiffEntry& Entry, const std::string& Raw,
+                                std::string& Result) {
+  if (!Fits(Entry, {ftAscii, ftUnicode, ftUndefined}, -1)) return Refused;
   if (Entry.FieldType != ftUndefined) {
     Result = Raw;
-    return true;
+    return Decoded;
   }
   Result.clear();
-  for (int32_t I = 8; I < Entry.HeldValues(); ++I)
-    Result += static_cast<char>(IntegerValue(Entry.GetValue(I)));
-  return true;
+  for (int32_t I = 8; I < Entry.HeldValues(); ++I) {
+    const std::optional<int64_t> V = ValueAsInteger(Entry.GetValue(I));
+    if (!V) return Refused;
+    Result += static_cast<char>(*V);
+  }
+  return Decoded;
 }
 
-bool FormatDigitalZoom(const TkivTiffEntry& Entry, const std::string& Raw, std::string& Result) {
-  Require(Entry, {ftRational}, 1);
-  if (ToInt64(Raw.substr(0, Raw.find('/'))) == 0)
+TFormatResult FormatDigitalZoom(const TkivTiffEntry& Entry, const std::string& Raw,
+                                std::string& Result) {
+  if (!Fits(Entry, {ftRational}, 1)) return Refused;
+  const std::optional<int64_t> Numerator = ToInt64(Raw.substr(0, Raw.find('/')));
+  if (!Numerator) return Refused;
+  if (*Numerator == 0) {
     Result = "Not used";
-  else
-    Result = FloatToText(RationalValue(Raw));
-  return true;
+    return Decoded;
+  }
+  const std::optional<long double> V = RationalToFloat(Raw);
+  if (!V) return Refused;
+  Result = FloatToText(*V);
+  return Decoded;
 }
 
-bool FormatFocalLength35(const TkivTiffEntry& Entry, const std::string& Raw, std::string& Result) {
-  Require(Entry, {ftShort}, 1);
-  Result = IntegerValue(Entry.GetValue(0)) == 0 ? "Unknown" : Raw + " mm";
-  return true;
+TFormatResult FormatFocalLength35(const TkivTiffEntry& Entry, const std::string& Raw,
+                                  std::string& Result) {
+  if (!Fits(Entry, {ftShort}, 1)) return Refused;
+  const std::optional<int64_t> V = ValueAsInteger(Entry.GetValue(0));
+  if (!V) return Refused;
+  Result = *V == 0 ? "Unknown" : Raw + " mm";
+  return Decoded;
 }
 
 } // namespace

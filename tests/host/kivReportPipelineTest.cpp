@@ -64,6 +64,11 @@ TEST(ReportPipeline, OnlyTheFileLoaderSwallowsFaults) {
   EXPECT_EQ(
       LoadFile(File.string(), Segment, [](TMemoryStream&) { throw std::logic_error("a fault"); }),
       TkivLoadResult::Failed);
+  // The guard keeps what the fault says; the library's own failures are no faults.
+  EXPECT_EQ(LastFault(), "a fault");
+  EXPECT_EQ(LoadFile(File.string(), Segment, [](TMemoryStream&) { throw EReadError(); }),
+            TkivLoadResult::Failed);
+  EXPECT_EQ(LastFault(), "");
   Stream.SetPosition(0);
   EXPECT_EQ(LoadSegment(Stream, Segment, [](TMemoryStream&) {}), TkivLoadResult::Shown);
 }

@@ -131,11 +131,7 @@ const TkivTiffEntry* ExifIFDEntry(const TkivTiff& Tiff, uint16_t Tag) {
 std::optional<std::string> Text(const TkivTiffEntry* Entry) {
   if (!Entry) return std::nullopt;
   std::string S;
-  try {
-    Entry->GetValueText(S);
-  } catch (...) {
-    return std::nullopt;
-  }
+  if (Entry->GetValueText(S) == TFormatResult::Refused) return std::nullopt;
   return S;
 }
 
