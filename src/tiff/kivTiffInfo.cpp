@@ -46,6 +46,10 @@ int32_t TypeUnitSize(uint16_t FieldType) {
   return FieldType >= 1 && FieldType <= 12 ? kivTiffInfo2::TypeUnitSize(FieldType) : 4;
 }
 
+int32_t ValueReadSize(uint16_t FieldType) {
+  return FieldType >= 1 && FieldType <= 12 ? kivTiffInfo2::TypeUnitSize(FieldType) : 1;
+}
+
 TkivTiffValue ReadValue(TStream& Stream, uint16_t FieldType, bool Motorola) {
   if (FieldType >= 1 && FieldType <= 12)
     return kivTiffInfo2::ReadOneValue(Stream, FieldType, Motorola);
@@ -142,7 +146,7 @@ void TkivTiffEntry::LoadFromStream(TStream& Stream) {
       const uint32_t Offset = ReadLong(Stream, Motorola);
       Stream.SetPosition(BaseOffset() + Offset);
       // No more values than the data holds, nor than the segment's bound allows.
-      int64_t Held = std::min<int64_t>(FCount, BytesLeft(Stream) / Unit);
+      int64_t Held = std::min<int64_t>(FCount, BytesLeft(Stream) / ValueReadSize(FieldType));
       if (TkivTiffSegment* Segment = OwnerSegment()) Held = Segment->TakeValues(Held);
       Values.reserve(size_t(Held));
       for (int64_t I = 0; I < Held; ++I)

@@ -30,6 +30,8 @@ int32_t TypeUnitSize(uint16_t FieldType);
 // One value of the type in the byte order: as the EXIF reader for the codes 1 to 12, one
 // byte otherwise.
 TkivTiffValue ReadValue(TStream& Stream, uint16_t FieldType, bool Motorola);
+// The bytes ReadValue takes: the unit size for codes 1 to 12, one byte otherwise.
+int32_t ValueReadSize(uint16_t FieldType);
 
 struct TTagNameRec {
   uint16_t Tag = 0;

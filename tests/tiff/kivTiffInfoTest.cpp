@@ -250,3 +250,19 @@ TEST(StandaloneTiff, ShortAndEmptyData) {
   EXPECT_TRUE(Segment->Modified);
   EXPECT_EQ(Segment->Data.GetSize(), 0);
 }
+
+TEST(StandaloneTiff, UnknownTypesReadOneBytePerValueBehindTheOffset) {
+  // Count x 4 above 4 puts the values behind the offset, where they take one byte each: the
+  // two bytes at the end hold two values, not a third.
+  for (const auto& [Type, Count, Red] :
+       {std::tuple{uint16_t(13), 2u, false}, {uint16_t(99), 2u, false}, {uint16_t(13), 3u, true}}) {
+    const std::string Bytes = Hex("49 49 2A 00 08 00 00 00 01 00 34 12") + W16(false, Type) +
+                              W32(false, Count) + W32(false, 26) + W32(false, 0) + "AB";
+    const auto List = Load(Bytes);
+    const TkivTiffEntry& Entry = IFD(*List, 0).Entry(0);
+    EXPECT_EQ(Entry.GetValue(), "65 66");
+    EXPECT_EQ(Entry.HasError(), Red);
+    EXPECT_NE(Page(Bytes).find(Red ? "<TD BGCOLOR=\"Red\">65 66</TD>" : "<TD>65 66</TD>"),
+              std::string::npos);
+  }
+}
