@@ -294,6 +294,9 @@ const TkivSegmentList::TClass* FindSegmentListClass(TStream& Stream) {
 void kivInfo_Initialize() {
   RegisterSegmentListClass(TkivSegmentList::ClassObject());
   SegmentClassList.Add(TkivSegment::ClassObject());
+}
+
+void kivInfo_LoadIcons() {
   ErrorIcon = kivPlatform::LoadStockIcon(32513);
   WarningIcon = kivPlatform::LoadStockIcon(32515);
   InfoIcon = kivPlatform::LoadStockIcon(32516);

@@ -225,6 +225,9 @@ extern uint32_t ErrorIcon, WarningIcon, InfoIcon;
 
 void kivInfo_Initialize();
 void kivInfo_Finalize();
+// The system's stock icons into ErrorIcon, WarningIcon and InfoIcon (0 until then). Not part of
+// the start-up: it needs the user-interface library, which a load routine must not call.
+void kivInfo_LoadIcons();
 
 // ---- Thumbnail bitmaps and report blocks ----
 

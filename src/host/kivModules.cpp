@@ -65,10 +65,17 @@ int StartCount = 0;
 
 } // namespace
 
-void InitializeModules() {
-  if (StartCount++ > 0) return;
-  for (const TModule& Module : Modules)
-    if (Module.Initialize) Module.Initialize();
+void InitializeModules(TkivStartUp What) {
+  if (StartCount++ == 0)
+    for (const TModule& Module : Modules)
+      if (Module.Initialize) Module.Initialize();
+  if (What == TkivStartUp::Full) InitializeSystemResources();
+}
+
+void InitializeSystemResources() {
+  // A local static is initialised once, and other threads wait until it is.
+  static const bool Loaded = (kivInfo_LoadIcons(), true);
+  (void)Loaded;
 }
 
 void FinalizeModules() {

@@ -135,6 +135,7 @@ void KIV_STDCALL ListGetDetectString(char* DetectString, int32_t MaxLen) {
 TWindow KIV_STDCALL ListLoad(TWindow ParentWin, char* FileToLoad, int32_t) {
   HookProcessExit();
   try {
+    InitializeSystemResources();
     const std::string FileName = FileToLoad ? FileToLoad : "";
     if (!HostTestsFileBytes() && !StartsWithMarker(FileName)) return nullptr;
     auto Form = std::make_unique<TkivMrkWLXMainForm>(ParentWin, FileName, ReportOptions());
@@ -187,7 +188,8 @@ void CloseAllListWindows() {
 // are gone and the process's memory goes with it.
 #if defined(_WIN32)
 extern "C" int KIV_STDCALL DllMain(void*, unsigned long Reason, void* Reserved) {
-  if (Reason == 1) InitializeModules();
+  // The loader lock is held here: nothing that loads or calls another library.
+  if (Reason == 1) InitializeModules(TkivStartUp::Registries);
   if (Reason == 0 && !Reserved) {
     CloseAllListWindows();
     FinalizeModules();
@@ -196,7 +198,7 @@ extern "C" int KIV_STDCALL DllMain(void*, unsigned long Reason, void* Reserved) 
 }
 #else
 __attribute__((constructor)) static void LibraryLoaded() {
-  InitializeModules();
+  InitializeModules(TkivStartUp::Registries);
 }
 
 __attribute__((destructor)) static void LibraryUnloaded() {

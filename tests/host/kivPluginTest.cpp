@@ -39,6 +39,7 @@ namespace {
   X(kivStandInPageText)                                                                            \
   X(kivStandInSetBrowserNeverReady)                                                                \
   X(kivStandInOleCount)                                                                            \
+  X(kivStandInStockIconLoads)                                                                      \
   X(kivStandInWindowCount)
 
 // The library, loaded for one test; the thumbnail files go to a directory of the test's own.
@@ -134,6 +135,22 @@ TEST_F(Plugin, DetectStringFitsTheBuffer) {
   ListGetDetectString(Untouched.data(), 0);
   EXPECT_EQ(Untouched, "########");
   ListGetDetectString(nullptr, 10);
+}
+
+TEST_F(Plugin, TheUserInterfaceLibraryWaitsForTheFirstViewer) {
+  // Loading runs under the loader lock on Windows: the stock icons come with the first viewer,
+  // once.
+  char Detect[64];
+  ListGetDetectString(Detect, sizeof Detect);
+  EXPECT_EQ(kivStandInStockIconLoads(), 0);
+  void* Host = kivStandInCreateWindow(nullptr);
+  for (int I = 0; I < 2; ++I) {
+    void* Viewer = Load(Host, Sample("jfif-thumbnail.MRK"));
+    ASSERT_NE(Viewer, nullptr);
+    EXPECT_EQ(kivStandInStockIconLoads(), 3);
+    Close(Viewer);
+  }
+  kivStandInDestroyWindow(Host);
 }
 
 TEST_F(Plugin, TheViewerIsAMaximisedChildShowingThePage) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <clocale>
 #include <cstdint>
@@ -20,6 +21,7 @@
 #include "platform/kivMessageBox.h"
 #include "platform/kivStockIcons.h"
 #include "platform/kivTempFiles.h"
+#include "platform/portable/kivStandIn.h"
 
 namespace kivPlatform {
 
@@ -147,8 +149,17 @@ int32_t ReadIniInteger(const std::string& FileName, const std::string& Section,
   return Default;
 }
 
+namespace {
+std::atomic<int> IconLoads{0};
+}
+
 uint32_t LoadStockIcon(int32_t Id) {
+  ++IconLoads;
   return static_cast<uint32_t>(Id);
+}
+
+int StockIconLoads() {
+  return IconLoads;
 }
 
 } // namespace kivPlatform

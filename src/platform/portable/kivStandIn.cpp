@@ -364,6 +364,10 @@ int kivStandInOleCount() {
   return OleCount;
 }
 
+int kivStandInStockIconLoads() {
+  return StockIconLoads();
+}
+
 int kivStandInWindowCount() {
   return static_cast<int>(Windows.size());
 }

@@ -36,4 +36,11 @@ KIV_STANDIN_API int64_t kivStandInPageText(void* Window, char* Buffer, size_t Si
 KIV_STANDIN_API void kivStandInSetBrowserNeverReady(int Never);
 // OLE initialisations not yet released.
 KIV_STANDIN_API int kivStandInOleCount();
+// Stock icons loaded so far (the system's user-interface library is not called at load).
+KIV_STANDIN_API int kivStandInStockIconLoads();
 KIV_STANDIN_API int kivStandInWindowCount();
+
+namespace kivPlatform {
+// The portable platform's count behind kivStandInStockIconLoads.
+int StockIconLoads();
+} // namespace kivPlatform
