@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "extended/kivExtendedReport.h"
+#include "extended/kivGainMap.h"
 #include "framework/kivFormat.h"
 #include "framework/kivInfoStream.h"
 #include "framework/kivXmlDocument.h"
@@ -205,6 +206,7 @@ void DescribePacket(std::string Bytes, const TkivExtendedInput& Input, TkivDescr
     Full = Table.Full;
   }
   if (Full) Out.Problem("More properties than a report shows; the rest are not listed");
+  DescribeGainMapXmp(Document, Input, Out);
 }
 
 // The bytes of the marker segment at Offset in Segment's data after Identifier, when it is an APP1

@@ -210,7 +210,65 @@ TEST(Xmp, OnePieceInTheViewerShowsItsHeader) {
     EXPECT_TRUE(Has(Page, Said)) << Said;
 }
 
-TEST(Xmp, CorpusFilesWithExtendedXmp) {
+TEST(Xmp, UltraHdrContainerCheckedAgainstTheImages) {
+  const std::string Map = JpegOf(8, 8, [](int, int) { return TkivColor{9, 9, 9}; });
+  const auto FileWith = [&](size_t Length) {
+    const std::string Xmp =
+        Packet("<rdf:Description xmlns:hdrgm='http://ns.adobe.com/hdr-gain-map/1.0/' "
+               "xmlns:Container='http://ns.google.com/photos/1.0/container/' "
+               "xmlns:Item='http://ns.google.com/photos/1.0/container/item/' hdrgm:Version='1.0'>"
+               "<Container:Directory><rdf:Seq><rdf:li rdf:parseType='Resource'><Container:Item "
+               "Item:Semantic='Primary' Item:Mime='image/jpeg'/></rdf:li><rdf:li "
+               "rdf:parseType='Resource'><Container:Item Item:Semantic='GainMap' "
+               "Item:Mime='image/jpeg' Item:Length='" +
+               std::to_string(Length) +
+               "'/></rdf:li></rdf:Seq></Container:Directory>"
+               "</rdf:Description>");
+    const std::string Primary = JpegOf(16, 16, [](int, int) { return TkivColor{200, 9, 9}; });
+    return Primary.substr(0, 2) + Segment(0xE1, MainId + Xmp) + Primary.substr(2) + Map;
+  };
+  const std::string MapXmp =
+      Packet("<rdf:Description xmlns:hdrgm='http://ns.adobe.com/hdr-gain-map/1.0/' "
+             "hdrgm:Version='1.0' hdrgm:GainMapMax='2' hdrgm:Gamma='0' "
+             "hdrgm:HDRCapacityMax='2'><hdrgm:GainMapMin><rdf:Seq><rdf:li>0</rdf:li><rdf:li>1"
+             "</rdf:li><rdf:li>3</rdf:li></rdf:Seq></hdrgm:GainMapMin></rdf:Description>");
+  const struct {
+    const char* Name;
+    std::string Bytes;
+    std::string Said;
+  } Cases[] = {
+      {"lengths agree", FileWith(Map.size()),
+       "In the file: image 2, " + std::to_string(Map.size()) + " bytes at "},
+      {"a wrong length", FileWith(Map.size() + 7),
+       Format("the directory gives %zu bytes; the image runs %zu", Map.size() + 7, Map.size())},
+  };
+  for (const auto& C : Cases) {
+    TkivJpegFile File;
+    TMemoryStream Stream(C.Bytes);
+    File.LoadFromStream(Stream);
+    TkivExtendedReport Report(&File);
+    ASSERT_GE(File.Images.size(), 2u) << C.Name;
+    std::string Tree;
+    for (int32_t I = 0; I < File.Count(); ++I) {
+      TkivSegment& S = File.Segment(I);
+      const int32_t Before = S.Info->Count();
+      Report.FillSegmentInfo(S);
+      for (int32_t K = Before; K < S.Info->Count(); ++K)
+        Tree += InfoTreeText(S.Info->GetChild(K));
+    }
+    EXPECT_TRUE(Has(Tree, C.Said)) << C.Name << "\n" << Tree;
+  }
+  const std::string Gm = TreeOf(Segment(0xE1, MainId + MapXmp));
+  // A gain map's own values, with what contradicts itself.
+  EXPECT_EQ(Gm.substr(Gm.find("Gain map (Ultra HDR)")),
+            "Gain map (Ultra HDR):\n    Version: 1.0\n"
+            "    GainMapMin: 0, 1, 3 (log2; as factors: 1, 2, 8)\n"
+            "    GainMapMax: 2 (log2; as a factor: 4)\n    Gamma: 0\n"
+            "    HDRCapacityMax: 2 (log2; as a factor: 4)\n"
+            "    Problem: GainMapMin is above GainMapMax\n    Problem: Gamma is not above 0\n");
+}
+
+TEST(Xmp, CorpusFilesWithExtendedXmpAndGainMaps) {
   const auto Dir = CorpusDir();
   if (Dir.empty()) GTEST_SKIP() << "no corpus";
   const struct {
@@ -220,6 +278,12 @@ TEST(Xmp, CorpusFilesWithExtendedXmp) {
       {"exiftool__ExtendedXMP.jpg", {"(matches the GUID)", "Main packet: names this GUID"}},
       {"libavif__paris_extended_xmp.jpg",
        {"Pieces: 3", "(matches the GUID)", "Main packet: names this GUID"}},
+      {"libultrahdr__apple_gainmap_new.jpg",
+       {"HDRGainMapVersion: 131072 (2.0)", "HDRGainMapHeadroom: 4.532783"}},
+      {"libavif__seine_sdr_gainmap_srgb.jpg",
+       {"Form: the version alone", "BaseRenditionIsHDR: False"}},
+      {"libavif__paris_exif_xmp_gainmap_bigendian.jpg",
+       {"In the file: image 2, 14092 bytes at 0x000082CF\n"}},
   };
   for (const auto& C : Cases) {
     const auto Path = Dir / "modern" / C.File;
