@@ -35,6 +35,13 @@ std::string Convert(const char* To, const char* From, const std::string& S, TInv
   return Out;
 }
 
+// Most names and values are ASCII, which every conversion here keeps as it is.
+bool IsAscii(const std::string& S) {
+  for (const char C : S)
+    if (static_cast<uint8_t>(C) >= 0x80) return false;
+  return true;
+}
+
 std::string Escaped(const std::string& Utf8) {
   std::string S;
   for (const char C : Utf8) {
@@ -81,6 +88,7 @@ std::string NameForUtf8(const std::string& Name) {
     else
       Visible += C;
   }
+  if (IsAscii(Visible)) return Visible;
   return Convert("UTF-8", "UTF-8", Visible, [](std::string& Out, const uint8_t* In, size_t) {
     Out += Format("\\x%02X", *In);
     return size_t(1);
@@ -88,6 +96,7 @@ std::string NameForUtf8(const std::string& Name) {
 }
 
 std::string AnsiToUtf8(const std::string& S) {
+  if (IsAscii(S)) return S;
   return Convert("UTF-8", "CP1251", S, [](std::string& Out, const uint8_t*, size_t) {
     Out += "\xEF\xBF\xBD";
     return size_t(1);
@@ -95,6 +104,7 @@ std::string AnsiToUtf8(const std::string& S) {
 }
 
 std::string Utf8ToAnsi(const std::string& S) {
+  if (IsAscii(S)) return S;
   return Convert("CP1251", "UTF-8", S, [](std::string& Out, const uint8_t* In, size_t Left) {
     Out += '?';
     // Pass over the whole sequence: its lead byte and its continuation bytes.
