@@ -67,14 +67,49 @@ void AppendText(const TkivTreeItem& Item, int Depth, std::string& Out) {
     AppendText(Item.GetChild(I), Depth + 1, Out);
 }
 
-nlohmann::ordered_json ToJson(const TkivTreeItem& Item) {
-  nlohmann::ordered_json Children = nlohmann::ordered_json::array();
-  for (int32_t I = 0; I < Item.Count(); ++I)
-    Children.push_back(ToJson(Item.GetChild(I)));
-  return {{"name", AnsiToUtf8(Item.GetName())},
-          {"value", AnsiToUtf8(Item.GetValue())},
-          {"children", std::move(Children)}};
-}
+// The tree as nlohmann-json's dump of {"name", "value", "children"} objects writes it, without
+// building the whole document first: a file's tree is thousands of items, and the library is
+// asked for what it does best, the escaping of each string.
+class TJsonWriter {
+public:
+  TJsonWriter(std::string& Out, int Indent) : Out(Out), Indent(Indent) {}
+
+  void Item(const TkivTreeItem& Item, int Level) {
+    Out += '{';
+    Member("name", AnsiToUtf8(Item.GetName()), Level);
+    Out += ',';
+    Member("value", AnsiToUtf8(Item.GetValue()), Level);
+    Out += ',';
+    Break(Level + Indent);
+    Out += Indent >= 0 ? "\"children\": [" : "\"children\":[";
+    for (int32_t I = 0; I < Item.Count(); ++I) {
+      if (I > 0) Out += ',';
+      Break(Level + 2 * Indent);
+      this->Item(Item.GetChild(I), Level + 2 * Indent);
+    }
+    if (Item.Count() > 0) Break(Level + Indent);
+    Out += ']';
+    Break(Level);
+    Out += '}';
+  }
+
+private:
+  std::string& Out;
+  const int Indent;
+  nlohmann::json Text;
+
+  void Break(int Level) {
+    if (Indent < 0) return;
+    Out += '\n';
+    Out.append(size_t(Level), ' ');
+  }
+  void Member(const char* Name, std::string Value, int Level) {
+    Break(Level + Indent);
+    Out.append("\"").append(Name).append(Indent >= 0 ? "\": " : "\":");
+    Text = std::move(Value);
+    Out += Text.dump();
+  }
+};
 
 } // namespace
 
@@ -122,7 +157,10 @@ std::string InfoTreeText(const TkivTreeItem& Root) {
 }
 
 std::string InfoTreeJson(const TkivTreeItem& Root, int Indent) {
-  return ToJson(Root).dump(Indent) + "\n";
+  std::string Out;
+  TJsonWriter(Out, Indent).Item(Root, 0);
+  Out += '\n';
+  return Out;
 }
 
 std::unique_ptr<TkivTreeItem> FileInfoTree(const TkivSegmentList& List) {
