@@ -72,7 +72,8 @@ void AppendText(const TkivTreeItem& Item, int Depth, std::string& Out) {
 // asked for what it does best, the escaping of each string.
 class TJsonWriter {
 public:
-  TJsonWriter(std::string& Out, int Indent) : Out(Out), Indent(Indent) {}
+  TJsonWriter(std::string& Out, int Indent)
+      : Out(Out), Indent(Indent), Serializer(nlohmann::detail::output_adapter<char>(Out), ' ') {}
 
   void Item(const TkivTreeItem& Item, int Level) {
     Out += '{';
@@ -97,6 +98,9 @@ private:
   std::string& Out;
   const int Indent;
   nlohmann::json Text;
+  // One serializer for all the strings, appending to Out: made anew for each, it would clear
+  // its buffer and ask the locale every time.
+  nlohmann::detail::serializer<nlohmann::json> Serializer;
 
   void Break(int Level) {
     if (Indent < 0) return;
@@ -107,7 +111,7 @@ private:
     Break(Level + Indent);
     Out.append("\"").append(Name).append(Indent >= 0 ? "\": " : "\":");
     Text = std::move(Value);
-    Out += Text.dump();
+    Serializer.dump(Text, false, false, 0);
   }
 };
 

@@ -166,7 +166,7 @@ int64_t TFileStream::Read(void* Buffer, int64_t Count) {
     if (Count - Done >= WindowSize) {
       Done += ReadAt(Position + Done, To + Done, Count - Done);
     } else {
-      if (!Window) Window = std::make_unique<uint8_t[]>(WindowSize);
+      if (!Window) Window = std::make_unique_for_overwrite<uint8_t[]>(WindowSize);
       WindowStart = Position + Done;
       WindowLength = ReadAt(WindowStart, Window.get(), std::min(WindowSize, Size - WindowStart));
       const int64_t More = std::min(Count - Done, WindowLength);

@@ -213,12 +213,13 @@ struct TScanEnd {
 // data is most of a JPEG file and is only looked at, never kept.
 TScanEnd ScanEntropyData(TStream& Stream) {
   static constexpr int64_t ChunkSize = 1 << 16;
-  std::vector<uint8_t> Chunk(ChunkSize);
+  // Read over, never zeroed first.
+  const auto Chunk = std::make_unique_for_overwrite<uint8_t[]>(ChunkSize);
   TScanEnd End{Stream.GetPosition(), 0, false};
   int64_t ChunkStart = End.Position;
   bool PendingFF = false; // the previous chunk ended in FF
-  for (int64_t N; (N = Stream.Read(Chunk.data(), ChunkSize)) > 0; ChunkStart += N) {
-    const uint8_t* const First = Chunk.data();
+  for (int64_t N; (N = Stream.Read(Chunk.get(), ChunkSize)) > 0; ChunkStart += N) {
+    const uint8_t* const First = Chunk.get();
     const uint8_t* const Last = First + N;
     const uint8_t* P = First;
     // Each step looks at one FF and the code after it; FF at Code is Code - 1.
