@@ -246,6 +246,7 @@ void TkivSegmentList::WriteSegmentHTML(TkivSegment& Segment, TkivHTMLItem& Paren
     AddText(Parent, "The report of this segment could not be written: " + ExceptionText());
     AddLineBreak(Parent);
   }
+  if (Page) Page->WriteDone(Parent);
 }
 
 void TkivSegmentList::NotifySegment(TkivSegmentNotification Kind, TkivSegment* Segment) {
@@ -389,8 +390,13 @@ void SetPictureReferences(TkivPictureReferences Way) {
 std::string PictureSource(TBitmap& Bitmap) {
   if (PictureReferences == TkivPictureReferences::Files) return "file://" + GetTempFileName(Bitmap);
   TMemoryStream Bmp;
+  // Headers, palette and rows of three bytes at most: the file is written without moving.
+  Bmp.Reserve(14 + 40 + 1024 + ((int64_t(Bitmap.Width()) * 3 + 3) & ~int64_t(3)) * Bitmap.Height());
   Bitmap.SaveToStream(Bmp);
-  return "data:image/bmp;base64," + EncodeBase64(Bmp.ToString());
+  std::string Source = "data:image/bmp;base64,";
+  AppendBase64(
+      Source, std::string_view(reinterpret_cast<const char*>(Bmp.Memory()), size_t(Bmp.GetSize())));
+  return Source;
 }
 
 void LoadThumbnail(TBitmap& Bitmap, TStream& Stream, TkivWorkBudget& Budget) {
@@ -496,8 +502,8 @@ void AppendHexDumpCells(std::pmr::string& S, std::string_view Bytes, bool ShowOf
 }
 } // namespace
 
-std::unique_ptr<TkivHTMLTABLE> CreateHexDumpTable(TStream& Stream, bool ShowOffsets,
-                                                  int64_t Count) {
+std::unique_ptr<TkivHTMLTABLE> CreateHexDumpTable(TStream& Stream, bool ShowOffsets, int64_t Count,
+                                                  TkivWorkBudget& Budget) {
   // Two rows of text: a dump is five elements and two texts whatever its size, and the
   // bytes are read in one go (at most those the stream holds).
   auto Table = CreateReportTable();
@@ -505,17 +511,33 @@ std::unique_ptr<TkivHTMLTABLE> CreateHexDumpTable(TStream& Stream, bool ShowOffs
                                           ? "<TD><PRE>Offset</PRE></TD><TD><PRE>Hex</PRE></TD>"
                                             "<TD><PRE>Text</PRE></TD>"
                                           : "<TD><PRE>Hex</PRE></TD><TD><PRE>Text</PRE></TD>";
-  const std::string Bytes = ReadString(Stream, Count);
+  const int64_t Shown =
+      Budget.Take(TkivWork::BytesDumped, std::clamp<int64_t>(Count, 0, BytesLeft(Stream)));
+  const std::string Bytes = ReadString(Stream, Shown);
   AppendHexDumpCells(TrailingRun(AddRow(*Table)).Html, Bytes, ShowOffsets);
+  if (Shown < Count) {
+    // Passed over as reading them would: a dump of more than the stream holds fails.
+    const int64_t Rest = Count - Shown;
+    if (Rest > BytesLeft(Stream)) {
+      Stream.SetPosition(Stream.GetSize());
+      throw EReadError();
+    }
+    Stream.SetPosition(Stream.GetPosition() + Rest);
+    AddTextCell(AddRow(*Table),
+                Format("%lld bytes not shown: one report shows at most %lld bytes as hex",
+                       static_cast<long long>(Rest),
+                       static_cast<long long>(TkivWorkBudget::MaxBytesDumped)),
+                {.ColSpan = ShowOffsets ? 3 : 2});
+  }
   return Table;
 }
 
-void WriteExtraInfo(TkivHTMLItem& Parent, TStream& Stream) {
+void WriteExtraInfo(TkivHTMLItem& Parent, TStream& Stream, TkivWorkBudget& Budget) {
   if (Stream.GetSize() == 0) return;
   Stream.SetPosition(0);
   AddParagraph(Parent);
   AddText(Parent, "Extra info");
-  Parent.AddChild(CreateHexDumpTable(Stream, true, Stream.GetSize()));
+  Parent.AddChild(CreateHexDumpTable(Stream, true, Stream.GetSize(), Budget));
 }
 
 void WriteThumbnailRows(TkivHTMLTABLE& Table, kivInfo::TBitmap& Bitmap, bool WithHeading) {
