@@ -15,6 +15,9 @@
 // ---- Information tree ----
 
 TkivTreeItem::~TkivTreeItem() {
+  // The children go with this item's list, and need not look for themselves in it.
+  for (int32_t I = 0; I < Count(); ++I)
+    GetChild(I).Parent = nullptr;
   // An item freed by its parent's list is already out of it.
   if (Parent && Parent->IndexOf(this) >= 0) (void)Parent->Extract(this).release();
   Parent = nullptr;
@@ -353,13 +356,29 @@ void SetKeepTempFiles(bool Keep) {
   KeepTempFiles = Keep;
 }
 
+namespace {
+// Where the search for a free name goes on: within one report every number below Next was
+// found taken, so a report of many pictures does not try all the names before each one again.
+// A new report, directory or pattern starts from 0, so that numbers freed since are used.
+struct TNameSearch {
+  std::string Dir, Pattern;
+  int32_t Next = 0;
+} NameSearch;
+} // namespace
+
+void RestartTempFileNames() {
+  NameSearch.Next = 0;
+}
+
 std::string MakeTempFileName(const char* Pattern, int32_t Limit) {
   const std::string Dir = GetTempDirectory();
+  if (NameSearch.Dir != Dir || NameSearch.Pattern != Pattern) NameSearch = {Dir, Pattern, 0};
   // Claiming the name by creating the file keeps two processes from sharing one file.
-  for (int32_t N = 0; N < Limit; ++N) {
+  for (int32_t N = NameSearch.Next; N < Limit; ++N) {
     const std::string Path = Dir + Format(Pattern, N);
     switch (kivPlatform::CreateFileExclusive(Path)) {
     case kivPlatform::TCreateResult::Created:
+      NameSearch.Next = N + 1;
       return Path;
     case kivPlatform::TCreateResult::Exists:
       continue;

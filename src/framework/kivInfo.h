@@ -270,7 +270,10 @@ std::string GetTempFileName(TBitmap& Bitmap);
 // Creates the first free file Pattern % N (N = 0, 1, ... below Limit) in the temporary-files
 // directory; throws when all of them exist.
 constexpr int32_t MaxTempFileNumber = 1000000;
+// Within a report the search goes on after the last number it chose.
 std::string MakeTempFileName(const char* Pattern, int32_t Limit = MaxTempFileNumber);
+// The next search starts from 0 again: called as each report begins.
+void RestartTempFileNames();
 std::string GetTempDirectory();
 // Thumbnail files go to Dir (with its trailing separator) instead of the system's directory;
 // empty restores the system's.

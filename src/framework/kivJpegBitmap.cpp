@@ -1,5 +1,7 @@
 #include "framework/kivJpegBitmap.h"
 
+#include "framework/kivInfoStream.h"
+
 namespace {
 void ExchangeRedBlue(TkivDIBitmap& Picture) {
   auto Notify = std::move(Picture.OnChange); // the caller stands for the whole change
@@ -30,6 +32,15 @@ void TkivJpegBitmap::Changed() {
 
 void TkivJpegBitmap::ReadThumbnail(TStream& Stream, TkivWorkBudget& Budget) {
   const int64_t Start = Stream.GetPosition();
+  if (Budget.LeaveOutPicture()) {
+    // Beyond the pictures a report shows nothing is decoded; the bytes are kept as they are.
+    Refusal = {.Verdict = TkivPictureVerdict::TooMany};
+    SetSize(0, 0);
+    FEncodedData->Clear();
+    FEncodedData->CopyFrom(Stream, BytesLeft(Stream));
+    FChanged = false;
+    return;
+  }
   // A thumbnail that cannot be decoded, or not held in memory, must not cost the page:
   // whatever goes wrong, the picture shows what could be decoded.
   Failure.clear();

@@ -223,6 +223,11 @@ void TkivTiffJpegBitmap::LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream,
                                      TkivWorkBudget& Budget) {
   const TkivTiffEntry* Entry = IFD.FindEntry(513);
   const std::optional<int64_t> Offset = Entry ? ValueAsInteger(Entry->GetValue(0)) : std::nullopt;
+  if (Budget.LeaveOutPicture()) {
+    SetSize(0, 0);
+    Refusal = {.Verdict = TkivPictureVerdict::TooMany};
+    return;
+  }
   try {
     if (!Offset) throw Exception("No thumbnail offset");
     Stream.SetPosition(*Offset + IFD.BaseOffset());

@@ -1,10 +1,14 @@
 #!/usr/bin/env python3
 """Writes the hostile segment files of this folder. Each is named for the fault it caught;
 the tests run every *.MRK file here, and the fuzz runs start from them. Run it from any
-directory: python3 tests/regression/make-inputs.py"""
+directory: python3 tests/regression/make-inputs.py
+
+With --whole-files DIR it also writes into DIR the whole JPEG files that are too large to
+keep here (the tests build the same files themselves), for timing the command on them."""
 
 import os
 import struct
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -153,6 +157,30 @@ def thumbnails_over_budget(count=6):
     return t.exif()
 
 
+def many_thumbnails(count=3600):
+    # One-entry IFDs in a chain, each pointing at the same 1 x 1 picture: as many pictures as
+    # the segment has directories.
+    picture = jpeg(1, 1, data=2)
+    t = Tiff(0)
+    size = 2 + 12 + 4
+    pic = 8 + count * size
+    for i in range(count):
+        nxt = 8 + (i + 1) * size if i + 1 < count else 0
+        t.ifd(8 + i * size, [(0x0201, 4, 1, pic)], nxt)
+    t.put(pic, picture)
+    return t.exif()
+
+
+def whole_jpeg(segments):
+    return b"\xFF\xD8" + b"".join(segments) + jpeg(1, 1, data=2)[2:]
+
+
+def jfxx_rgb_thumbnails(count=9990):
+    # JFXX segments of one uncompressed 1 x 1 RGB pixel each, after the file's JFIF segment.
+    jfif = segment(0xE0, b"JFIF\x00\x01\x02\x00\x00\x01\x00\x01\x00\x00")
+    return whole_jpeg([jfif] + [segment(0xE0, b"JFXX\x00\x13\x01\x01\x80\x40\x20")] * count)
+
+
 def hp_piece(identifier, width, height, piece, pixels, words=None):
     header = [2, width, height, 1, piece, 2] + ([1, 0] if identifier == b"HPSC" else [])
     return segment(0xE4, identifier + struct.pack(">%dI" % len(header), *(words or header)) + pixels)
@@ -189,6 +217,12 @@ INPUTS = {
     "hpsc-piece-shorter-than-its-header.MRK":
         segment(0xE4, b"HPSC" + struct.pack(">2I", 2, 4)) + hp_piece(b"HPSC", 4, 1, 1, bytes(8)),
     "h3x0-pieces-without-pixels.MRK": hp_pieces_without_pixels(),
+    "exif-3600-thumbnails-1x1.MRK": many_thumbnails(),
+}
+
+WHOLE_FILES = {
+    "exif-4-segments-of-3600-thumbnails.jpg": whole_jpeg([many_thumbnails()] * 4),
+    "jfxx-9990-rgb-thumbnails.jpg": jfxx_rgb_thumbnails(),
 }
 
 if __name__ == "__main__":
@@ -196,3 +230,7 @@ if __name__ == "__main__":
         assert len(data) <= 65537, name
         with open(os.path.join(HERE, name), "wb") as f:
             f.write(data)
+    if len(sys.argv) == 3 and sys.argv[1] == "--whole-files":
+        for name, data in WHOLE_FILES.items():
+            with open(os.path.join(sys.argv[2], name), "wb") as f:
+                f.write(data)
