@@ -1,11 +1,12 @@
 #!/bin/sh
 # Builds the Windows plug-in on Debian: kivMrkWLX.wlx (32-bit) and kivMrkWLX.wlx64 (64-bit)
 # in build/windows/, cross-compiled with mingw-w64, with libjpeg built from Debian's own
-# libjpeg-turbo source package and linked in statically. Also builds the Wine test host of
+# libjpeg-turbo source package and expat from Debian's expat source package, both linked in
+# statically. Also builds the Wine test host of
 # each bitness, and the release archive dist/kivMrkWLX-VERSION-windows.zip: both DLLs, the
 # host's install file, a readme and the licences of what is linked in. Installs what it needs
-# when run as root on Debian (KIV_NO_INSTALL=1 skips that). libjpeg is built once and kept
-# under build/windows/.
+# when run as root on Debian (KIV_NO_INSTALL=1 skips that). libjpeg and expat are built once
+# and kept under build/windows/.
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -83,6 +84,45 @@ if [ ! -e "$out/libjpeg-i686/lib/libjpeg.a" ] || [ ! -e "$out/libjpeg-x86_64/lib
   done
 fi
 
+# expat: Debian's source, the static library only, without DTD support (documents with a
+# document type declaration are refused anyway). The source tree is kept for its licence.
+expat_src=$out/expat-source
+if [ ! -e "$out/expat-i686/lib/libexpat.a" ] || [ ! -e "$out/expat-x86_64/lib/libexpat.a" ] ||
+  [ ! -e "$expat_src/COPYING" ]; then
+  # Debian's tree holds the library in expat/.
+  if [ ! -e "$expat_src/expat/CMakeLists.txt" ] || [ ! -e "$expat_src/COPYING" ]; then
+    can_install && add_deb_src
+    rm -rf "$out/expat-download"
+    mkdir -p "$out/expat-download"
+    # The newest source first; a mirror may lack it (security updates), so the older
+    # versions the archive lists are tried after it.
+    (cd "$out/expat-download" && { apt-get source -qq expat >/dev/null 2>&1 ||
+      for v in $(apt-cache showsrc expat | sed -n 's/^Version: //p' | sort -r -V); do
+        rm -rf ./*
+        apt-get source -qq "expat=$v" >/dev/null 2>&1 && break
+      done; })
+    dir=$(find "$out/expat-download" -mindepth 1 -maxdepth 1 -type d -name 'expat-*' | head -n 1)
+    [ -n "$dir" ] || { echo "apt-get source expat gave no source tree" >&2; exit 1; }
+    rm -rf "$expat_src"
+    mv "$dir" "$expat_src"
+    rm -rf "$out/expat-download"
+  fi
+  for arch in i686 x86_64; do
+    prefix=$out/expat-$arch
+    [ -e "$prefix/lib/libexpat.a" ] && continue
+    b=$out/expat-build-$arch
+    cmake -S "$expat_src/expat" -B "$b" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
+      -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DEXPAT_SHARED_LIBS=OFF \
+      -DEXPAT_BUILD_TOOLS=OFF -DEXPAT_BUILD_EXAMPLES=OFF -DEXPAT_BUILD_TESTS=OFF \
+      -DEXPAT_BUILD_DOCS=OFF -DEXPAT_BUILD_PKGCONFIG=OFF -DEXPAT_DTD=OFF >/dev/null
+    cmake --build "$b" -j "$jobs" >/dev/null
+    mkdir -p "$prefix/lib" "$prefix/include"
+    cp "$b/libexpat.a" "$prefix/lib/"
+    cp "$expat_src/expat/lib/expat.h" "$expat_src/expat/lib/expat_external.h" "$prefix/include/"
+    rm -rf "$b"
+  done
+fi
+
 launcher=
 command -v ccache >/dev/null 2>&1 &&
   launcher="-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
@@ -92,7 +132,9 @@ for arch in i686 x86_64; do
   cmake -S . -B "$b" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DKIV_TESTS=OFF $launcher \
     -DJPEG_INCLUDE_DIR="$out/libjpeg-$arch/include" \
-    -DJPEG_LIBRARY="$out/libjpeg-$arch/lib/libjpeg.a" >/dev/null
+    -DJPEG_LIBRARY="$out/libjpeg-$arch/lib/libjpeg.a" \
+    -DEXPAT_INCLUDE_DIR="$out/expat-$arch/include" \
+    -DEXPAT_LIBRARY="$out/expat-$arch/lib/libexpat.a" >/dev/null
   cmake --build "$b" -j "$jobs"
 done
 cp "$out/i686/kivMrkWLX.wlx" "$out/x86_64/kivMrkWLX.wlx64" "$out/"
@@ -111,6 +153,7 @@ crlf "$root/packaging/windows/pluginst.inf" >"$stage/pluginst.inf"
 # What is linked in: the name in the archive, what it is, and the licence text it comes from.
 licences="libjpeg-turbo-LICENSE.md|libjpeg-turbo (JPEG decoding)|$jpeg_src/LICENSE.md
 libjpeg-turbo-README.ijg|libjpeg-turbo, the IJG licence it refers to|$jpeg_src/README.ijg
+expat-COPYING.txt|expat (XML parsing)|$expat_src/COPYING
 mingw-w64-runtime-copyright.txt|the mingw-w64 C runtime|/usr/share/doc/mingw-w64-x86-64-dev/copyright"
 {
   sed "s/@VERSION@/$version/" "$root/packaging/windows/readme.txt"

@@ -13,7 +13,7 @@ if [ "${KIV_NO_INSTALL:-0}" != 1 ] && command -v apt-get >/dev/null 2>&1 && [ "$
   dpkg --add-architecture i386
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends \
-    cmake make g++ clang libclang-rt-14-dev libjpeg62-turbo-dev googletest libgtest-dev \
+    cmake make g++ clang libclang-rt-14-dev libjpeg62-turbo-dev libexpat1-dev nettle-dev googletest libgtest-dev \
     libgmock-dev libbenchmark-dev libimage-exiftool-perl netpbm ca-certificates qtbase5-dev \
     nlohmann-json3-dev libcli11-dev man-db \
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 dpkg-dev wine wine64 wine32:i386 xvfb xauth >/dev/null

@@ -6,6 +6,7 @@
 #include "extended/kivGainMap.h"
 #include "extended/kivJpegStructure.h"
 #include "extended/kivMultiPicture.h"
+#include "extended/kivXmp.h"
 #include "framework/kivInfo.h"
 
 namespace {
@@ -30,6 +31,13 @@ const TkivExtendedDecoder Decoders[] = {
     {0xDC, {}, "Number of lines", DescribeNumberOfLines},
     {0xDD, {}, "Restart interval", DescribeRestartInterval},
     // The identifiers as the viewer's segment classes take them, their zero byte included.
+    {0xE1, {"http://ns.adobe.com/xap/1.0/\0", 29}, "XMP", DescribeXmp},
+    {0xE1,
+     {"http://ns.adobe.com/xmp/extension/\0", 35},
+     "Extended XMP",
+     DescribeExtendedXmp,
+     TkivPieceOrder::ByOffset,
+     ReadExtendedXmpPiece},
     {0xE2, {"MPF\0", 4}, "Multi-picture index", DescribeMultiPicture},
     {0xE2,
      {"urn:iso:std:iso:ts:21496:-1\0", 28},

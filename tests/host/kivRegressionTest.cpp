@@ -62,7 +62,10 @@ TEST(Regression, EveryHostileInputGivesAWholePageWithinItsBudget) {
     TMemoryStream Stream(Bytes);
     std::unique_ptr<TkivSegment> Segment;
     std::string Page;
-    EXPECT_EQ(LoadSegment(Stream, Segment, [&](TMemoryStream& Html) { Page = Html.ToString(); }),
+    // XMP is read by the extended report alone.
+    const bool Extended = Name.rfind("xmp-", 0) == 0;
+    EXPECT_EQ(LoadSegment(Stream, Segment, [&](TMemoryStream& Html) { Page = Html.ToString(); },
+                          {.Extended = Extended}),
               TkivLoadResult::Shown);
     EXPECT_NE(Page.find(std::string("<I>") + CreditLine + "</I>  </HTML>"), std::string::npos);
     ASSERT_NE(Segment, nullptr);

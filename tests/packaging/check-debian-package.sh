@@ -22,9 +22,10 @@ for pair in "Package=kivmrk" "Version=$version" "Architecture=$arch"; do
   key=${pair%%=*}
   [ "$key=$(dpkg-deb -f "$deb" "$key")" = "$pair" ] || fail "$key is '$(dpkg-deb -f "$deb" "$key")', expected '${pair#*=}'"
 done
-# Found from the binaries: the C++ runtime and libjpeg for both, Qt for the plug-in.
+# Found from the binaries: the C++ runtime, libjpeg, expat and nettle for both, Qt for the
+# plug-in.
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libc6 libjpeg62-turbo libqt5widgets5; do
+for lib in libc6 libjpeg62-turbo libexpat1 libnettle8 libqt5widgets5; do
   echo "$depends" | tr ',|' '\n\n' | sed 's/^ *//; s/ .*//' | grep -q -x "$lib" ||
     fail "Depends lacks $lib: $depends"
 done

@@ -21,7 +21,8 @@ zip_path=$(pwd)/$zip
 (cd "$work" && cmake -E tar xf "$zip_path")
 
 # Flat, so that the host copies every file into the plug-in's folder.
-expected="kivMrkWLX.wlx
+expected="expat-COPYING.txt
+kivMrkWLX.wlx
 kivMrkWLX.wlx64
 libjpeg-turbo-LICENSE.md
 libjpeg-turbo-README.ijg
@@ -55,6 +56,7 @@ done
 grep -q "kivMrkWLX $version" "$work/readme.txt" || fail "readme.txt does not name version $version"
 grep -q "libjpeg-turbo" "$work/libjpeg-turbo-LICENSE.md" || fail "libjpeg-turbo-LICENSE.md is not libjpeg-turbo's licence"
 grep -q "Independent JPEG Group" "$work/libjpeg-turbo-README.ijg" || fail "libjpeg-turbo-README.ijg is not the IJG text"
+grep -q "Thai Open Source Software Center" "$work/expat-COPYING.txt" || fail "expat-COPYING.txt is not expat's licence"
 
 # The DLLs: the archive's are the ones built, each of its bitness, exporting the names of the
 # .def file undecorated (a 32-bit __stdcall export would otherwise be ListLoad@12), and

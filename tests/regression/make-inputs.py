@@ -191,6 +191,14 @@ def hp_pieces_without_pixels(count=1500):
     return b"".join(hp_piece(b"H3X0", 65536, 65536, i + 1, b"") for i in range(count))
 
 
+XMP_ID = b"http://ns.adobe.com/xap/1.0/\0"
+XMP_EXTENSION_ID = b"http://ns.adobe.com/xmp/extension/\0"
+
+
+def xmp(body):
+    return segment(0xE1, XMP_ID + body)
+
+
 INPUTS = {
     "ifd-chain-16-thumbnails-8000x8000.MRK": ifd_chain_thumbnails(),
     "exif-thumbnail-65535x65535.MRK": single_thumbnail(65535, 65535),
@@ -217,6 +225,15 @@ INPUTS = {
     "hpsc-piece-shorter-than-its-header.MRK":
         segment(0xE4, b"HPSC" + struct.pack(">2I", 2, 4)) + hp_piece(b"HPSC", 4, 1, 1, bytes(8)),
     "h3x0-pieces-without-pixels.MRK": hp_pieces_without_pixels(),
+    # Entities that double ten times over: refused with the document type that declares them.
+    "xmp-billion-laughs.MRK": xmp(b"<!DOCTYPE x [<!ENTITY a0 'aaaaaaaaaa'>" + b"".join(
+        b"<!ENTITY a%d '%s'>" % (i, b"&a%d;" % (i - 1) * 10) for i in range(1, 10)) +
+        b"]><x>&a9;</x>"),
+    "xmp-nested-20000-deep.MRK": xmp(b"<x:xmpmeta xmlns:x='adobe:ns:meta/'>" + b"<a>" * 20000),
+    # Elements of four bytes, as many as a segment holds.
+    "xmp-16000-elements.MRK": xmp(b"<r>" + b"<e/>" * 16000 + b"</r>"),
+    "xmp-extension-piece-beyond-its-length.MRK":
+        segment(0xE1, XMP_EXTENSION_ID + b"0" * 32 + struct.pack(">2I", 10, 0xFFFFFFF0) + b"<x/>"),
     "exif-3600-thumbnails-1x1.MRK": many_thumbnails(),
 }
 

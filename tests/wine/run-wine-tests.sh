@@ -1,5 +1,5 @@
 #!/bin/sh
-# Runs the Windows plug-in's tests under Wine on a virtual X display: the 64-bit test host with
+# Runs the Windows plug-in's tests (and the core's Windows services' test) under Wine on a virtual X display: the 64-bit test host with
 # kivMrkWLX.wlx64 and the 32-bit one with kivMrkWLX.wlx, in a Wine prefix made for this run and
 # removed afterwards. Needs what tools/build-windows.sh leaves in build/windows/.
 set -eu
@@ -38,8 +38,10 @@ xvfb-run -a sh -c '
   "$loader" wineboot.exe -i >/dev/null 2>&1
   wineserver -w
   rc=0
+  timeout 120 "$WINELOADER" build/windows/x86_64/tests/wine/kivWineCoreTest.exe || rc=1
   timeout 600 "$WINELOADER" build/windows/x86_64/tests/wine/kivWineHostTest.exe build/windows/kivMrkWLX.wlx64 samples || rc=1
   if [ "$run32" = 1 ]; then
+    timeout 120 "$wine32" build/windows/i686/tests/wine/kivWineCoreTest.exe || rc=1
     timeout 600 "$wine32" build/windows/i686/tests/wine/kivWineHostTest.exe build/windows/kivMrkWLX.wlx samples || rc=1
   fi
   wineserver -w
