@@ -13,9 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "base/kivException.h"
 #include "host/kivModules.h"
 #include "host/kivReportPipeline.h"
 #include "kivBatch.h"
+#include "kivFdStream.h"
 #include "kivFiles.h"
 #include "kivInfoText.h"
 #include "kivSplit.h"
@@ -142,6 +144,19 @@ public:
     Temp.clear();
   }
 
+  // Where bytes written as they come go: the temporary file, or standard output.
+  int Descriptor() const { return Path.empty() ? STDOUT_FILENO : Fd; }
+
+  // Puts what was written through Descriptor in place.
+  int Commit() {
+    if (Path.empty()) return 0;
+    const bool Closed = ::close(Fd) == 0;
+    Fd = -1;
+    if (Closed && MoveIntoPlace()) return 0;
+    Abandon();
+    return Fail(Error());
+  }
+
   int Write(const std::string& Bytes) {
     if (Path.empty()) {
       std::fwrite(Bytes.data(), 1, Bytes.size(), stdout);
@@ -260,19 +275,25 @@ int ReportWholeFile(const TOptions& Options) {
     return -1;
   }
   std::string Bytes;
+  bool Streamed = false;
   if (Result == TkivLoadResult::Shown) {
     // The page is 8-bit text in the viewer's code page; file names are UTF-8.
     List->FileName = Utf8ToAnsi(List->FileName);
     const TkivReportOptions Report = Options.Report(true);
     try {
       if (Options.Kind == TOutputKind::Html) {
-        TMemoryStream Html;
+        // The page goes out as it is built: it may be many times the file's size.
+        TkivFdStream Html(Output.Descriptor());
+        Streamed = true;
         WriteListPage(*List, Html, Report);
-        Bytes = Html.ToString();
       } else {
         if (Report.Extended) FillExtendedInfo(*List);
         Bytes = TreeOutput(*FileInfoTree(*List), Options.Kind);
       }
+    } catch (const EWriteError&) {
+      List.reset();
+      Output.Abandon();
+      return Fail(Options.Output.empty() ? "cannot write the output" : Output.Error());
     } catch (...) {
       Result = TkivLoadResult::Failed;
     }
@@ -282,7 +303,7 @@ int ReportWholeFile(const TOptions& Options) {
     Output.Abandon();
     return LoadFailure(Result, Options.File);
   }
-  const int Status = Output.Write(Bytes);
+  const int Status = Streamed ? Output.Commit() : Output.Write(Bytes);
   Output.KeepThumbnails(Status == 0);
   List.reset();
   kivInfo::SetKeepTempFiles(false);

@@ -192,6 +192,38 @@ int64_t TFileStream::Write(const void* Buffer, int64_t Count) {
   return N;
 }
 
+int64_t TMemoryStreamTail::GetSize() const {
+  return std::clamp<int64_t>(Whole.GetSize() - Offset, 0, Size);
+}
+
+void TMemoryStreamTail::SetPosition(int64_t NewPosition) {
+  Position = std::max<int64_t>(NewPosition, 0);
+}
+
+int64_t TMemoryStreamTail::Read(void* Buffer, int64_t Count) {
+  const int64_t N = std::clamp<int64_t>(GetSize() - Position, 0, std::max<int64_t>(Count, 0));
+  if (N > 0) std::memcpy(Buffer, Whole.Memory() + Offset + Position, static_cast<size_t>(N));
+  Position += N;
+  return N;
+}
+
+void TMemoryStreamTail::Clear() {
+  Offset = Size = Position = 0;
+}
+
+void TMemoryStreamTail::TakeRest() {
+  Offset = std::min(Whole.GetPosition(), Whole.GetSize());
+  Size = Whole.GetSize() - Offset;
+  Position = 0;
+  Whole.SetPosition(Whole.GetSize());
+}
+
+std::string TMemoryStreamTail::ToString() const {
+  const int64_t N = GetSize();
+  return N > 0 ? std::string(reinterpret_cast<const char*>(Whole.Memory() + Offset), size_t(N))
+               : std::string();
+}
+
 TStreamRange::TStreamRange(TStream& Whole, int64_t Offset, int64_t Size)
     : Whole(Whole), Offset(std::clamp<int64_t>(Offset, 0, Whole.GetSize())),
       Size(std::clamp<int64_t>(Size, 0, Whole.GetSize() - this->Offset)) {}

@@ -63,6 +63,30 @@ private:
   void Grow(int64_t Needed);
 };
 
+// The bytes a memory stream holds from an offset on, read as a stream of their own without
+// being copied: what a decoder leaves over of the bytes it read. Read only; it follows the
+// memory stream, so bytes that stream no longer holds read as none.
+class TMemoryStreamTail : public TStream {
+public:
+  explicit TMemoryStreamTail(TMemoryStream& Whole) : Whole(Whole) {}
+  int64_t GetSize() const override;
+  int64_t GetPosition() const override { return Position; }
+  void SetPosition(int64_t NewPosition) override;
+  int64_t Read(void* Buffer, int64_t Count) override;
+  int64_t Write(const void*, int64_t) override { return 0; }
+
+  // Holds no bytes.
+  void Clear();
+  // Holds what the memory stream has from its position to its end, and moves that stream's
+  // position to its end, as reading the bytes would.
+  void TakeRest();
+  std::string ToString() const;
+
+private:
+  TMemoryStream& Whole;
+  int64_t Offset = 0, Size = 0, Position = 0;
+};
+
 // Size bytes of another stream from Offset on, read as a stream of their own (positions count
 // from Offset) without being copied; read only. The other stream's position is its own
 // business: each read seeks it first.

@@ -26,8 +26,9 @@ void AddUtf8Cell(TkivHTMLTR& Row, std::string_view Utf8, const std::string& Colo
 }
 } // namespace
 
-TkivDescriptionHTML::TkivDescriptionHTML(TkivHTMLItem& Parent, TOwningList& Keep)
-    : Parent(Parent), Keep(Keep) {}
+TkivDescriptionHTML::TkivDescriptionHTML(TkivHTMLItem& Parent, TOwningList& Keep,
+                                         TkivWorkBudget& Budget)
+    : Parent(Parent), Keep(Keep), Budget(Budget) {}
 
 void TkivDescriptionHTML::FlushFields() {
   if (Fields.empty()) return;
@@ -135,7 +136,7 @@ void TkivDescriptionHTML::Hex(std::string_view Title, TStream& Stream, int64_t C
   FlushFields();
   WriteTitle(Title);
   Parent.AddChild(
-      CreateHexDumpTable(Stream, true, std::clamp<int64_t>(Count, 0, BytesLeft(Stream))));
+      CreateHexDumpTable(Stream, true, std::clamp<int64_t>(Count, 0, BytesLeft(Stream)), Budget));
 }
 
 void TkivDescriptionHTML::Problem(std::string_view Text) {

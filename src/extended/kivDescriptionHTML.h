@@ -16,8 +16,8 @@
 class TkivDescriptionHTML : public TkivDescription {
 public:
   // Elements go at the end of Parent; pictures are handed to Keep, which must live as long as
-  // the page is shown (their files go with them).
-  TkivDescriptionHTML(TkivHTMLItem& Parent, TOwningList& Keep);
+  // the page is shown (their files go with them); hex dumps are asked of Budget, the report's.
+  TkivDescriptionHTML(TkivHTMLItem& Parent, TOwningList& Keep, TkivWorkBudget& Budget);
 
   void BeginGroup(std::string_view Title) override;
   void EndGroup() override;
@@ -46,6 +46,7 @@ private:
   void WriteTitle(std::string_view Title);
   TkivHTMLItem& Parent;
   TOwningList& Keep;
+  TkivWorkBudget& Budget;
   std::vector<std::string> Groups; // the titles of the open groups
   std::vector<TField> Fields;      // the run of fields not yet written
   TkivHTMLTABLE* Table = nullptr;  // the open table

@@ -336,7 +336,7 @@ void TkivExtendedReport::Describe(const TShownPart& Shown, TkivDescription& Out)
 void TkivExtendedReport::WriteSegmentHTML(TkivSegment& Segment, TkivHTMLItem& Parent) {
   for (const TShownPart& Shown : PartsOf(Segment)) {
     AddText(Parent.Create<TkivHTMLH3>(), Utf8ToPageHtml(Parts[Shown.Part].Decoder->Title), true);
-    TkivDescriptionHTML Out(Parent, Segment.ReportObjects);
+    TkivDescriptionHTML Out(Parent, Segment.ReportObjects, Segment.WorkBudget());
     Describe(Shown, Out);
     Out.Finish();
   }
@@ -345,7 +345,7 @@ void TkivExtendedReport::WriteSegmentHTML(TkivSegment& Segment, TkivHTMLItem& Pa
 void TkivExtendedReport::WriteListSummaryHTML(TkivSegmentList& List, TkivHTMLItem& Parent) {
   if (!dynamic_cast<TkivJpegFile*>(&List)) return;
   AddText(Parent.Create<TkivHTMLH3>(), SummaryTitle);
-  TkivDescriptionHTML Out(Parent, List.ReportObjects);
+  TkivDescriptionHTML Out(Parent, List.ReportObjects, List.WorkBudget());
   DescribeJpegSummary(List, Out);
   Out.Finish();
 }

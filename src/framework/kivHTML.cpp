@@ -210,6 +210,30 @@ TkivHTMLBODY& TkivHTMLHTML::Body() const {
   return static_cast<TkivHTMLBODY&>(GetChild(IndexOfClass(typeid(TkivHTMLBODY))));
 }
 
+TkivHTMLPageWriter::TkivHTMLPageWriter(TkivHTMLHTML& Document, TStream& Stream)
+    : Document(Document), Body(Document.Body()), Out(Stream) {
+  Document.WriteOpenTag(Out);
+  for (int32_t I = 0; I < Document.IndexOf(&Body); ++I)
+    Document.GetChild(I).WriteTo(Out);
+  Body.WriteOpenTag(Out);
+}
+
+void TkivHTMLPageWriter::WriteDone(const TkivHTMLItem& Parent) {
+  if (&Parent != &Body) return;
+  for (int32_t I = 0; I < Body.Count(); ++I)
+    Body.GetChild(I).WriteTo(Out);
+  Body.Clear();
+}
+
+void TkivHTMLPageWriter::Finish() {
+  WriteDone(Body);
+  Body.WriteCloseTag(Out);
+  for (int32_t I = Document.IndexOf(&Body) + 1; I < Document.Count(); ++I)
+    Document.GetChild(I).WriteTo(Out);
+  Document.WriteCloseTag(Out);
+  Out.Flush();
+}
+
 void TkivHTMLRun::WriteTo(TkivHTMLWriter& Out) const {
   Out << Html;
 }

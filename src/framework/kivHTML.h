@@ -247,6 +247,28 @@ public:
   TkivHTMLBODY& Body() const;
 };
 
+// Writes a document while it is built, so that a long page is never held whole: the document's
+// start up to the body's open tag at once, the body's elements each time a part of the report
+// is complete (freed once written), and the rest at the end. The bytes are those that
+// WriteToStream writes of the whole document.
+class TkivHTMLPageWriter {
+public:
+  // Everything before the body must be complete when the writer is made.
+  TkivHTMLPageWriter(TkivHTMLHTML& Document, TStream& Stream);
+  TkivHTMLPageWriter(const TkivHTMLPageWriter&) = delete;
+  TkivHTMLPageWriter& operator=(const TkivHTMLPageWriter&) = delete;
+  // Writes and frees the body's elements so far, when Parent is the body; elements inside
+  // another element are complete only with it, and wait for it.
+  void WriteDone(const TkivHTMLItem& Parent);
+  // Writes what is left: the body's last elements, its end, what follows it, the end.
+  void Finish();
+
+private:
+  TkivHTMLHTML& Document;
+  TkivHTMLBODY& Body;
+  TkivHTMLWriter Out;
+};
+
 // Page text kept in one piece where there would otherwise be many small elements: the plain
 // cells of a table row (AddTextCell), which are the bulk of every report.
 class TkivHTMLRun : public TkivHTMLItem {

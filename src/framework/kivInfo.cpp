@@ -247,6 +247,7 @@ void TkivSegmentList::WriteSegmentHTML(TkivSegment& Segment, TkivHTMLItem& Paren
     AddText(Parent, "The report of this segment could not be written: " + ExceptionText());
     AddLineBreak(Parent);
   }
+  if (Page) Page->WriteDone(Parent);
 }
 
 void TkivSegmentList::NotifySegment(TkivSegmentNotification Kind, TkivSegment* Segment) {
@@ -515,8 +516,8 @@ void AppendHexDumpCells(std::pmr::string& S, std::string_view Bytes, bool ShowOf
 }
 } // namespace
 
-std::unique_ptr<TkivHTMLTABLE> CreateHexDumpTable(TStream& Stream, bool ShowOffsets,
-                                                  int64_t Count) {
+std::unique_ptr<TkivHTMLTABLE> CreateHexDumpTable(TStream& Stream, bool ShowOffsets, int64_t Count,
+                                                  TkivWorkBudget& Budget) {
   // Two rows of text: a dump is five elements and two texts whatever its size, and the
   // bytes are read in one go (at most those the stream holds).
   auto Table = CreateReportTable();
@@ -524,17 +525,33 @@ std::unique_ptr<TkivHTMLTABLE> CreateHexDumpTable(TStream& Stream, bool ShowOffs
                                           ? "<TD><PRE>Offset</PRE></TD><TD><PRE>Hex</PRE></TD>"
                                             "<TD><PRE>Text</PRE></TD>"
                                           : "<TD><PRE>Hex</PRE></TD><TD><PRE>Text</PRE></TD>";
-  const std::string Bytes = ReadString(Stream, Count);
+  const int64_t Shown =
+      Budget.Take(TkivWork::BytesDumped, std::clamp<int64_t>(Count, 0, BytesLeft(Stream)));
+  const std::string Bytes = ReadString(Stream, Shown);
   AppendHexDumpCells(TrailingRun(AddRow(*Table)).Html, Bytes, ShowOffsets);
+  if (Shown < Count) {
+    // Passed over as reading them would: a dump of more than the stream holds fails.
+    const int64_t Rest = Count - Shown;
+    if (Rest > BytesLeft(Stream)) {
+      Stream.SetPosition(Stream.GetSize());
+      throw EReadError();
+    }
+    Stream.SetPosition(Stream.GetPosition() + Rest);
+    AddTextCell(AddRow(*Table),
+                Format("%lld bytes not shown: one report shows at most %lld bytes as hex",
+                       static_cast<long long>(Rest),
+                       static_cast<long long>(TkivWorkBudget::MaxBytesDumped)),
+                {.ColSpan = ShowOffsets ? 3 : 2});
+  }
   return Table;
 }
 
-void WriteExtraInfo(TkivHTMLItem& Parent, TStream& Stream) {
+void WriteExtraInfo(TkivHTMLItem& Parent, TStream& Stream, TkivWorkBudget& Budget) {
   if (Stream.GetSize() == 0) return;
   Stream.SetPosition(0);
   AddParagraph(Parent);
   AddText(Parent, "Extra info");
-  Parent.AddChild(CreateHexDumpTable(Stream, true, Stream.GetSize()));
+  Parent.AddChild(CreateHexDumpTable(Stream, true, Stream.GetSize(), Budget));
 }
 
 void WriteThumbnailRows(TkivHTMLTABLE& Table, kivInfo::TBitmap& Bitmap, bool WithHeading) {

@@ -175,6 +175,9 @@ public:
   int64_t FileSize = 0;
   // Set by the report pipeline while it writes a page with the extended parts; not owned.
   IkivSegmentReportExtension* ReportExtension = nullptr;
+  // Set by the report pipeline while it writes a page as it is built: each segment's report
+  // is written out once complete. Not owned.
+  TkivHTMLPageWriter* Page = nullptr;
   // The stream the file was read from, kept open for what reads beyond the bytes the segments
   // keep (the summary's picture); null when none was kept.
   std::unique_ptr<TStream> Source;
@@ -204,7 +207,7 @@ protected:
   TkivSegment& LoadSegment(const TkivSegment::TClass& Class, TStream& Stream);
   // Writes a segment's report into Parent, and after it what ReportExtension adds; a report that
   // fails leaves a line saying so in place of what it had written, so that one segment cannot
-  // cost the page.
+  // cost the page. The report then goes to Page, when there is one.
   void WriteSegmentHTML(TkivSegment& Segment, TkivHTMLItem& Parent);
 
 private:
@@ -304,8 +307,11 @@ void AddTextCell(TkivHTMLTR& Row, std::string_view Text, const std::string& BgCo
 void AddTextCell(TkivHTMLTR& Row, std::string_view Text, const TkivHTMLCellOptions& Options,
                  std::string_view LeadingHtml = {});
 TkivHTMLTR& AddTextRow(TkivHTMLTABLE& Table, std::initializer_list<std::string> Texts);
-std::unique_ptr<TkivHTMLTABLE> CreateHexDumpTable(TStream& Stream, bool ShowOffsets, int64_t Count);
-void WriteExtraInfo(TkivHTMLItem& Parent, TStream& Stream);
+// A hex dump of Count bytes from the stream's position; the bytes beyond what Budget has left
+// for dumps are passed over, and a row says how many.
+std::unique_ptr<TkivHTMLTABLE> CreateHexDumpTable(TStream& Stream, bool ShowOffsets, int64_t Count,
+                                                  TkivWorkBudget& Budget);
+void WriteExtraInfo(TkivHTMLItem& Parent, TStream& Stream, TkivWorkBudget& Budget);
 void WriteThumbnailRows(TkivHTMLTABLE& Table, kivInfo::TBitmap& Bitmap, bool WithHeading);
 void AddThumbnailInfo(TkivTreeItem& InfoParent, kivInfo::TBitmap& Bitmap);
 void AddMailNotice(TkivTreeItem& InfoParent);

@@ -60,8 +60,10 @@ void TkivJpegBitmap::ReadThumbnail(TStream& Stream, TkivWorkBudget& Budget) {
   }
   FEncodedData->Clear();
   FChanged = false;
-  if (MaxSide > 0 && (Width() != FrameWidth() || Height() != FrameHeight())) {
-    // Reduced: the bytes read are not this picture's.
+  if (MaxSide > 0) {
+    // A picture read to be shown small is read from a whole image, most of a file perhaps,
+    // and reduced its bytes are not this picture's: they are not kept, and are encoded again
+    // from the pixels should they be asked for.
     FChanged = Width() > 0 && Height() > 0;
     return;
   }

@@ -6,7 +6,7 @@
 
 namespace {
 constexpr int64_t Limits[] = {TkivWorkBudget::MaxEntries, TkivWorkBudget::MaxValues,
-                              TkivWorkBudget::MaxBytesCopied};
+                              TkivWorkBudget::MaxBytesCopied, TkivWorkBudget::MaxBytesDumped};
 
 // Sides beyond 32 bits are no picture at all; keep the product from overflowing.
 bool IsTooLarge(int64_t Width, int64_t Height) {

@@ -44,7 +44,7 @@ public:
   TkivPictureRefusal Refusal;
 };
 
-enum class TkivWork { Entries, Values, BytesCopied };
+enum class TkivWork { Entries, Values, BytesCopied, BytesDumped };
 
 class TkivWorkBudget {
 public:
@@ -87,6 +87,11 @@ public:
   static constexpr int64_t MaxEntries = int64_t(1) << 22;
   static constexpr int64_t MaxValues = int64_t(1) << 26;
   static constexpr int64_t MaxBytesCopied = int64_t(256) * 1024 * 1024;
+  // The bytes one report shows as hex dumps. Every byte dumped is about five bytes of page,
+  // held until its segment's report is written; a camera's file dumps well under a megabyte,
+  // while a file of hundreds of gathered pieces would otherwise make a page ten times its
+  // size. The bytes beyond are counted on the page, not shown.
+  static constexpr int64_t MaxBytesDumped = int64_t(4) * 1024 * 1024;
 
   TkivWorkBudget() = default;
   // A report with fewer pixels for its pictures (decoder fuzzing, which explores structure).
@@ -118,5 +123,5 @@ private:
   int64_t Pixels = 0;
   int64_t Pictures = 0;
   int64_t LeftOut = 0;
-  int64_t Used[3] = {};
+  int64_t Used[4] = {};
 };

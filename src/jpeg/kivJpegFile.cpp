@@ -157,7 +157,7 @@ void TkivJpegTrailingData::WriteHTML(TkivHTMLItem& Parent) {
   AddText(Parent, What + " at offset " + OffsetText(FileOffset) + ": " + BytesText(FileSize));
   if (Samsung || Video) {
     AddLineBreak(Parent);
-    TkivDescriptionHTML Out(Parent, ReportObjects);
+    TkivDescriptionHTML Out(Parent, ReportObjects, WorkBudget());
     if (Samsung) DescribeSamsungTrailer(*Samsung, Out);
     if (Video) DescribeMp4(*Video, Out);
     Out.Finish();
@@ -167,7 +167,7 @@ void TkivJpegTrailingData::WriteHTML(TkivHTMLItem& Parent) {
     AddText(Parent, Format(", the first %lld shown", static_cast<long long>(Data.GetSize())));
   AddLineBreak(Parent);
   Data.SetPosition(0);
-  Parent.AddChild(CreateHexDumpTable(Data, true, Data.GetSize()));
+  Parent.AddChild(CreateHexDumpTable(Data, true, Data.GetSize(), WorkBudget()));
 }
 
 const TkivSegment::TClass& TkivJpegFileError::ClassObject() {

@@ -162,7 +162,7 @@ void TkivJpegSegment::WriteHTML(TkivHTMLItem& Parent) {
 void TkivJpegSegment::WriteDataHTML(TkivHTMLItem& Parent) {
   Data.SetPosition(0);
   AddLineBreak(Parent);
-  Parent.AddChild(CreateHexDumpTable(Data, true, Data.GetSize()));
+  Parent.AddChild(CreateHexDumpTable(Data, true, Data.GetSize(), WorkBudget()));
 }
 
 // ---- Signature ----
@@ -224,6 +224,19 @@ void TkivJpegNormalSegment::AppendSegment(TStream& Stream) {
 void TkivJpegNormalSegment::LoadConsecutiveSegments(TStream& Stream) {
   Modified = false;
   Data.Clear();
+  // The pieces are measured first: the bytes of hundreds of them are then held in room of
+  // their size, not in room doubled while it grows.
+  const int64_t Start = Stream.GetPosition();
+  int64_t Size = 0;
+  while (JpegClass().CanRead(Stream)) {
+    Stream.SetPosition(Stream.GetPosition() + 2);
+    const uint16_t Length = ReadWord(Stream, true);
+    const int64_t Payload = std::min<int64_t>(Length - 2, BytesLeft(Stream));
+    Size += 4 + Payload;
+    Stream.SetPosition(Stream.GetPosition() + Payload);
+  }
+  Stream.SetPosition(Start);
+  Data.Reserve(Size);
   while (JpegClass().CanRead(Stream))
     AppendSegment(Stream);
   ParseData();
@@ -253,9 +266,7 @@ void TkivJpegKnownSegment::ParseData() {
                                        BytesLeft(Data)));
     ReadFields();
   }
-  ExtraData.Clear();
-  const int64_t Left = BytesLeft(Data);
-  if (Left > 0) ExtraData.CopyFrom(Data, Left);
+  ExtraData.TakeRest();
   Refresh();
 }
 
@@ -271,7 +282,7 @@ void TkivJpegKnownSegment::InitDefault() {
 
 void TkivJpegKnownSegment::WriteHTML(TkivHTMLItem& Parent) {
   TkivJpegSegment::WriteHTML(Parent);
-  WriteExtraInfo(Parent, ExtraData);
+  WriteExtraInfo(Parent, ExtraData, WorkBudget());
 }
 
 // ---- Thumbnail segments ----

@@ -89,7 +89,8 @@ class TkivJpegKnownSegment : public TkivJpegNormalSegment {
 public:
   using TkivJpegNormalSegment::TkivJpegNormalSegment;
 
-  TMemoryStream ExtraData;
+  // The bytes of Data the fields leave, read where Data holds them.
+  TMemoryStreamTail ExtraData{Data};
 
   int64_t GetSize() const override;
   void ParseData() override;

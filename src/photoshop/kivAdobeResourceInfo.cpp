@@ -162,7 +162,8 @@ void TkivAdobeBlock::WriteHTML(TkivHTMLTABLE& Table, bool ShowType, bool ShowNam
 
 void TkivAdobeBlock::WriteDataHTML(TkivHTMLTR& Row) {
   Data.SetPosition(0);
-  AddCell(Row).AddChild(CreateHexDumpTable(Data, true, GetDataSize()));
+  TkivWorkBudget Own;
+  AddCell(Row).AddChild(CreateHexDumpTable(Data, true, GetDataSize(), Budget ? *Budget : Own));
 }
 
 int32_t TkivAdobeBlock::RowCount() const {
@@ -207,7 +208,8 @@ void TkivAdobeKnown8BIMBlock::WriteHTML(TkivHTMLTABLE& Table, bool ShowType, boo
   TkivHTMLTD& Cell = AddColorCell(AddRow(Table), "Yellow");
   AddText(Cell, "Extra info");
   ExtraData.SetPosition(0);
-  Cell.AddChild(CreateHexDumpTable(ExtraData, false, ExtraData.GetSize()));
+  TkivWorkBudget Own;
+  Cell.AddChild(CreateHexDumpTable(ExtraData, false, ExtraData.GetSize(), Budget ? *Budget : Own));
 }
 
 int32_t TkivAdobeKnown8BIMBlock::RowCount() const {
@@ -218,8 +220,7 @@ void TkivAdobeKnown8BIMBlock::DataLoaded() {
   Data.SetPosition(0);
   ExtraData.Clear();
   DecodeData();
-  const int64_t Left = BytesLeft(Data);
-  if (Left > 0) ExtraData.CopyFrom(Data, Left);
+  ExtraData.TakeRest();
 }
 
 void TkivAdobeKnown8BIMBlock::PrepareSave() {
@@ -284,7 +285,7 @@ int64_t TkivAdobeBlockList::GetSize() {
   return Size;
 }
 
-void TkivAdobeBlockList::WriteHTML(TkivHTMLItem& Parent) {
+void TkivAdobeBlockList::WriteHTML(TkivHTMLItem& Parent, TkivWorkBudget& Budget) {
   bool ShowName = false, ShowType = false;
   for (int32_t I = 0; I < Count(); ++I) {
     ShowName = ShowName || !Block(I).Name.empty();
@@ -306,11 +307,18 @@ void TkivAdobeBlockList::WriteHTML(TkivHTMLItem& Parent) {
   }
   AddTextCell(Header, "Size");
   AddTextCell(Header, "Data");
-  for (int32_t I = 0; I < Count(); ++I)
-    Block(I).WriteHTML(Table, ShowType, ShowName);
+  for (int32_t I = 0; I < Count(); ++I) {
+    TkivAdobeBlock& B = Block(I);
+    B.Budget = &Budget;
+    struct TUnset {
+      TkivAdobeBlock& B;
+      ~TUnset() { B.Budget = nullptr; }
+    } Unset{B};
+    B.WriteHTML(Table, ShowType, ShowName);
+  }
   if (TrailingData.GetSize() != 0)
     WriteExtraInfo(AddCell(AddRow(Table, {.BgColor = "Yellow"}), {.ColSpan = Columns}),
-                   TrailingData);
+                   TrailingData, Budget);
 }
 
 // ---- Registry ----

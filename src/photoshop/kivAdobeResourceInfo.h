@@ -45,7 +45,7 @@ public:
   std::string Name;
   TMemoryStream Data;
   bool ReadError = false; // set by the list: loading failed
-  // The report's work budget while the list reads the block; null otherwise.
+  // The report's work budget while the list reads or writes the block; null otherwise.
   TkivWorkBudget* Budget = nullptr;
 
   // The bytes the block takes when saved; 0 when it has no data (it is then left out).
@@ -87,7 +87,8 @@ class TkivAdobeKnown8BIMBlock : public TkivAdobe8BIMBlock {
 public:
   using TkivAdobe8BIMBlock::TkivAdobe8BIMBlock;
 
-  TMemoryStream ExtraData;
+  // The bytes of Data the fields leave, read where Data holds them.
+  TMemoryStreamTail ExtraData{Data};
 
   void WriteHTML(TkivHTMLTABLE& Table, bool ShowType, bool ShowName) override;
   int32_t RowCount() const override;
@@ -118,8 +119,8 @@ public:
   // The blocks in order, without the trailing bytes.
   void SaveToStream(TStream& Stream);
   int64_t GetSize();
-  // A line break and the block table.
-  void WriteHTML(TkivHTMLItem& Parent);
+  // A line break and the block table; what it dumps as hex is asked of Budget.
+  void WriteHTML(TkivHTMLItem& Parent, TkivWorkBudget& Budget);
 };
 
 // ---- The registry ----

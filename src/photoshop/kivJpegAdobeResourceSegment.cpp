@@ -56,9 +56,7 @@ void TkivJpegAdobeResourceSegment::ParseData() {
   }
   Payload.SetPosition(0);
   Blocks->LoadFromStream(Payload, true, WorkBudget());
-  ExtraData.Clear();
-  const int64_t Left = BytesLeft(Data);
-  if (Left > 0) ExtraData.CopyFrom(Data, Left);
+  ExtraData.TakeRest();
 }
 
 void TkivJpegAdobeResourceSegment::InitDefault() {
@@ -81,7 +79,7 @@ void TkivJpegAdobeResourceSegment::InitDefault() {
 }
 
 void TkivJpegAdobeResourceSegment::WriteDataHTML(TkivHTMLItem& Parent) {
-  Blocks->WriteHTML(Parent);
+  Blocks->WriteHTML(Parent, WorkBudget());
 }
 
 void kivJpegAdobeResourceSegment_Initialize() {

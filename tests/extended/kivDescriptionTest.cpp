@@ -47,7 +47,8 @@ const char* const RefusalText = "Not decoded: the picture declares 9000 x 9000 p
 TEST(DescriptionHTML, EveryCallInThePagesOwnStyle) {
   TkivHTMLHTML Document;
   TOwningList Keep;
-  TkivDescriptionHTML Out(Document.Body(), Keep);
+  TkivWorkBudget Budget;
+  TkivDescriptionHTML Out(Document.Body(), Keep, Budget);
   Describe(Out);
   Out.Finish();
   std::string Page;
@@ -77,7 +78,8 @@ TEST(DescriptionHTML, APictureGoesThroughItsThumbnailFile) {
   {
     TkivHTMLHTML Document;
     TOwningList Keep;
-    TkivDescriptionHTML Out(Document.Body(), Keep);
+    TkivWorkBudget Budget;
+    TkivDescriptionHTML Out(Document.Body(), Keep, Budget);
     auto Picture = kivInfo::TBitmap::ClassObject().Create();
     Picture->SetSize(2, 1);
     Out.Picture("Preview", std::move(Picture));

@@ -91,6 +91,36 @@ TEST(HTML, BodyIsFoundAmongTheRootsChildren) {
   EXPECT_EQ(Document.IndexOfClass(typeid(TkivHTMLItem)), -1);
 }
 
+TEST(HTML, APageWrittenWhileItIsBuiltIsThePageWrittenWhole) {
+  // The same page built twice: written at the end, and written part by part as it is built.
+  const auto Build = [](TkivHTMLHTML& Document, TkivHTMLPageWriter* Page) {
+    TkivHTMLBODY& Body = Document.Body();
+    for (int Part = 0; Part < 3; ++Part) {
+      AddText(Body.Create<TkivHTMLH2>(), "Part <" + std::to_string(Part) + ">");
+      TkivHTMLTABLE& Table = AddReportTable(Body);
+      AddTextRow(Table, {"a", "b"});
+      // Inside an element nothing is written yet: it is complete only with its element.
+      if (Page) Page->WriteDone(Table);
+      AddTextRow(Table, {"c", std::string(20000, 'd')});
+      AddTextCell(AddRow(Table), "e");
+      if (!Page) continue;
+      Page->WriteDone(Body);
+      EXPECT_EQ(Body.Count(), 0);
+    }
+    AddText(Document, "<HR>", true);
+  };
+  TkivHTMLHTML Whole;
+  Build(Whole, nullptr);
+  TMemoryStream Expected;
+  Whole.WriteToStream(Expected);
+  TkivHTMLHTML Streamed;
+  TMemoryStream Written;
+  TkivHTMLPageWriter Page(Streamed, Written);
+  Build(Streamed, &Page);
+  Page.Finish();
+  EXPECT_EQ(Written.ToString(), Expected.ToString());
+}
+
 TEST(HTML, PagesLongerThanTheWritersBuffer) {
   TkivHTMLBODY Body;
   std::string Expected = "\r  <BODY>\r";

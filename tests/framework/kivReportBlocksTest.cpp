@@ -83,7 +83,8 @@ TEST(HexDump, LinesOfSixteenBytes) {
   };
   for (const auto& C : Cases) {
     TMemoryStream Stream(C.Bytes);
-    EXPECT_EQ(Html(*CreateHexDumpTable(Stream, true, int64_t(C.Bytes.size()))),
+    TkivWorkBudget Budget;
+    EXPECT_EQ(Html(*CreateHexDumpTable(Stream, true, int64_t(C.Bytes.size()), Budget)),
               HexDumpPage(C.Offsets, C.Hex, C.Text))
         << C.Bytes.size() << " bytes";
   }
@@ -92,25 +93,44 @@ TEST(HexDump, LinesOfSixteenBytes) {
 TEST(HexDump, FromThePositionAndNoFurtherThanTheStream) {
   TMemoryStream Stream(Hex("FF D8 41 00 42"));
   Stream.SetPosition(1);
-  EXPECT_EQ(Html(*CreateHexDumpTable(Stream, false, 3)),
+  TkivWorkBudget Budget;
+  EXPECT_EQ(Html(*CreateHexDumpTable(Stream, false, 3, Budget)),
             "\r  <TABLE BORDER=1 CELLPADDING=5>\r"
             "\r    <TR>\r<TD><PRE>Hex</PRE></TD><TD><PRE>Text</PRE></TD>    </TR>\r"
             "\r    <TR>\r<TD><PRE>D8 41 00</PRE></TD><TD><PRE>\xD8"
             "A </PRE></TD>    </TR>\r"
             "  </TABLE>\r");
   EXPECT_EQ(Stream.GetPosition(), 4);
-  EXPECT_THROW(CreateHexDumpTable(Stream, true, int64_t(1) << 40), EReadError);
+  EXPECT_THROW(CreateHexDumpTable(Stream, true, int64_t(1) << 40, Budget), EReadError);
   EXPECT_EQ(Stream.GetPosition(), 5);
+}
+
+TEST(HexDump, BeyondTheReportsBudgetTheBytesAreCountedNotShown) {
+  TMemoryStream Stream(Hex("41 42 43 44 45"));
+  TkivWorkBudget Budget;
+  Budget.Take(TkivWork::BytesDumped, TkivWorkBudget::MaxBytesDumped - 2);
+  EXPECT_EQ(Html(*CreateHexDumpTable(Stream, false, 5, Budget)),
+            "\r  <TABLE BORDER=1 CELLPADDING=5>\r"
+            "\r    <TR>\r<TD><PRE>Hex</PRE></TD><TD><PRE>Text</PRE></TD>    </TR>\r"
+            "\r    <TR>\r<TD><PRE>41 42</PRE></TD><TD><PRE>AB</PRE></TD>    </TR>\r"
+            "\r    <TR>\r<TD COLSPAN=2>3 bytes not shown: one report shows at most 4194304 "
+            "bytes as hex</TD>    </TR>\r"
+            "  </TABLE>\r");
+  EXPECT_EQ(Stream.GetPosition(), 5);
+  Stream.SetPosition(0);
+  EXPECT_NE(Html(*CreateHexDumpTable(Stream, true, 5, Budget)).find("5 bytes not shown"),
+            std::string::npos);
 }
 
 TEST(ReportBlocks, ExtraInfoAndTexts) {
   TkivHTMLBODY Body;
   TMemoryStream Empty;
-  WriteExtraInfo(Body, Empty);
+  TkivWorkBudget Budget;
+  WriteExtraInfo(Body, Empty, Budget);
   EXPECT_EQ(Body.Count(), 0);
   TMemoryStream Stream("a>");
   Stream.SetPosition(2);
-  WriteExtraInfo(Body, Stream);
+  WriteExtraInfo(Body, Stream, Budget);
   EXPECT_EQ(Html(Body),
             "\r  <BODY>\r"
             "<P>Extra info"

@@ -159,6 +159,31 @@ TEST(JpegFile, PageOfASmallFile) {
   EXPECT_EQ(Html.ToString(), Golden("wholefile/tiny.html"));
 }
 
+TEST(JpegFile, GatheredPiecesAreDumpedWithinTheReportsBudget) {
+  // Eighty consecutive FPXR pieces, read as one segment of more than 5 MiB: its hex dump and
+  // its extra info stop where the report's budget for dumps ends, and say what they leave out.
+  const std::string Piece = Hex("FF E2 FF FF") + "FPXR" + std::string(65529, '\x11');
+  std::string Pieces;
+  for (int I = 0; I < 80; ++I)
+    Pieces += Piece;
+  const auto List = Walk(SOI + Pieces + EOI);
+  ASSERT_EQ(List->Segment(1).Data.GetSize(), int64_t(Pieces.size()));
+  TMemoryStream Html;
+  WriteListPage(*List, Html);
+  const std::string Page = Html.ToString();
+  const int64_t Shown = TkivWorkBudget::MaxBytesDumped, Size = int64_t(Pieces.size());
+  // The start-of-image marker's two bytes were dumped first; the end-of-image's are left out.
+  for (const int64_t Left : {Size - (Shown - 2), Size - 8, int64_t(2)})
+    EXPECT_NE(Page.find(Format("<TD COLSPAN=3>%lld bytes not shown: one report shows at most "
+                               "4194304 bytes as hex</TD>",
+                               static_cast<long long>(Left))),
+              std::string::npos)
+        << Left;
+  EXPECT_EQ(List->WorkBudget().Taken(TkivWork::BytesDumped), Shown);
+  // About five bytes of page a byte shown, and nothing for those left out.
+  EXPECT_LT(Html.GetSize(), 6 * Shown);
+}
+
 namespace {
 
 // "offset+size marker", the marker "FFxx", or empty for entropy-coded and trailing data.

@@ -3,8 +3,11 @@
 the tests run every *.MRK file here, and the fuzz runs start from them. Run it from any
 directory: python3 tests/regression/make-inputs.py
 
-With --whole-files DIR it also writes into DIR the whole JPEG files that are too large to
-keep here (the tests build the same files themselves), for timing the command on them."""
+With --large DIR it writes instead the hostile inputs of many megabytes into DIR (never into
+the repository), for the peak-memory benchmark: whole files of hundreds of gathered pieces
+and of Photoshop blocks, and a segment file of empty Photoshop blocks. With --whole-files DIR
+it also writes into DIR the whole JPEG files of pictures by the thousand (the tests build the
+same files themselves), for timing the command on them."""
 
 import os
 import struct
@@ -191,6 +194,53 @@ def hp_pieces_without_pixels(count=1500):
     return b"".join(hp_piece(b"H3X0", 65536, 65536, i + 1, b"") for i in range(count))
 
 
+def whole_file(segments):
+    """A small grey JPEG with the segments after its start-of-image marker."""
+    picture = jpeg(16, 16)
+    return picture[:2] + b"".join(segments) + picture[2:]
+
+
+def icc_pieces(count=400):
+    # Pieces of a profile as large as a segment allows; more than a byte can number, so the
+    # sequence numbers wrap and the pieces never make a whole.
+    data = bytes(range(256)) * 256
+    return whole_file(segment(0xE2, b"ICC_PROFILE\x00" + bytes([i % 255 + 1, 255]) +
+                              data[:65533 - 14]) for i in range(count))
+
+
+def fpxr_pieces(count=200):
+    # Consecutive pieces, which the viewer reads as one segment.
+    return whole_file(segment(0xE2, b"FPXR" + bytes(65529)) for _ in range(count))
+
+
+def photoshop_pieces(blocks):
+    """The blocks' bytes in consecutive Photoshop pieces of the largest size."""
+    room = 65533 - 14
+    return b"".join(segment(0xED, b"Photoshop 3.0\x00" + blocks[i:i + room])
+                    for i in range(0, len(blocks), room))
+
+
+def empty_8bim_blocks(size):
+    # Blocks of no name and no data, twelve bytes each: a row of the table apiece.
+    return photoshop_pieces(b"8BIM\x04\x00\x00\x00\x00\x00\x00\x00" * (size // 12))
+
+
+def grid_guides_blocks(size):
+    # Grid-and-guides blocks each as large as a piece, each guide a row of its own.
+    guides = 13000
+    block = b"8BIM\x04\x08\x00\x00" + struct.pack(">I", 16 + 5 * guides) + \
+        struct.pack(">4I", 1, 576, 576, guides) + b"\x00\x00\x01\x00\x01" * guides
+    return whole_file([photoshop_pieces(block * (size // len(block)))])
+
+
+LARGE = {
+    "icc-400-pieces.jpg": lambda: icc_pieces(),
+    "fpxr-200-pieces.jpg": lambda: fpxr_pieces(),
+    "photoshop-4mb-of-empty-blocks.MRK": lambda: empty_8bim_blocks(4 << 20),
+    "photoshop-4mb-of-grid-guides.jpg": lambda: grid_guides_blocks(4 << 20),
+    "photoshop-16mb-of-grid-guides.jpg": lambda: grid_guides_blocks(16 << 20),
+}
+
 XMP_ID = b"http://ns.adobe.com/xap/1.0/\0"
 XMP_EXTENSION_ID = b"http://ns.adobe.com/xmp/extension/\0"
 
@@ -243,6 +293,11 @@ WHOLE_FILES = {
 }
 
 if __name__ == "__main__":
+    if len(sys.argv) == 3 and sys.argv[1] == "--large":
+        for name, make in LARGE.items():
+            with open(os.path.join(sys.argv[2], name), "wb") as f:
+                f.write(make())
+        sys.exit(0)
     for name, data in INPUTS.items():
         assert len(data) <= 65537, name
         with open(os.path.join(HERE, name), "wb") as f:
