@@ -401,8 +401,28 @@ void SetPictureReferences(TkivPictureReferences Way) {
   PictureReferences = Way;
 }
 
+std::string FileUrl(std::string_view Path) {
+  // What a URL may not hold, and what would end the attribute or start markup or an entity;
+  // the separators of both systems and a drive's colon stay, so ordinary paths read as before.
+  static const std::string_view Reserved = " \"#%&<>?^`{|}";
+  static const char Digits[] = "0123456789ABCDEF";
+  std::string Url = "file://";
+  Url.reserve(Url.size() + Path.size());
+  for (const char C : Path) {
+    const auto B = uint8_t(C);
+    if (B > 0x20 && B < 0x7F && Reserved.find(C) == std::string_view::npos) {
+      Url += C;
+    } else {
+      Url += '%';
+      Url += Digits[B >> 4];
+      Url += Digits[B & 15];
+    }
+  }
+  return Url;
+}
+
 std::string PictureSource(TBitmap& Bitmap) {
-  if (PictureReferences == TkivPictureReferences::Files) return "file://" + GetTempFileName(Bitmap);
+  if (PictureReferences == TkivPictureReferences::Files) return FileUrl(GetTempFileName(Bitmap));
   TMemoryStream Bmp;
   // Headers, palette and rows of three bytes at most: the file is written without moving.
   Bmp.Reserve(14 + 40 + 1024 + ((int64_t(Bitmap.Width()) * 3 + 3) & ~int64_t(3)) * Bitmap.Height());
@@ -567,9 +587,16 @@ void WriteThumbnailRows(TkivHTMLTABLE& Table, kivInfo::TBitmap& Bitmap, bool Wit
   AddTextRow(Table, {"Height", std::to_string(H)});
   TkivHTMLTR& Row = AddRow(Table);
   AddTextCell(Row, "Image");
-  AddImage(AddCell(Row), kivInfo::PictureSource(Bitmap),
-           Format("Thumbnail %dx%d", Bitmap.Width(), Bitmap.Height()), Bitmap.Width(),
-           Bitmap.Height());
+  std::string Source;
+  try {
+    Source = kivInfo::PictureSource(Bitmap);
+  } catch (const Exception& E) {
+    // A picture file that cannot be written costs the picture, not the page.
+    AddTextCell(Row, E.what());
+    return;
+  }
+  AddImage(AddCell(Row), Source, Format("Thumbnail %dx%d", Bitmap.Width(), Bitmap.Height()),
+           Bitmap.Width(), Bitmap.Height());
 }
 
 void AddThumbnailInfo(TkivTreeItem& InfoParent, kivInfo::TBitmap& Bitmap) {

@@ -288,6 +288,9 @@ void SetKeepTempFiles(bool Keep);
 // or with the picture itself inside the page as a data: URL, for a page that travels alone.
 enum class TkivPictureReferences { Files, Inline };
 void SetPictureReferences(TkivPictureReferences Way);
+// The file: URL of Path, with what a URL may not hold percent-encoded (blanks, quotes, angle
+// brackets, percent signs, control and non-ASCII bytes).
+std::string FileUrl(std::string_view Path);
 // The SRC of Bitmap's picture on a page, the way chosen; every picture on a page takes it here.
 std::string PictureSource(TBitmap& Bitmap);
 void LoadThumbnail(TBitmap& Bitmap, TStream& Stream, TkivWorkBudget& Budget);
