@@ -217,6 +217,23 @@ int main(int argc, char** argv) {
           ->Unit(benchmark::kMillisecond);
     }
   }
+  // Hostile files of pictures by the thousand: four EXIF segments of 3,600 thumbnails each, and
+  // 9,990 JFXX thumbnails; a report shows a fixed number of them whatever the file holds.
+  std::ifstream ExifIn(fs::path(KIV_REGRESSION_DIR) / "exif-3600-thumbnails-1x1.MRK",
+                       std::ios::binary);
+  const std::string Exif((std::istreambuf_iterator<char>(ExifIn)),
+                         std::istreambuf_iterator<char>());
+  std::string Jfxx("\xFF\xD8", 2);
+  for (int I = 0; I < 9990; ++I)
+    Jfxx += std::string("\xFF\xE0\x00\x0D"
+                        "JFXX\x00\x13\x01\x01\x80\x40\x20",
+                        15);
+  benchmark::RegisterBenchmark("Render/hostile/exif-4-segments-of-3600-thumbnails.jpg", BM_Page,
+                               std::string("\xFF\xD8", 2) + Exif + Exif + Exif + Exif + "\xFF\xD9")
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Render/hostile/jfxx-9990-rgb-thumbnails.jpg", BM_Page,
+                               Jfxx + "\xFF\xD9")
+      ->Unit(benchmark::kMillisecond);
   const fs::path ScanFile = Work / "scan.jpg";
   WriteBigJpegFile(ScanFile, 64 << 20);
   benchmark::RegisterBenchmark("EntropyScan/file_64MiB", BM_EntropyScanFile, ScanFile)

@@ -15,6 +15,9 @@
 // ---- Information tree ----
 
 TkivTreeItem::~TkivTreeItem() {
+  // The children go with this item's list, and need not look for themselves in it.
+  for (int32_t I = 0; I < Count(); ++I)
+    GetChild(I).Parent = nullptr;
   // An item freed by its parent's list is already out of it.
   if (Parent && Parent->IndexOf(this) >= 0) (void)Parent->Extract(this).release();
   Parent = nullptr;
@@ -359,13 +362,29 @@ void SetKeepTempFiles(bool Keep) {
   KeepTempFiles = Keep;
 }
 
+namespace {
+// Where the search for a free name goes on: within one report every number below Next was
+// found taken, so a report of many pictures does not try all the names before each one again.
+// A new report, directory or pattern starts from 0, so that numbers freed since are used.
+struct TNameSearch {
+  std::string Dir, Pattern;
+  int32_t Next = 0;
+} NameSearch;
+} // namespace
+
+void RestartTempFileNames() {
+  NameSearch.Next = 0;
+}
+
 std::string MakeTempFileName(const char* Pattern, int32_t Limit) {
   const std::string Dir = GetTempDirectory();
+  if (NameSearch.Dir != Dir || NameSearch.Pattern != Pattern) NameSearch = {Dir, Pattern, 0};
   // Claiming the name by creating the file keeps two processes from sharing one file.
-  for (int32_t N = 0; N < Limit; ++N) {
+  for (int32_t N = NameSearch.Next; N < Limit; ++N) {
     const std::string Path = Dir + Format(Pattern, N);
     switch (kivPlatform::CreateFileExclusive(Path)) {
     case kivPlatform::TCreateResult::Created:
+      NameSearch.Next = N + 1;
       return Path;
     case kivPlatform::TCreateResult::Exists:
       continue;
@@ -387,8 +406,28 @@ void SetPictureReferences(TkivPictureReferences Way) {
   PictureReferences = Way;
 }
 
+std::string FileUrl(std::string_view Path) {
+  // What a URL may not hold, and what would end the attribute or start markup or an entity;
+  // the separators of both systems and a drive's colon stay, so ordinary paths read as before.
+  static const std::string_view Reserved = " \"#%&<>?^`{|}";
+  static const char Digits[] = "0123456789ABCDEF";
+  std::string Url = "file://";
+  Url.reserve(Url.size() + Path.size());
+  for (const char C : Path) {
+    const auto B = uint8_t(C);
+    if (B > 0x20 && B < 0x7F && Reserved.find(C) == std::string_view::npos) {
+      Url += C;
+    } else {
+      Url += '%';
+      Url += Digits[B >> 4];
+      Url += Digits[B & 15];
+    }
+  }
+  return Url;
+}
+
 std::string PictureSource(TBitmap& Bitmap) {
-  if (PictureReferences == TkivPictureReferences::Files) return "file://" + GetTempFileName(Bitmap);
+  if (PictureReferences == TkivPictureReferences::Files) return FileUrl(GetTempFileName(Bitmap));
   TMemoryStream Bmp;
   // Headers, palette and rows of three bytes at most: the file is written without moving.
   Bmp.Reserve(14 + 40 + 1024 + ((int64_t(Bitmap.Width()) * 3 + 3) & ~int64_t(3)) * Bitmap.Height());
@@ -553,9 +592,16 @@ void WriteThumbnailRows(TkivHTMLTABLE& Table, kivInfo::TBitmap& Bitmap, bool Wit
   AddTextRow(Table, {"Height", std::to_string(H)});
   TkivHTMLTR& Row = AddRow(Table);
   AddTextCell(Row, "Image");
-  AddImage(AddCell(Row), kivInfo::PictureSource(Bitmap),
-           Format("Thumbnail %dx%d", Bitmap.Width(), Bitmap.Height()), Bitmap.Width(),
-           Bitmap.Height());
+  std::string Source;
+  try {
+    Source = kivInfo::PictureSource(Bitmap);
+  } catch (const Exception& E) {
+    // A picture file that cannot be written costs the picture, not the page.
+    AddTextCell(Row, E.what());
+    return;
+  }
+  AddImage(AddCell(Row), Source, Format("Thumbnail %dx%d", Bitmap.Width(), Bitmap.Height()),
+           Bitmap.Width(), Bitmap.Height());
 }
 
 void AddThumbnailInfo(TkivTreeItem& InfoParent, kivInfo::TBitmap& Bitmap) {

@@ -276,7 +276,10 @@ std::string GetTempFileName(TBitmap& Bitmap);
 // Creates the first free file Pattern % N (N = 0, 1, ... below Limit) in the temporary-files
 // directory; throws when all of them exist.
 constexpr int32_t MaxTempFileNumber = 1000000;
+// Within a report the search goes on after the last number it chose.
 std::string MakeTempFileName(const char* Pattern, int32_t Limit = MaxTempFileNumber);
+// The next search starts from 0 again: called as each report begins.
+void RestartTempFileNames();
 std::string GetTempDirectory();
 // Thumbnail files go to Dir (with its trailing separator) instead of the system's directory;
 // empty restores the system's.
@@ -288,6 +291,9 @@ void SetKeepTempFiles(bool Keep);
 // or with the picture itself inside the page as a data: URL, for a page that travels alone.
 enum class TkivPictureReferences { Files, Inline };
 void SetPictureReferences(TkivPictureReferences Way);
+// The file: URL of Path, with what a URL may not hold percent-encoded (blanks, quotes, angle
+// brackets, percent signs, control and non-ASCII bytes).
+std::string FileUrl(std::string_view Path);
 // The SRC of Bitmap's picture on a page, the way chosen; every picture on a page takes it here.
 std::string PictureSource(TBitmap& Bitmap);
 void LoadThumbnail(TBitmap& Bitmap, TStream& Stream, TkivWorkBudget& Budget);

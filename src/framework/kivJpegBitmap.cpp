@@ -1,6 +1,7 @@
 #include "framework/kivJpegBitmap.h"
 
 #include "base/kivException.h"
+#include "framework/kivInfoStream.h"
 
 namespace {
 void ExchangeRedBlue(TkivDIBitmap& Picture) {
@@ -32,6 +33,15 @@ void TkivJpegBitmap::Changed() {
 
 void TkivJpegBitmap::ReadThumbnail(TStream& Stream, TkivWorkBudget& Budget) {
   const int64_t Start = Stream.GetPosition();
+  if (Budget.LeaveOutPicture()) {
+    // Beyond the pictures a report shows nothing is decoded; the bytes are kept as they are.
+    Refusal = {.Verdict = TkivPictureVerdict::TooMany};
+    SetSize(0, 0);
+    FEncodedData->Clear();
+    FEncodedData->CopyFrom(Stream, BytesLeft(Stream));
+    FChanged = false;
+    return;
+  }
   // A thumbnail that cannot be decoded must not cost the page: the picture shows what could
   // be decoded.
   Failure.clear();

@@ -152,9 +152,18 @@ TOwningList::~TOwningList() {
 }
 
 int32_t TOwningList::IndexOf(const TObject* Object) const {
+  // Items are mostly asked for in order (each directory its number as it is written), so the
+  // item found last and the one after it are looked at before the whole list.
+  for (const size_t I : {LastFound, LastFound + 1})
+    if (I < Items.size() && Items[I].get() == Object) {
+      LastFound = I;
+      return static_cast<int32_t>(I);
+    }
   const auto It = std::find_if(Items.begin(), Items.end(),
                                [Object](const auto& P) { return P.get() == Object; });
-  return It == Items.end() ? -1 : static_cast<int32_t>(It - Items.begin());
+  if (It == Items.end()) return -1;
+  LastFound = size_t(It - Items.begin());
+  return static_cast<int32_t>(LastFound);
 }
 
 void TOwningList::InsertObject(int32_t Index, std::unique_ptr<TObject> Object) {

@@ -59,4 +59,5 @@ private:
   void InsertObject(int32_t Index, std::unique_ptr<TObject> Object);
   bool OwnsObjects;
   std::pmr::vector<std::unique_ptr<TObject>> Items;
+  mutable size_t LastFound = 0; // where IndexOf looks first
 };

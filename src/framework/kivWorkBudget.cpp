@@ -36,6 +36,9 @@ std::string PictureRefusalText(const TkivPictureRefusal& Refusal) {
                   "%lld x %lld pixels in %lld bytes may have",
                   static_cast<long long>(Refusal.Scans), W, H,
                   static_cast<long long>(Refusal.Bytes));
+  case TkivPictureVerdict::TooMany:
+    return Format("Not shown: this report shows %lld pictures at most",
+                  static_cast<long long>(TkivWorkBudget::MaxReportPictures));
   case TkivPictureVerdict::Granted:
     break;
   }
@@ -49,6 +52,13 @@ TkivPictureVerdict TkivWorkBudget::TakePicture(int64_t Width, int64_t Height) {
                             ? UnitsCarried(ReportBytes) * PixelsPerUnit
                             : ReportPixels;
   if (Width * Height > Limit - Pixels) return TkivPictureVerdict::OverBudget;
+  if (Width * Height > 0) {
+    if (Pictures >= MaxReportPictures) {
+      ++LeftOut;
+      return TkivPictureVerdict::TooMany;
+    }
+    ++Pictures;
+  }
   Pixels += Width * Height;
   return TkivPictureVerdict::Granted;
 }
@@ -59,6 +69,12 @@ TkivPictureVerdict TkivWorkBudget::TakePicture(int64_t Width, int64_t Height, in
   if (IsTooLarge(Width, Height)) return TkivPictureVerdict::TooLarge;
   if (Units > UnitsCarried(Bytes)) return TkivPictureVerdict::TooFewBytes;
   return TakePicture(Width, Height);
+}
+
+bool TkivWorkBudget::LeaveOutPicture() {
+  if (Pictures < MaxReportPictures) return false;
+  ++LeftOut;
+  return true;
 }
 
 int64_t TkivWorkBudget::ScansAllowed(int64_t Units, int64_t Bytes) {

@@ -20,6 +20,7 @@ enum class TkivPictureVerdict {
   OverBudget,   // the report's pictures together would exceed its pixel budget
   TooFewBytes,  // more than the bytes that carry the picture can hold
   TooManyScans, // more scans than a picture of its size and bytes may cost
+  TooMany,      // the report has as many pictures as it shows
 };
 
 // A picture the budget refused, with the size its header declared; for the verdicts that
@@ -55,6 +56,11 @@ public:
   // All pictures of one report: one of the largest, or hundreds of ordinary thumbnails; so a
   // hostile report costs what one large picture costs, a fraction of a second.
   static constexpr int64_t MaxReportPixels = MaxPicturePixels;
+  // The pictures one report shows. A camera's file has a thumbnail or two, a file of several
+  // images a picture each, and the richest real files a few dozen; beyond a few hundred a page
+  // only leaves thousands of files beside it and takes a browser long to show, so the rest are
+  // counted and named by their number.
+  static constexpr int64_t MaxReportPictures = 256;
   // What bytes can carry. Every coded unit of a compressed picture (a JPEG's 8 x 8 block of
   // one component) takes at least one bit of its data, so a picture with more units than
   // eight per byte is declared over data that is not there, and decoding it only makes up
@@ -95,6 +101,9 @@ public:
   TkivPictureVerdict TakePicture(int64_t Width, int64_t Height);
   // The same for a compressed picture of Units coded units carried by Bytes bytes.
   TkivPictureVerdict TakePicture(int64_t Width, int64_t Height, int64_t Units, int64_t Bytes);
+  // True, counting the picture as left out, when the report has as many pictures as it shows:
+  // asked before anything of a picture is decoded.
+  bool LeaveOutPicture();
   // The scans a compressed picture of Units coded units in Bytes bytes may be decoded over.
   static int64_t ScansAllowed(int64_t Units, int64_t Bytes);
   // The report is read from Bytes bytes (the largest told counts): its pictures together may
@@ -104,11 +113,15 @@ public:
   int64_t Take(TkivWork Kind, int64_t Count);
 
   int64_t PixelsTaken() const { return Pixels; }
+  // The pictures refused because the report had shown as many as it may.
+  int64_t PicturesLeftOut() const { return LeftOut; }
   int64_t Taken(TkivWork Kind) const { return Used[static_cast<int>(Kind)]; }
 
 private:
   int64_t ReportPixels = MaxReportPixels;
   int64_t ReportBytes = 0; // unknown while 0
   int64_t Pixels = 0;
+  int64_t Pictures = 0;
+  int64_t LeftOut = 0;
   int64_t Used[4] = {};
 };

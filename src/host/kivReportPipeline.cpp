@@ -24,6 +24,13 @@ void WriteFooterAndPage(TkivHTMLHTML& Document, TStream& Html) {
   Document.WriteToStream(Html);
 }
 
+// What the report's budget left out of the page for its number of pictures, after the report.
+void WritePicturesLeftOut(const TkivWorkBudget& Budget, TkivHTMLItem& Body) {
+  if (Budget.PicturesLeftOut() <= 0) return;
+  AddParagraph(Body);
+  AddText(Body, std::to_string(Budget.PicturesLeftOut()) + " more pictures not shown");
+}
+
 // The file, or null when it cannot be opened: the callers answer that with NotOpened.
 std::unique_ptr<TFileStream> OpenForReading(const std::string& FileName) {
   try {
@@ -59,13 +66,16 @@ const std::string& LastFault() {
 }
 
 void WriteReportPage(TkivSegment& Segment, TStream& Html, const TkivReportOptions& Options) {
+  kivInfo::RestartTempFileNames();
   TkivHTMLHTML Document;
   Segment.WriteHTML(Document.Body());
   if (Options.Extended) TkivExtendedReport().WriteSegmentHTML(Segment, Document.Body());
+  WritePicturesLeftOut(Segment.WorkBudget(), Document.Body());
   WriteFooterAndPage(Document, Html);
 }
 
 void WriteListPage(TkivSegmentList& List, TStream& Html, const TkivReportOptions& Options) {
+  kivInfo::RestartTempFileNames();
   TkivHTMLHTML Document;
   // A whole file's page is as long as the file: each segment's report is written out as soon
   // as it is complete, never the page held whole.
@@ -83,6 +93,7 @@ void WriteListPage(TkivSegmentList& List, TStream& Html, const TkivReportOptions
   List.ReportExtension = Extended ? &*Extended : nullptr;
   List.Page = &Page;
   List.WriteHTML(Document.Body());
+  WritePicturesLeftOut(List.WorkBudget(), Document.Body());
   AddFooter(Document);
   Page.Finish();
 }

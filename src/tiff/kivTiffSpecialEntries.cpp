@@ -222,6 +222,10 @@ void TkivTiffJpegBitmap::LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream,
   const TkivTiffEntry* Entry = IFD.FindEntry(513);
   const std::optional<int64_t> Offset = Entry ? ValueAsInteger(Entry->GetValue(0)) : std::nullopt;
   SetSize(0, 0);
+  if (Budget.LeaveOutPicture()) {
+    Refusal = {.Verdict = TkivPictureVerdict::TooMany};
+    return;
+  }
   if (!Offset) return;
   try {
     Stream.SetPosition(*Offset + IFD.BaseOffset());

@@ -91,3 +91,57 @@ TEST(Regression, EveryHostileInputGivesAWholePageWithinItsBudget) {
   EXPECT_GE(Files, 10u);
   EXPECT_EQ(Checked, Refused.size());
 }
+
+// Pictures by the thousand in one report: a fixed number is shown, the rest are counted on the
+// page, and no file is written for them.
+TEST(Regression, AReportShowsAFixedNumberOfPictures) {
+  const std::string Exif =
+      ReadFileBytes(fs::path(KIV_REGRESSION_DIR) / "exif-3600-thumbnails-1x1.MRK");
+  ASSERT_FALSE(Exif.empty());
+  const std::string End = Hex("FF D9");
+  std::string Jfxx = Hex("FF D8");
+  for (int I = 0; I < 9990; ++I)
+    Jfxx += Hex("FF E0 00 0D 4A 46 58 58 00 13 01 01 80 40 20");
+  const struct {
+    const char* Name;
+    std::string Bytes;
+    bool WholeFile;
+    int64_t LeftOut;
+  } Cases[] = {
+      {"segment of 3600", Exif, false, 3600 - 256},
+      {"file of four such segments", Hex("FF D8") + Exif + Exif + Exif + Exif + End, true,
+       4 * 3600 - 256},
+      {"file of 9990 JFXX pictures", Jfxx + End, true, 9990 - 256},
+  };
+  static_assert(TkivWorkBudget::MaxReportPictures == 256);
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TTempDir Thumbnails;
+    kivInfo::SetTempDirectory(Thumbnails.Dir());
+    kivInfo::SetPictureReferences(kivInfo::TkivPictureReferences::Files);
+    std::string Page;
+    TMemoryStream Stream(Case.Bytes);
+    std::unique_ptr<TkivSegment> Segment;
+    std::unique_ptr<TkivSegmentList> List;
+    if (Case.WholeFile) {
+      List = FindSegmentListClass(Stream)->Create();
+      List->LoadFromStream(Stream);
+      TMemoryStream Html;
+      WriteListPage(*List, Html);
+      Page = Html.ToString();
+    } else {
+      EXPECT_EQ(LoadSegment(Stream, Segment, [&](TMemoryStream& Html) { Page = Html.ToString(); }),
+                TkivLoadResult::Shown);
+    }
+    EXPECT_EQ(Occurrences(Page, "<IMG "), 256u);
+    EXPECT_EQ(Occurrences(Page, "Not shown: this report shows 256 pictures at most</TD>"),
+              size_t(Case.LeftOut));
+    EXPECT_NE(Page.find(std::to_string(Case.LeftOut) + " more pictures not shown"),
+              std::string::npos);
+    EXPECT_EQ(std::distance(fs::directory_iterator(Thumbnails.Path()), fs::directory_iterator()),
+              256);
+    Segment.reset();
+    List.reset();
+    kivInfo::SetTempDirectory({});
+  }
+}

@@ -5,7 +5,9 @@ directory: python3 tests/regression/make-inputs.py
 
 With --large DIR it writes instead the hostile inputs of many megabytes into DIR (never into
 the repository), for the peak-memory benchmark: whole files of hundreds of gathered pieces
-and of Photoshop blocks, and a segment file of empty Photoshop blocks."""
+and of Photoshop blocks, and a segment file of empty Photoshop blocks. With --whole-files DIR
+it also writes into DIR the whole JPEG files of pictures by the thousand (the tests build the
+same files themselves), for timing the command on them."""
 
 import os
 import struct
@@ -158,6 +160,30 @@ def thumbnails_over_budget(count=6):
     return t.exif()
 
 
+def many_thumbnails(count=3600):
+    # One-entry IFDs in a chain, each pointing at the same 1 x 1 picture: as many pictures as
+    # the segment has directories.
+    picture = jpeg(1, 1, data=2)
+    t = Tiff(0)
+    size = 2 + 12 + 4
+    pic = 8 + count * size
+    for i in range(count):
+        nxt = 8 + (i + 1) * size if i + 1 < count else 0
+        t.ifd(8 + i * size, [(0x0201, 4, 1, pic)], nxt)
+    t.put(pic, picture)
+    return t.exif()
+
+
+def whole_jpeg(segments):
+    return b"\xFF\xD8" + b"".join(segments) + jpeg(1, 1, data=2)[2:]
+
+
+def jfxx_rgb_thumbnails(count=9990):
+    # JFXX segments of one uncompressed 1 x 1 RGB pixel each, after the file's JFIF segment.
+    jfif = segment(0xE0, b"JFIF\x00\x01\x02\x00\x00\x01\x00\x01\x00\x00")
+    return whole_jpeg([jfif] + [segment(0xE0, b"JFXX\x00\x13\x01\x01\x80\x40\x20")] * count)
+
+
 def hp_piece(identifier, width, height, piece, pixels, words=None):
     header = [2, width, height, 1, piece, 2] + ([1, 0] if identifier == b"HPSC" else [])
     return segment(0xE4, identifier + struct.pack(">%dI" % len(header), *(words or header)) + pixels)
@@ -258,6 +284,12 @@ INPUTS = {
     "xmp-16000-elements.MRK": xmp(b"<r>" + b"<e/>" * 16000 + b"</r>"),
     "xmp-extension-piece-beyond-its-length.MRK":
         segment(0xE1, XMP_EXTENSION_ID + b"0" * 32 + struct.pack(">2I", 10, 0xFFFFFFF0) + b"<x/>"),
+    "exif-3600-thumbnails-1x1.MRK": many_thumbnails(),
+}
+
+WHOLE_FILES = {
+    "exif-4-segments-of-3600-thumbnails.jpg": whole_jpeg([many_thumbnails()] * 4),
+    "jfxx-9990-rgb-thumbnails.jpg": jfxx_rgb_thumbnails(),
 }
 
 if __name__ == "__main__":
@@ -270,3 +302,7 @@ if __name__ == "__main__":
         assert len(data) <= 65537, name
         with open(os.path.join(HERE, name), "wb") as f:
             f.write(data)
+    if len(sys.argv) == 3 and sys.argv[1] == "--whole-files":
+        for name, data in WHOLE_FILES.items():
+            with open(os.path.join(sys.argv[2], name), "wb") as f:
+                f.write(data)
