@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "extended/kivGainMap.h"
+#include "extended/kivIccProfile.h"
 #include "extended/kivJpegStructure.h"
 #include "extended/kivMultiPicture.h"
 #include "extended/kivXmp.h"
@@ -38,6 +39,12 @@ const TkivExtendedDecoder Decoders[] = {
      DescribeExtendedXmp,
      TkivPieceOrder::ByOffset,
      ReadExtendedXmpPiece},
+    {0xE2,
+     {"ICC_PROFILE\0", 12},
+     "ICC profile",
+     DescribeIccProfile,
+     TkivPieceOrder::BySequence,
+     ReadIccProfilePiece},
     {0xE2, {"MPF\0", 4}, "Multi-picture index", DescribeMultiPicture},
     {0xE2,
      {"urn:iso:std:iso:ts:21496:-1\0", 28},

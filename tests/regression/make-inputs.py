@@ -249,6 +249,19 @@ def xmp(body):
     return segment(0xE1, XMP_ID + body)
 
 
+def icc_many_overlapping_tags(count=5000):
+    """One piece holding a whole profile whose table declares 100,000 tags: as many entries as
+    the segment holds, each a text of a million records starting a byte after the one before."""
+    table_end = 128 + 4 + 12 * count
+    body = b"mluc" + bytes(4) + struct.pack(">2I", 1000000, 12) + b"enUS" + struct.pack(">2I", 0xFFFF, 16)
+    size = table_end + 64 + len(body) + 64
+    header = struct.pack(">I", size) + bytes(32) + b"acsp" + bytes(128 - 40)
+    entries = b"".join(struct.pack(">4s2I", b"desc" if i == 0 else b"cprt", table_end + 64 + i % 64,
+                                   len(body)) for i in range(count))
+    profile = header + struct.pack(">I", 100000) + entries + bytes(64) + body + bytes(64)
+    return segment(0xE2, b"ICC_PROFILE\0" + bytes([1, 1]) + profile)
+
+
 INPUTS = {
     "ifd-chain-16-thumbnails-8000x8000.MRK": ifd_chain_thumbnails(),
     "exif-thumbnail-65535x65535.MRK": single_thumbnail(65535, 65535),
@@ -285,6 +298,7 @@ INPUTS = {
     "xmp-extension-piece-beyond-its-length.MRK":
         segment(0xE1, XMP_EXTENSION_ID + b"0" * 32 + struct.pack(">2I", 10, 0xFFFFFFF0) + b"<x/>"),
     "exif-3600-thumbnails-1x1.MRK": many_thumbnails(),
+    "icc-100000-overlapping-tags.MRK": icc_many_overlapping_tags(),
 }
 
 WHOLE_FILES = {
