@@ -35,6 +35,13 @@ std::string Convert(const char* To, const char* From, const std::string& S, TInv
   return Out;
 }
 
+// Most names and values are ASCII, which every conversion here keeps as it is.
+bool IsAscii(const std::string& S) {
+  for (const char C : S)
+    if (static_cast<uint8_t>(C) >= 0x80) return false;
+  return true;
+}
+
 std::string Escaped(const std::string& Utf8) {
   std::string S;
   for (const char C : Utf8) {
@@ -60,14 +67,53 @@ void AppendText(const TkivTreeItem& Item, int Depth, std::string& Out) {
     AppendText(Item.GetChild(I), Depth + 1, Out);
 }
 
-nlohmann::ordered_json ToJson(const TkivTreeItem& Item) {
-  nlohmann::ordered_json Children = nlohmann::ordered_json::array();
-  for (int32_t I = 0; I < Item.Count(); ++I)
-    Children.push_back(ToJson(Item.GetChild(I)));
-  return {{"name", AnsiToUtf8(Item.GetName())},
-          {"value", AnsiToUtf8(Item.GetValue())},
-          {"children", std::move(Children)}};
-}
+// The tree as nlohmann-json's dump of {"name", "value", "children"} objects writes it, without
+// building the whole document first: a file's tree is thousands of items, and the library is
+// asked for what it does best, the escaping of each string.
+class TJsonWriter {
+public:
+  TJsonWriter(std::string& Out, int Indent)
+      : Out(Out), Indent(Indent), Serializer(nlohmann::detail::output_adapter<char>(Out), ' ') {}
+
+  void Item(const TkivTreeItem& Item, int Level) {
+    Out += '{';
+    Member("name", AnsiToUtf8(Item.GetName()), Level);
+    Out += ',';
+    Member("value", AnsiToUtf8(Item.GetValue()), Level);
+    Out += ',';
+    Break(Level + Indent);
+    Out += Indent >= 0 ? "\"children\": [" : "\"children\":[";
+    for (int32_t I = 0; I < Item.Count(); ++I) {
+      if (I > 0) Out += ',';
+      Break(Level + 2 * Indent);
+      this->Item(Item.GetChild(I), Level + 2 * Indent);
+    }
+    if (Item.Count() > 0) Break(Level + Indent);
+    Out += ']';
+    Break(Level);
+    Out += '}';
+  }
+
+private:
+  std::string& Out;
+  const int Indent;
+  nlohmann::json Text;
+  // One serializer for all the strings, appending to Out: made anew for each, it would clear
+  // its buffer and ask the locale every time.
+  nlohmann::detail::serializer<nlohmann::json> Serializer;
+
+  void Break(int Level) {
+    if (Indent < 0) return;
+    Out += '\n';
+    Out.append(size_t(Level), ' ');
+  }
+  void Member(const char* Name, std::string Value, int Level) {
+    Break(Level + Indent);
+    Out.append("\"").append(Name).append(Indent >= 0 ? "\": " : "\":");
+    Text = std::move(Value);
+    Serializer.dump(Text, false, false, 0);
+  }
+};
 
 } // namespace
 
@@ -81,6 +127,7 @@ std::string NameForUtf8(const std::string& Name) {
     else
       Visible += C;
   }
+  if (IsAscii(Visible)) return Visible;
   return Convert("UTF-8", "UTF-8", Visible, [](std::string& Out, const uint8_t* In, size_t) {
     Out += Format("\\x%02X", *In);
     return size_t(1);
@@ -88,6 +135,7 @@ std::string NameForUtf8(const std::string& Name) {
 }
 
 std::string AnsiToUtf8(const std::string& S) {
+  if (IsAscii(S)) return S;
   return Convert("UTF-8", "CP1251", S, [](std::string& Out, const uint8_t*, size_t) {
     Out += "\xEF\xBF\xBD";
     return size_t(1);
@@ -95,6 +143,7 @@ std::string AnsiToUtf8(const std::string& S) {
 }
 
 std::string Utf8ToAnsi(const std::string& S) {
+  if (IsAscii(S)) return S;
   return Convert("CP1251", "UTF-8", S, [](std::string& Out, const uint8_t* In, size_t Left) {
     Out += '?';
     // Pass over the whole sequence: its lead byte and its continuation bytes.
@@ -112,7 +161,10 @@ std::string InfoTreeText(const TkivTreeItem& Root) {
 }
 
 std::string InfoTreeJson(const TkivTreeItem& Root, int Indent) {
-  return ToJson(Root).dump(Indent) + "\n";
+  std::string Out;
+  TJsonWriter(Out, Indent).Item(Root, 0);
+  Out += '\n';
+  return Out;
 }
 
 std::unique_ptr<TkivTreeItem> FileInfoTree(const TkivSegmentList& List) {

@@ -114,6 +114,8 @@ TFileStream::TFileStream(const std::string& FileName, TFileMode Mode) {
   File = std::fopen(FileName.c_str(), Mode == TFileMode::OpenRead ? "rb" : "wb");
   if (!File) throw EFOpenError(FileName);
   if (Mode == TFileMode::OpenRead) {
+    // The window is the buffer.
+    std::setvbuf(File, nullptr, _IONBF, 0);
     if (Seek64(File, 0, SEEK_END) != 0 || (Size = Tell64(File)) < 0 ||
         Seek64(File, 0, SEEK_SET) != 0) {
       // Directories and other unseekable things open but cannot be read as files.
@@ -138,21 +140,54 @@ int64_t TFileStream::GetPosition() const {
 
 void TFileStream::SetPosition(int64_t NewPosition) {
   Position = std::max<int64_t>(0, NewPosition);
-  Seek64(File, Position, SEEK_SET);
+}
+
+int64_t TFileStream::ReadAt(int64_t From, void* Buffer, int64_t Count) {
+  if (FilePosition != From && Seek64(File, From, SEEK_SET) != 0) {
+    FilePosition = -1;
+    return 0;
+  }
+  const int64_t N = static_cast<int64_t>(std::fread(Buffer, 1, static_cast<size_t>(Count), File));
+  FilePosition = From + N;
+  return N;
 }
 
 int64_t TFileStream::Read(void* Buffer, int64_t Count) {
   if (Count <= 0 || Position >= Size) return 0;
-  const int64_t N = static_cast<int64_t>(
-      std::fread(Buffer, 1, static_cast<size_t>(std::min(Count, Size - Position)), File));
-  Position += N;
-  return N;
+  Count = std::min(Count, Size - Position);
+  auto* To = static_cast<uint8_t*>(Buffer);
+  int64_t Done = 0;
+  // What the window holds first, then the rest: a large read goes straight to the caller.
+  if (Position >= WindowStart && Position < WindowStart + WindowLength) {
+    Done = std::min(Count, WindowStart + WindowLength - Position);
+    std::memcpy(To, Window.get() + (Position - WindowStart), static_cast<size_t>(Done));
+  }
+  if (Done < Count) {
+    if (Count - Done >= WindowSize) {
+      Done += ReadAt(Position + Done, To + Done, Count - Done);
+    } else {
+      if (!Window) Window = std::make_unique_for_overwrite<uint8_t[]>(WindowSize);
+      WindowStart = Position + Done;
+      WindowLength = ReadAt(WindowStart, Window.get(), std::min(WindowSize, Size - WindowStart));
+      const int64_t More = std::min(Count - Done, WindowLength);
+      std::memcpy(To + Done, Window.get(), static_cast<size_t>(More));
+      Done += More;
+    }
+  }
+  Position += Done;
+  return Done;
 }
 
 int64_t TFileStream::Write(const void* Buffer, int64_t Count) {
   if (Count <= 0) return 0;
+  WindowLength = 0;
+  if (FilePosition != Position && Seek64(File, Position, SEEK_SET) != 0) {
+    FilePosition = -1;
+    return 0;
+  }
   const int64_t N = static_cast<int64_t>(std::fwrite(Buffer, 1, static_cast<size_t>(Count), File));
   Position += N;
+  FilePosition = Position;
   Size = std::max(Size, Position);
   return N;
 }

@@ -96,7 +96,15 @@ public:
   int64_t Write(const void* Buffer, int64_t Count) override;
 
 private:
+  // Decoders read a few bytes at a time and move about: reads are served from a window of the
+  // file, and the file itself is only sought when the window is filled or bytes written.
+  static constexpr int64_t WindowSize = 64 * 1024;
   std::FILE* File = nullptr;
   int64_t Position = 0;
   int64_t Size = 0;
+  int64_t FilePosition = 0; // where the C library's stream stands
+  std::unique_ptr<uint8_t[]> Window;
+  int64_t WindowStart = 0, WindowLength = 0;
+  // Reads up to Count bytes at From straight from the file.
+  int64_t ReadAt(int64_t From, void* Buffer, int64_t Count);
 };

@@ -53,6 +53,9 @@ public:
   // A picture that decoded itself (or says why it did not: its Refusal). The back-end keeps
   // the bitmap for as long as the report lives, since the page refers to its file.
   virtual void Picture(std::string_view Title, std::unique_ptr<kivInfo::TBitmap> Bitmap) = 0;
+  // False for a back-end that tells a picture by its size alone: a decoder may then describe
+  // it as a field, "W x H pixels", from its headers, and spare the decoding.
+  virtual bool WantsPixels() const { return true; }
 
   // Count bytes of Stream from its position shown as a hex dump; the position moves past them.
   virtual void Hex(std::string_view Title, TStream& Stream, int64_t Count) = 0;

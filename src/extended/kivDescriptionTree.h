@@ -25,6 +25,7 @@ public:
   void EndTable() override;
   void Text(std::string_view Title, std::string_view Text) override;
   void Picture(std::string_view Title, std::unique_ptr<kivInfo::TBitmap> Bitmap) override;
+  bool WantsPixels() const override { return false; }
   void Hex(std::string_view Title, TStream& Stream, int64_t Count) override;
   void Problem(std::string_view Text) override;
 

@@ -1,5 +1,7 @@
 #include "extended/kivJpegStandardTables.h"
 
+#include <algorithm>
+
 const uint8_t ZigzagToNatural[64] = {
     0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33, 40, 48,
     41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23,
@@ -17,16 +19,15 @@ const TkivStandardQuantTable StandardQuantTables[2] = {
       99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99}},
 };
 
-void ScaledQuantTable(const TkivStandardQuantTable& Table, int Quality, uint16_t Limit,
-                      uint16_t Out[64]) {
+bool IsScaledQuantTable(const TkivStandardQuantTable& Table, int Quality, uint16_t Limit,
+                        const uint16_t Values[64]) {
   // libjpeg's quality scaling: a percentage of the table for quality 50, then rounded.
   const long Scale = Quality < 50 ? 5000 / Quality : 200 - Quality * 2;
   for (int I = 0; I < 64; ++I) {
-    long Value = (Table.Values[I] * Scale + 50) / 100;
-    if (Value < 1) Value = 1;
-    if (Value > Limit) Value = Limit;
-    Out[I] = uint16_t(Value);
+    const long Value = std::clamp<long>((Table.Values[I] * Scale + 50) / 100, 1, Limit);
+    if (Value != Values[I]) return false;
   }
+  return true;
 }
 
 namespace {

@@ -16,10 +16,11 @@ struct TkivStandardQuantTable {
 };
 extern const TkivStandardQuantTable StandardQuantTables[2];
 
-// libjpeg's table for Quality (1 to 100): its own scaling of a standard table, each value
-// limited to Limit (255 for 8-bit tables, as libjpeg makes them for baseline files; 32767 else).
-void ScaledQuantTable(const TkivStandardQuantTable& Table, int Quality, uint16_t Limit,
-                      uint16_t Out[64]);
+// Whether Values are libjpeg's table for Quality (1 to 100): its own scaling of a standard
+// table, each value limited to Limit (255 for 8-bit tables, as libjpeg makes them for baseline
+// files; 32767 else). Most qualities differ at the first value, and are told at once.
+bool IsScaledQuantTable(const TkivStandardQuantTable& Table, int Quality, uint16_t Limit,
+                        const uint16_t Values[64]);
 
 struct TkivStandardHuffmanTable {
   std::string_view Name; // "luminance DC" ...

@@ -233,11 +233,8 @@ TkivQuantQuality QualityOf(const TkivQuantTable& Table) {
     const TkivStandardQuantTable& Standard = StandardQuantTables[(First + N) % 2];
     for (int Q = 1; Q <= 100; ++Q) {
       bool Equal = false;
-      for (const uint16_t Limit : {uint16_t(255), uint16_t(32767)}) {
-        uint16_t Scaled[64];
-        ScaledQuantTable(Standard, Q, Limit, Scaled);
-        Equal = Equal || std::equal(Scaled, Scaled + 64, Table.Values);
-      }
+      for (const uint16_t Limit : {uint16_t(255), uint16_t(32767)})
+        Equal = Equal || IsScaledQuantTable(Standard, Q, Limit, Table.Values);
       if (Equal && !Result.Exact) {
         Result.Exact = true;
         Result.Quality = Q;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,30 +40,50 @@ int64_t FirstImageEnd(const TkivSegmentList& File) {
   return End;
 }
 
-std::unique_ptr<kivInfo::TBitmap> DecodePicture(TkivSegmentList& File, std::string& Why) {
+// The first image alone, read from the file in pieces: the decoder reads its bytes to the end
+// of the stream. False with Why set when there is none.
+bool FirstImage(TkivSegmentList& File, std::optional<TStreamRange>& Image, std::string& Why) {
   if (!File.Source) {
     Why = "the file's bytes are not at hand";
-    return nullptr;
+    return false;
   }
   TStream& Source = *File.Source;
   const int64_t Start = File.Count() > 0 ? File.Segment(0).FileOffset : 0;
   const int64_t Size = std::min(FirstImageEnd(File), Source.GetSize()) - Start;
   if (Size <= 0) {
     Why = "the file holds no image";
-    return nullptr;
+    return false;
   }
-  // The decoder reads its bytes to the end of the stream: the first image alone, read from the
-  // file in pieces.
-  TStreamRange Image(Source, Start, Size);
-  auto Bitmap = TkivJpegBitmap::ClassObject().Create();
-  auto& Jpeg = static_cast<TkivJpegBitmap&>(*Bitmap);
-  Jpeg.MaxSide = SummaryPictureSide;
-  Jpeg.ReadThumbnail(Image, File.WorkBudget());
-  if (!Jpeg.Failure.empty() && int64_t(Jpeg.Width()) * Jpeg.Height() <= 0) {
-    Why = Jpeg.Failure;
-    return nullptr;
+  Image.emplace(Source, Start, Size);
+  return true;
+}
+
+void DescribePicture(TkivSegmentList& File, TkivDescription& Out) {
+  std::optional<TStreamRange> Image;
+  std::string Why;
+  if (!FirstImage(File, Image, Why)) {
+    Out.Problem("No picture: " + Why);
+  } else if (Out.WantsPixels()) {
+    auto Bitmap = TkivJpegBitmap::ClassObject().Create();
+    auto& Jpeg = static_cast<TkivJpegBitmap&>(*Bitmap);
+    Jpeg.MaxSide = SummaryPictureSide;
+    Jpeg.ReadThumbnail(*Image, File.WorkBudget());
+    if (!Jpeg.Failure.empty() && int64_t(Jpeg.Width()) * Jpeg.Height() <= 0)
+      Out.Problem("No picture: " + Jpeg.Failure);
+    else
+      Out.Picture("Picture", std::move(Bitmap));
+  } else {
+    // What the picture would be, told as the page's back-ends tell a picture.
+    try {
+      const TkivPictureSize Size =
+          TkivJpegImage().ReadSize(*Image, File.WorkBudget(), SummaryPictureSide);
+      Out.Field("Picture", Format("%d x %d pixels", Size.Width, Size.Height));
+    } catch (const EkivPictureRefused& E) {
+      Out.Field("Picture", PictureRefusalText(E.Refusal));
+    } catch (const Exception& E) {
+      Out.Problem(std::string("No picture: ") + E.what());
+    }
   }
-  return Bitmap;
 }
 
 std::string ColourText(const TkivJpegFrame& Frame, int AdobeTransform) {
@@ -171,11 +192,7 @@ void DescribeContents(const TkivSegmentList& File, TkivDescription& Out) {
 } // namespace
 
 void DescribeJpegSummary(TkivSegmentList& File, TkivDescription& Out) {
-  std::string Why;
-  if (auto Picture = DecodePicture(File, Why))
-    Out.Picture("Picture", std::move(Picture));
-  else
-    Out.Problem("No picture: " + Why);
+  DescribePicture(File, Out);
 
   TkivJpegFrame Frame;
   int32_t FrameIndex = -1;

@@ -5,3 +5,6 @@
 #include <string_view>
 
 std::string EncodeBase64(std::string_view Bytes);
+// Appends the encoding of Bytes to Text: a page's picture is its URL's prefix and a megabyte
+// of text, written once where it stays.
+void AppendBase64(std::string& Text, std::string_view Bytes);

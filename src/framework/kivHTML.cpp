@@ -271,9 +271,9 @@ TkivHTMLTD& AddColorCell(TkivHTMLTR& Row, const std::string& BgColor, TkivHTMLCe
   return AddCell(Row, std::move(Options));
 }
 
-TkivHTMLIMG& AddImage(TkivHTMLItem& Parent, const std::string& Src, const std::string& Alt,
-                      int32_t Width, int32_t Height) {
-  return Parent.Create<TkivHTMLIMG>(TkivHTMLImageOptions{Src, Alt, Width, Height});
+TkivHTMLIMG& AddImage(TkivHTMLItem& Parent, std::string Src, const std::string& Alt, int32_t Width,
+                      int32_t Height) {
+  return Parent.Create<TkivHTMLIMG>(TkivHTMLImageOptions{std::move(Src), Alt, Width, Height});
 }
 
 std::string YellowColorIf(bool Flag) {

@@ -271,7 +271,7 @@ TkivHTMLTD& AddCell(TkivHTMLTR& Row, TkivHTMLCellOptions Options = {});
 // AddCell with BgColor set.
 TkivHTMLTD& AddColorCell(TkivHTMLTR& Row, const std::string& BgColor,
                          TkivHTMLCellOptions Options = {});
-TkivHTMLIMG& AddImage(TkivHTMLItem& Parent, const std::string& Src, const std::string& Alt,
+TkivHTMLIMG& AddImage(TkivHTMLItem& Parent, std::string Src, const std::string& Alt,
                       int32_t Width, int32_t Height);
 std::string YellowColorIf(bool Flag);
 std::string RedColorIf(bool Flag);

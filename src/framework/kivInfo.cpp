@@ -384,8 +384,13 @@ void SetPictureReferences(TkivPictureReferences Way) {
 std::string PictureSource(TBitmap& Bitmap) {
   if (PictureReferences == TkivPictureReferences::Files) return "file://" + GetTempFileName(Bitmap);
   TMemoryStream Bmp;
+  // Headers, palette and rows of three bytes at most: the file is written without moving.
+  Bmp.Reserve(14 + 40 + 1024 + ((int64_t(Bitmap.Width()) * 3 + 3) & ~int64_t(3)) * Bitmap.Height());
   Bitmap.SaveToStream(Bmp);
-  return "data:image/bmp;base64," + EncodeBase64(Bmp.ToString());
+  std::string Source = "data:image/bmp;base64,";
+  AppendBase64(
+      Source, std::string_view(reinterpret_cast<const char*>(Bmp.Memory()), size_t(Bmp.GetSize())));
+  return Source;
 }
 
 void LoadThumbnail(TBitmap& Bitmap, TStream& Stream, TkivWorkBudget& Budget) {

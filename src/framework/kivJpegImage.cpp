@@ -128,7 +128,9 @@ struct TDecodeState {
   TSource Source{};
   TkivDIBitmap* Picture = nullptr;
   int32_t MaxSide = 0;
+  bool Pixels = true; // false: the headers only, for the picture's size
   int32_t FrameWidth = 0, FrameHeight = 0;
+  int32_t Width = 0, Height = 0;
   std::vector<JSAMPLE> Row;
   std::vector<TkivColor> Colors;
 
@@ -209,6 +211,9 @@ bool Decode(TDecodeState& S) {
   S.Refusal = {S.Budget->TakePicture(Width, Height, Units, S.Bytes), Width, Height, S.Bytes};
   if (S.Refusal.Verdict != TkivPictureVerdict::Granted) return false;
   S.Refusal = {};
+  S.Width = int32_t(Width);
+  S.Height = int32_t(Height);
+  if (!S.Pixels) return true;
   S.Progress.MaxScans = TkivWorkBudget::ScansAllowed(Units, S.Bytes);
   switch (S.Info.jpeg_color_space) {
   case JCS_GRAYSCALE:
@@ -327,6 +332,15 @@ bool Encode(TEncodeState& S) {
 } // namespace
 
 void TkivJpegImage::LoadFromStream(TStream& Stream, TkivWorkBudget& Budget, int32_t MaxSide) {
+  Load(Stream, Budget, MaxSide, true);
+}
+
+TkivPictureSize TkivJpegImage::ReadSize(TStream& Stream, TkivWorkBudget& Budget, int32_t MaxSide) {
+  return Load(Stream, Budget, MaxSide, false);
+}
+
+TkivPictureSize TkivJpegImage::Load(TStream& Stream, TkivWorkBudget& Budget, int32_t MaxSide,
+                                    bool Pixels) {
   Picture.SetSize(0, 0);
   FFrameWidth = FFrameHeight = 0;
   TDecodeState State;
@@ -339,12 +353,13 @@ void TkivJpegImage::LoadFromStream(TStream& Stream, TkivWorkBudget& Budget, int3
   State.Budget = &Budget;
   State.Picture = &Picture;
   State.MaxSide = MaxSide;
+  State.Pixels = Pixels;
   const bool Decoded = Decode(State);
   // All of the bytes count as consumed, as far as libjpeg read them or not.
   Stream.SetPosition(Stream.GetSize());
   FFrameWidth = State.FrameWidth;
   FFrameHeight = State.FrameHeight;
-  if (Decoded) return;
+  if (Decoded) return {State.Width, State.Height};
   if (State.Refusal.Verdict != TkivPictureVerdict::Granted) throw EkivPictureRefused(State.Refusal);
   throw Exception(std::string("JPEG error: ") + State.Error.Message);
 }

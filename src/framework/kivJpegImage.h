@@ -9,6 +9,10 @@
 #include "framework/kivDIBitmap.h"
 #include "framework/kivWorkBudget.h"
 
+struct TkivPictureSize {
+  int32_t Width = 0, Height = 0;
+};
+
 class TkivJpegImage {
 public:
   TkivJpegImage() = default;
@@ -24,6 +28,10 @@ public:
   // that by leaving out pixels, so that its longest side is at most MaxSide; the budget is
   // asked for the reduced size.
   void LoadFromStream(TStream& Stream, TkivWorkBudget& Budget, int32_t MaxSide = 0);
+  // The size LoadFromStream would give the picture, from the headers alone: the budget is
+  // asked as for the pixels and a refusal thrown alike, but nothing is decoded and the picture
+  // stays empty.
+  TkivPictureSize ReadSize(TStream& Stream, TkivWorkBudget& Budget, int32_t MaxSide);
   // Encodes the picture as a baseline JFIF stream; an empty picture writes nothing.
   void SaveToStream(TStream& Stream) const;
 
@@ -39,6 +47,7 @@ public:
   int Quality = 90;
 
 private:
+  TkivPictureSize Load(TStream& Stream, TkivWorkBudget& Budget, int32_t MaxSide, bool Pixels);
   TkivDIBitmap Picture;
   int32_t FFrameWidth = 0, FFrameHeight = 0;
 };

@@ -213,12 +213,13 @@ struct TScanEnd {
 // data is most of a JPEG file and is only looked at, never kept.
 TScanEnd ScanEntropyData(TStream& Stream) {
   static constexpr int64_t ChunkSize = 1 << 16;
-  std::vector<uint8_t> Chunk(ChunkSize);
+  // Read over, never zeroed first.
+  const auto Chunk = std::make_unique_for_overwrite<uint8_t[]>(ChunkSize);
   TScanEnd End{Stream.GetPosition(), 0, false};
   int64_t ChunkStart = End.Position;
   bool PendingFF = false; // the previous chunk ended in FF
-  for (int64_t N; (N = Stream.Read(Chunk.data(), ChunkSize)) > 0; ChunkStart += N) {
-    const uint8_t* const First = Chunk.data();
+  for (int64_t N; (N = Stream.Read(Chunk.get(), ChunkSize)) > 0; ChunkStart += N) {
+    const uint8_t* const First = Chunk.get();
     const uint8_t* const Last = First + N;
     const uint8_t* P = First;
     // Each step looks at one FF and the code after it; FF at Code is Code - 1.
@@ -686,21 +687,19 @@ void TkivJpegFile::LoadFromStream(TStream& Stream) {
     if (Image.Kind.empty() && K == 0) Image.Kind = "primary image";
     if (Image.Kind == "baseline primary image") Image.Kind = "primary image";
   }
-  // The pictures of the images after the first (the summary shows the first), at a reduced
-  // scale, read from the file in pieces.
-  for (size_t K = 1; K < Images.size(); ++K) {
-    TImage& Image = Images[K];
-    if (!Image.Ended) continue;
-    TStreamRange Bytes(Stream, Image.Offset, Image.Size);
-    auto Bitmap = TkivJpegBitmap::ClassObject().Create();
-    static_cast<TkivJpegBitmap&>(*Bitmap).MaxSide = SummaryPictureSide;
-    try {
-      Bitmap->ReadThumbnail(Bytes, WorkBudget());
-    } catch (const Exception&) {
-      // What was decoded is shown; a refusal says so.
-    }
-    Image.Picture = std::move(Bitmap);
+}
+
+void TkivJpegFile::DecodePicture(TImage& Image) {
+  if (Image.Picture || !Image.Ended || !Source) return;
+  TStreamRange Bytes(*Source, Image.Offset, Image.Size);
+  auto Bitmap = TkivJpegBitmap::ClassObject().Create();
+  static_cast<TkivJpegBitmap&>(*Bitmap).MaxSide = SummaryPictureSide;
+  try {
+    Bitmap->ReadThumbnail(Bytes, WorkBudget());
+  } catch (const Exception&) {
+    // What was decoded is shown; a refusal says so.
   }
+  Image.Picture = std::move(Bitmap);
 }
 
 std::string TkivJpegFile::MarkerText(const TkivSegment& Segment) {
@@ -757,7 +756,10 @@ void TkivJpegFile::WriteHTML(TkivHTMLItem& Parent) {
   if (NamedImages > int64_t(Images.size()))
     Named = Format(" (the index names %lld)", static_cast<long long>(NamedImages));
   for (size_t K = 0; K < Images.size(); ++K) {
-    const TImage& Image = Images[K];
+    TImage& Image = Images[K];
+    // The pictures of the images after the first (the summary shows the first) are decoded
+    // for the page alone, at a reduced scale, read from the file in pieces.
+    if (K > 0) DecodePicture(Image);
     Outside(Done, Image.First);
     Parent.Create<TkivHTMLA>("", Format("image%zu", K + 1));
     AddText(Parent.Create<TkivHTMLH1>(), Format("Image %zu of %zu", K + 1, Images.size()) + Named +

@@ -91,6 +91,8 @@ public:
     std::unique_ptr<kivInfo::TBitmap> Picture;
   };
   std::vector<TImage> Images;
+  // Its picture, once; none for an image cut short or a file no longer at hand.
+  void DecodePicture(TImage& Image);
   // The entries of the first image's multi-picture index, and what the walk found at each.
   struct TEntryCheck {
     std::string Text;

@@ -85,9 +85,10 @@ std::string WithIndex(const std::string& Primary, const std::vector<std::string>
 }
 
 std::unique_ptr<TkivJpegFile> FileOf(const std::string& Bytes) {
+  // As the pipeline loads a file: the list keeps its bytes for the pictures of its page.
   auto List = std::make_unique<TkivJpegFile>();
-  TMemoryStream Stream(Bytes);
-  List->LoadFromStream(Stream);
+  List->Source = std::make_unique<TMemoryStream>(Bytes);
+  List->LoadFromStream(*List->Source);
   return List;
 }
 
@@ -136,13 +137,16 @@ TEST(MultiPicture, PrimaryAndTwoPreviewsInBothByteOrders) {
     int64_t At = 0;
     const int Widths[] = {32, 16, 8};
     for (size_t K = 0; K < 3; ++K) {
-      const TkivJpegFile::TImage& Image = File->Images[K];
+      TkivJpegFile::TImage& Image = File->Images[K];
       EXPECT_EQ(Image.Offset, At);
       EXPECT_TRUE(Image.Ended);
       EXPECT_EQ(Image.Entry, int32_t(K));
       EXPECT_TRUE(Image.SizeProblem.empty()) << Image.SizeProblem;
       EXPECT_FALSE(File->CheckOfEntry(int32_t(K)).Wrong) << File->CheckOfEntry(int32_t(K)).Text;
       if (K > 0) {
+        // Decoded when the page asks for it.
+        EXPECT_FALSE(Image.Picture);
+        File->DecodePicture(Image);
         ASSERT_TRUE(Image.Picture);
         EXPECT_EQ(Image.Picture->Width(), Widths[K]);
       }

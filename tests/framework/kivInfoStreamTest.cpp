@@ -132,6 +132,33 @@ TEST(FileStream, PositionsBeyondFourGigabytes) {
   EXPECT_EQ(In.GetPosition(), Far + 1);
 }
 
+TEST(FileStream, ReadsAnywhereAsTheBytesStand) {
+  // Reads that start inside, across and beyond the edges of the read window, small and large,
+  // in any order.
+  kivTest::TTempDir Dir;
+  const std::string Path = (Dir.Path() / "bytes").string();
+  std::string Bytes(300000, '\0');
+  for (size_t I = 0; I < Bytes.size(); ++I)
+    Bytes[I] = char(I * 7 + I / 251);
+  {
+    TFileStream Out(Path, TFileMode::Create);
+    WriteString(Out, Bytes);
+  }
+  TFileStream In(Path, TFileMode::OpenRead);
+  const struct {
+    int64_t At, Count;
+  } Reads[] = {{0, 4},       {65530, 12},   {3, 70000},  {65536, 1},     {131071, 2},
+               {299990, 10}, {100, 200000}, {299999, 1}, {65535, 65537}, {5, 1}};
+  for (const auto& R : Reads) {
+    In.SetPosition(R.At);
+    EXPECT_EQ(ReadString(In, R.Count), Bytes.substr(size_t(R.At), size_t(R.Count))) << R.At;
+    EXPECT_EQ(In.GetPosition(), R.At + R.Count);
+  }
+  In.SetPosition(299998);
+  EXPECT_THROW(ReadString(In, 5), EReadError);
+  EXPECT_EQ(In.GetPosition(), 300000);
+}
+
 TEST(StreamRange, ReadsItsBytesAloneWhereverTheWholeStands) {
   TMemoryStream Whole(std::string("0123456789"));
   TStreamRange Range(Whole, 3, 4);
