@@ -5,6 +5,7 @@
 
 #include "extended/kivGainMap.h"
 #include "extended/kivIccProfile.h"
+#include "extended/kivIptc.h"
 #include "extended/kivJpegStructure.h"
 #include "extended/kivMultiPicture.h"
 #include "extended/kivXmp.h"
@@ -51,6 +52,7 @@ const TkivExtendedDecoder Decoders[] = {
      "Gain map metadata (ISO 21496-1)",
      DescribeIsoGainMap},
     {0xEC, {"Ducky\0", 6}, "Ducky", DescribeDucky},
+    {0xED, {"Photoshop 3.0\0", 14}, "IPTC", DescribeIptc, TkivPieceOrder::InFileOrder},
     {0xEE, {"Adobe\0", 6}, "Adobe", DescribeAdobe},
 };
 } // namespace
