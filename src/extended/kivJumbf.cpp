@@ -388,8 +388,7 @@ private:
   void Content(const TBox& Box) {
     TStream& In = Input.Payload;
     const int64_t Size = Box.End - Box.Data;
-    const std::string Title =
-        TypeText(Box.Type) + Format(", %lld bytes", static_cast<long long>(Size));
+    std::string Title = TypeText(Box.Type) + Format(", %lld bytes", static_cast<long long>(Size));
     if (Box.Type == "json" || Box.Type == "cbor") {
       if (Size > MaxContent) {
         Out.Problem(Format("%s: more than %lld bytes are shown in hex only", Title.c_str(),
@@ -397,7 +396,16 @@ private:
         Out.Hex(Title, In, std::min<int64_t>(Size, MaxHexShown));
         return;
       }
-      const std::string Bytes = ReadString(In, Size);
+      std::string Bytes = ReadString(In, Size);
+      // A signature is a tagged COSE structure (tag 18); the reader takes no tags, so the
+      // leading ones are said in the title.
+      for (int Tags = 0; Box.Type == "cbor" && !Bytes.empty() && Tags < 8; ++Tags) {
+        const uint8_t B = uint8_t(Bytes[0]);
+        if ((B < 0xC0 || B > 0xD8) || (B == 0xD8 && Bytes.size() < 2)) break;
+        const unsigned Tag = B == 0xD8 ? uint8_t(Bytes[1]) : B - 0xC0u;
+        Title += Format(", tag %u%s", Tag, Tag == 18 ? " (COSE_Sign1)" : "");
+        Bytes.erase(0, B == 0xD8 ? 2 : 1);
+      }
       TBoundedJson Value(Input.Budget);
       bool Ok = false;
       try {
