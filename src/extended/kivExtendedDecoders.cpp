@@ -7,6 +7,7 @@
 #include "extended/kivIccProfile.h"
 #include "extended/kivIptc.h"
 #include "extended/kivJpegStructure.h"
+#include "extended/kivJumbf.h"
 #include "extended/kivMultiPicture.h"
 #include "extended/kivXmp.h"
 #include "framework/kivInfo.h"
@@ -51,6 +52,12 @@ const TkivExtendedDecoder Decoders[] = {
      {"urn:iso:std:iso:ts:21496:-1\0", 28},
      "Gain map metadata (ISO 21496-1)",
      DescribeIsoGainMap},
+    {0xEB,
+     {"JP", 2},
+     "Content credentials (JUMBF)",
+     DescribeJumbf,
+     TkivPieceOrder::BySequence,
+     ReadJumbfPiece},
     {0xEC, {"Ducky\0", 6}, "Ducky", DescribeDucky},
     {0xED, {"Photoshop 3.0\0", 14}, "IPTC", DescribeIptc, TkivPieceOrder::InFileOrder},
     {0xEE, {"Adobe\0", 6}, "Adobe", DescribeAdobe},

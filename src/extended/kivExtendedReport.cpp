@@ -277,8 +277,11 @@ void TkivExtendedReport::Describe(const TShownPart& Shown, TkivDescription& Out)
     std::string Place;
     switch (Part.Decoder->Pieces) {
     case TkivPieceOrder::BySequence:
-      Place = Format("%lld of %lld", static_cast<long long>(Piece.Header.Place),
-                     static_cast<long long>(Piece.Header.Total));
+      // Pieces that do not declare their count are told by their number alone.
+      Place = Piece.Header.Total > 0
+                  ? Format("%lld of %lld", static_cast<long long>(Piece.Header.Place),
+                           static_cast<long long>(Piece.Header.Total))
+                  : std::to_string(Piece.Header.Place);
       break;
     case TkivPieceOrder::ByOffset:
       Place = "bytes from " + std::to_string(Piece.Header.Place);

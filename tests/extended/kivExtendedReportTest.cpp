@@ -138,7 +138,7 @@ TEST(ExtendedReport, PiecesMakeOneWholeDescribedAfterTheFirst) {
         "  Index: 1\n  Data: a1a2\n",
         "2 By sequence:\n  Pieces: 1 (joined from segments 2)\n  Whole: yes\n  Index: 2\n"
         "  Data: b1\n",
-        "3 By sequence:\n  Piece: 2 of 0 (the whole is described after segment 1)\n"}},
+        "3 By sequence:\n  Piece: 2 (the whole is described after segment 1)\n"}},
       {"by offset, overlapping",
        Piece("OFF", 'k', 3, 6, "DEF") + Piece("OFF", 'k', 0, 6, "ABCD") +
            Piece("OFF", 'k', 1, 6, "BC"),
