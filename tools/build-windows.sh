@@ -129,7 +129,11 @@ command -v ccache >/dev/null 2>&1 &&
 for arch in i686 x86_64; do
   b=$out/$arch
   # shellcheck disable=SC2086
+  # nlohmann-json is headers only: Debian's, apart from the system's own headers.
+  mkdir -p "$out/nlohmann-json/include"
+  cp -r /usr/include/nlohmann "$out/nlohmann-json/include/"
   cmake -S . -B "$b" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
+    -DKIV_NLOHMANN_INCLUDE_DIR="$out/nlohmann-json/include" \
     -DCMAKE_BUILD_TYPE=Release -DKIV_TESTS=OFF $launcher \
     -DJPEG_INCLUDE_DIR="$out/libjpeg-$arch/include" \
     -DJPEG_LIBRARY="$out/libjpeg-$arch/lib/libjpeg.a" \
