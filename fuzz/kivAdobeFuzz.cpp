@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   try {
     Blocks.LoadFromStream(Stream, true, Budget);
     TkivHTMLHTML Document;
-    Blocks.WriteHTML(Document.Body());
+    Blocks.WriteHTML(Document.Body(), Budget);
     TMemoryStream Html;
     Document.WriteToStream(Html);
   } catch (const Exception&) {
