@@ -376,21 +376,8 @@ std::string JsonRecord(const std::string& Path, const TReport& Report) {
          ",\"size\":" + std::to_string(Report.Size) + ",\"tree\":" + Tree + "}\n";
 }
 
-// Control characters of a name escaped; other bytes kept as they are.
-std::string NameForText(const std::string& Name) {
-  std::string Out;
-  for (const char C : Name) {
-    const auto B = static_cast<uint8_t>(C);
-    if (B < 0x20 || B == 0x7F)
-      Out += Format("\\x%02X", B);
-    else
-      Out += C;
-  }
-  return Out;
-}
-
 std::string TextRecord(const std::string& Path, const TReport& Report) {
-  const std::string Header = "==> " + NameForText(Path) + " <==\n";
+  const std::string Header = "==> " + ShowControlBytes(Path) + " <==\n";
   if (!Report.Error.empty()) return Header + "error: " + Report.Error + "\n";
   return Header + InfoTreeText(*Report.Tree());
 }
@@ -494,7 +481,7 @@ int RunPages(const TkivBatchOptions& Options, const TWork& Work, TProgress& Prog
   std::error_code Ec;
   fs::create_directories(Options.Output, Ec);
   if (!fs::is_directory(Options.Output, Ec)) {
-    std::cerr << "kivmrk: cannot write into " << NameForText(Options.Output)
+    std::cerr << "kivmrk: cannot write into " << ShowControlBytes(Options.Output)
               << ": not a directory\n";
     return 1;
   }
@@ -548,7 +535,7 @@ int RunPages(const TkivBatchOptions& Options, const TWork& Work, TProgress& Prog
     }
     if (!Row.Error.empty()) {
       ++Failed;
-      Progress.Say(NameForText(Item.File.Path) + ": " + Row.Error);
+      Progress.Say(ShowControlBytes(Item.File.Path) + ": " + Row.Error);
     }
     Rows.push_back(std::move(Row));
     Progress.Update(I + 1, Work.Items.size());
@@ -590,7 +577,7 @@ int RunRecords(const TkivBatchOptions& Options, const TWork& Work, TProgress& Pr
     if (Report.Error.empty()) Report = Reporter.Report(Item.File.Path, nullptr);
     if (!Report.Error.empty()) {
       ++Failed;
-      Progress.Say(NameForText(Item.File.Path) + ": " + Report.Error);
+      Progress.Say(ShowControlBytes(Item.File.Path) + ": " + Report.Error);
     }
     const bool Json = Options.Kind == TkivBatchOutput::Json;
     std::string Record =
@@ -602,7 +589,7 @@ int RunRecords(const TkivBatchOptions& Options, const TWork& Work, TProgress& Pr
   Progress.Finish();
   std::string Error;
   if (!Options.Output.empty())
-    Error = Written ? File.Commit() : "cannot write " + NameForText(Options.Output);
+    Error = Written ? File.Commit() : "cannot write " + ShowControlBytes(Options.Output);
   else if (!Written || std::fflush(stdout) != 0)
     Error = "cannot write the output";
   if (!Error.empty()) {

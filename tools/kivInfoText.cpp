@@ -119,14 +119,7 @@ private:
 
 std::string NameForUtf8(const std::string& Name) {
   // Backslashes stay single: a name is shown, not read back.
-  std::string Visible;
-  for (const char C : Name) {
-    const auto B = static_cast<uint8_t>(C);
-    if (B < 0x20 || B == 0x7F)
-      Visible += Format("\\x%02X", B);
-    else
-      Visible += C;
-  }
+  const std::string Visible = ShowControlBytes(Name);
   if (IsAscii(Visible)) return Visible;
   return Convert("UTF-8", "UTF-8", Visible, [](std::string& Out, const uint8_t* In, size_t) {
     Out += Format("\\x%02X", *In);

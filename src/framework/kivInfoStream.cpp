@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <span>
 
 #include "base/kivException.h"
 
@@ -128,11 +129,26 @@ std::u16string SwapWideString(const std::u16string& W) {
 }
 
 namespace {
+// What follows the names "lt" and "gt" in HTML's longer named character references
+// ("&ltimes;"); "amp" and "quot" begin no others. Written without its semicolon, an entity
+// followed by one of these would be read as that other character.
+constexpr std::string_view LtContinuations[] = {
+    "cc;", "cir;", "dot;", "hree;", "imes;", "larr;", "quest;", "rPar;", "ri;", "rie;", "rif;"};
+constexpr std::string_view GtContinuations[] = {"cc;",      "cir;",      "dot;",   "lPar;",
+                                                "quest;",   "rapprox;",  "rarr;",  "rdot;",
+                                                "reqless;", "reqqless;", "rless;", "rsim;"};
+
 struct TEscape {
   char Byte;
   const char* Text;
+  // The same entity closed, for where the bytes after it would continue it.
+  const char* Closed;
+  std::span<const std::string_view> Continuations;
 };
-constexpr TEscape EscapeTable[] = {{'&', "&amp"}, {'<', "&lt"}, {'>', "&gt"}, {'"', "&quot"}};
+constexpr TEscape EscapeTable[] = {{'&', "&amp", "&amp;", {}},
+                                   {'<', "&lt", "&lt;", LtContinuations},
+                                   {'>', "&gt", "&gt;", GtContinuations},
+                                   {'"', "&quot", "&quot;", {}}};
 
 // For every byte value, 1 + its index in EscapeTable, or 0 for a byte that passes unchanged.
 constexpr std::array<uint8_t, 256> EscapeIndex = [] {
@@ -151,9 +167,13 @@ size_t HTMLPlainLength(std::string_view S) {
   return I;
 }
 
-const char* HTMLEntity(char C) {
-  const uint8_t Entry = EscapeIndex[static_cast<uint8_t>(C)];
-  return Entry == 0 ? nullptr : EscapeTable[Entry - 1].Text;
+std::string_view HTMLReplacement(std::string_view S, TkivEntities Form) {
+  const TEscape& Escape = EscapeTable[EscapeIndex[static_cast<uint8_t>(S.front())] - 1];
+  if (Form == TkivEntities::Closed) return Escape.Closed;
+  const std::string_view After = S.substr(1);
+  for (const std::string_view Continuation : Escape.Continuations)
+    if (After.starts_with(Continuation)) return Escape.Closed;
+  return Escape.Text;
 }
 
 void WriteHTMLEscaped(TStream& Stream, std::string_view S) {
@@ -162,6 +182,7 @@ void WriteHTMLEscaped(TStream& Stream, std::string_view S) {
   });
 }
 
-void AppendHTMLEscaped(std::string& Out, std::string_view S) {
-  EscapeHTML(S, [&Out](std::string_view Piece) { Out.append(Piece); });
+void AppendHTMLEscaped(std::string& Out, std::string_view S, TkivEntities Form) {
+  EscapeHTML(
+      S, [&Out](std::string_view Piece) { Out.append(Piece); }, Form);
 }

@@ -33,21 +33,28 @@ std::u16string ReadWideString(TStream& Stream, int64_t ByteCount, bool BigEndian
 void WriteWideString(TStream& Stream, const std::u16string& W, bool BigEndian);
 std::u16string SwapWideString(const std::u16string& W);
 
-// How many bytes at the start of S a page shows as they are; the entity text that stands for
-// C in a page, or null when C stands for itself.
+// How a page writes an entity. The segments' reports write it as they always have, without
+// its semicolon, closing it only where the letters after it would be read as a longer name
+// ("&lt" before "imes;"); the parts of the page that are ours close every entity.
+enum class TkivEntities { Short, Closed };
+// How many bytes at the start of S a page shows as they are.
 size_t HTMLPlainLength(std::string_view S);
-const char* HTMLEntity(char C);
+// The entity text that stands in a page for the first byte of S, which HTMLPlainLength does
+// not pass.
+std::string_view HTMLReplacement(std::string_view S, TkivEntities Form = TkivEntities::Short);
 // Hands Out the escaped text of S in pieces: each run of bytes shown as they are, whole, and
 // each entity text.
-template <class TOut> void EscapeHTML(std::string_view S, TOut&& Out) {
+template <class TOut>
+void EscapeHTML(std::string_view S, TOut&& Out, TkivEntities Form = TkivEntities::Short) {
   while (!S.empty()) {
     const size_t Plain = HTMLPlainLength(S);
     if (Plain > 0) Out(S.substr(0, Plain));
     if (Plain == S.size()) break;
-    Out(std::string_view(HTMLEntity(S[Plain])));
+    Out(HTMLReplacement(S.substr(Plain), Form));
     S.remove_prefix(Plain + 1);
   }
 }
 void WriteHTMLEscaped(TStream& Stream, std::string_view S);
 // The escaped text of S appended to Out: the bytes that WriteHTMLEscaped would write.
-void AppendHTMLEscaped(std::string& Out, std::string_view S);
+void AppendHTMLEscaped(std::string& Out, std::string_view S,
+                       TkivEntities Form = TkivEntities::Short);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "framework/kivFormat.h"
 #include "framework/kivInfoStream.h"
 #include "platform/kivCodePage.h"
 
@@ -86,24 +87,33 @@ std::string WideToUtf8(std::u16string_view Wide) {
   return S;
 }
 
-std::string Utf8ToPageHtml(std::string_view Utf8) {
+std::string PageHtml(std::string_view Text) {
   std::string Html;
+  AppendHTMLEscaped(Html, ShowControlBytes(Text, "\t\n\r"), TkivEntities::Closed);
+  return Html;
+}
+
+std::string Utf8ToPageHtml(std::string_view Utf8) {
   bool Ascii = true;
   for (const char C : Utf8)
     Ascii = Ascii && static_cast<uint8_t>(C) < 0x80;
-  if (Ascii) {
-    AppendHTMLEscaped(Html, Utf8);
-    return Html;
-  }
-  Html.reserve(Utf8.size());
-  ForEachCodePoint(Utf8ToWide(Utf8), [&Html](char32_t C) {
+  if (Ascii) return PageHtml(Utf8);
+  // A control byte is one byte in UTF-8 as well.
+  const std::string Text = ShowControlBytes(Utf8, "\t\n\r");
+  std::string Html;
+  Html.reserve(Text.size());
+  std::string Run; // the characters the code page has, since the last reference
+
+  ForEachCodePoint(Utf8ToWide(Text), [&Html, &Run](char32_t C) {
     const int B = kivPlatform::CharToWindows1251(C);
     if (B < 0) {
+      AppendHTMLEscaped(Html, Run, TkivEntities::Closed);
+      Run.clear();
       Html += "&#" + std::to_string(uint32_t(C)) + ";";
     } else {
-      const char Byte = static_cast<char>(B);
-      AppendHTMLEscaped(Html, std::string_view(&Byte, 1));
+      Run += static_cast<char>(B);
     }
   });
+  AppendHTMLEscaped(Html, Run, TkivEntities::Closed);
   return Html;
 }

@@ -13,4 +13,8 @@ std::string Utf8ToAnsiText(std::string_view Utf8);
 std::string WideToUtf8(std::u16string_view Wide);
 // UTF-8 text as escaped page text in Windows-1251, the code page the page declares: each
 // character that the code page lacks becomes a numeric character reference ("&#8364;").
+// Control bytes show as "\xHH" (tabs and line ends kept), and every entity is closed: the
+// page's parts that are ours.
 std::string Utf8ToPageHtml(std::string_view Utf8);
+// The same for 8-bit text in the page's code page (a file's name).
+std::string PageHtml(std::string_view Text);

@@ -12,6 +12,7 @@
 #include "framework/kivFormat.h"
 #include "framework/kivInfoStream.h"
 #include "framework/kivJpegBitmap.h"
+#include "framework/kivUtf8.h"
 
 namespace {
 
@@ -729,7 +730,7 @@ void TkivJpegFile::WriteContents(TkivHTMLItem& Parent, int32_t First, int32_t La
 }
 
 void TkivJpegFile::WriteHTML(TkivHTMLItem& Parent) {
-  AddText(Parent.Create<TkivHTMLH1>(), FileName);
+  AddText(Parent.Create<TkivHTMLH1>(), PageHtml(FileName), true);
   AddText(Parent, "File size: " + BytesText(FileSize));
   AddLineBreak(Parent);
   if (ReportExtension) ReportExtension->WriteListSummaryHTML(*this, Parent);

@@ -58,11 +58,11 @@ TEST(DescriptionHTML, EveryCallInThePagesOwnStyle) {
       Table(Tr("<TD>Width</TD><TD>640</TD><TD></TD>") +
             Tr("<TD>Mode</TD><TD BGCOLOR=\"Yellow\">7</TD>"
                "<TD BGCOLOR=\"Yellow\">not a known mode</TD>") +
-            Tr("<TD>Name</TD><TD>Caf&#233; &lt\xC6&gt \x88&#128512;</TD><TD></TD>")) +
+            Tr("<TD>Name</TD><TD>Caf&#233; &lt;\xC6&gt; \x88&#128512;</TD><TD></TD>")) +
       "<P>Table 0" + Table(Tr("<TD>Precision</TD><TD>8 bits</TD>")) + "<P>Table 0 / Values" +
       Table(Tr("<TD></TD><TD>0</TD><TD>1</TD>") + Tr("<TD>0</TD><TD>16</TD><TD>11</TD>") +
             Tr("<TD BGCOLOR=\"Red\">1</TD><TD BGCOLOR=\"Red\">12</TD><TD BGCOLOR=\"Red\">x</TD>")) +
-      "<P>XML" + Table(Tr("<TD><PRE>&lta&gt\n&lt/a&gt</PRE></TD>")) + "<P>Rest" +
+      "<P>XML" + Table(Tr("<TD><PRE>&lt;a&gt;\n&lt;/a&gt;</PRE></TD>")) + "<P>Rest" +
       Table(Tr("<TD><PRE>Offset</PRE></TD><TD><PRE>Hex</PRE></TD><TD><PRE>Text</PRE></TD>") +
             Tr("<TD><PRE>00000000</PRE></TD><TD><PRE>41 42</PRE></TD><TD><PRE>AB</PRE></TD>")) +
       Table(Tr("<TD BGCOLOR=\"Red\">Piece 2 is missing</TD>")) + "<P>Preview" +

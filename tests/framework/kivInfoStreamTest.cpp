@@ -4,7 +4,9 @@
 
 #include "base/kivException.h"
 #include "base/kivStream.h"
+#include "framework/kivFormat.h"
 #include "framework/kivInfoStream.h"
+#include "framework/kivUtf8.h"
 #include "support/kivTestSupport.h"
 
 using kivTest::Hex;
@@ -75,6 +77,21 @@ TEST(InfoStream, Strings) {
   Out.Clear();
   WriteHTMLEscaped(Out, "a<b&c>\"d\" \xE9;"); // no semicolons
   EXPECT_EQ(Out.ToString(), "a&ltb&ampc&gt&quotd&quot \xE9;");
+}
+
+TEST(InfoStream, PageTextIsReadAsItWasWritten) {
+  // A segment's report closes an entity only where the letters after it would be read as a
+  // longer name.
+  TMemoryStream Out;
+  WriteHTMLEscaped(Out, "A<imes;B >rsim; >1; x<y; \"q\"; &amp;");
+  EXPECT_EQ(Out.ToString(), "A&lt;imes;B &gt;rsim; &gt1; x&lty; &quotq&quot; &ampamp;");
+  // Our own parts close every entity and show control bytes, keeping tabs and line ends;
+  // characters the code page lacks become references.
+  EXPECT_EQ(Utf8ToPageHtml(std::string("a\0b\x1B\x7F\tc\r\n<;", 11)),
+            "a\\x00b\\x1B\\x7F\tc\r\n&lt;;");
+  EXPECT_EQ(Utf8ToPageHtml("\xD0\x96<\\ \xC3\xA4\"&"), "\xC6&lt;\\ &#228;&quot;&amp;");
+  EXPECT_EQ(PageHtml("\xE9\x01>"), "\xE9\\x01&gt;");
+  EXPECT_EQ(ShowControlBytes("\x01\n\\", "\n"), "\\x01\n\\");
 }
 
 TEST(InfoStream, WideStrings) {
