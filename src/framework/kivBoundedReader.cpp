@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/kivException.h"
+#include "framework/kivInfoStream.h"
 
 TkivBoundedReader::TkivBoundedReader(TStream& Stream, int64_t Start, int64_t Size, bool BigEndian)
     : Stream(&Stream), Memory(dynamic_cast<const TMemoryStream*>(&Stream)),
@@ -20,7 +21,7 @@ void TkivBoundedReader::Read(int64_t Offset, void* Buffer, int64_t Count) const 
   if (Count == 0) return;
   const int64_t At = FStart + Offset;
   if (Memory) {
-    // The range was taken when the stream was larger.
+    // A stream that shrank since the range was taken is not read beyond its end.
     if (Count > Memory->GetSize() - At) throw EReadError();
     std::memcpy(Buffer, Memory->Memory() + At, size_t(Count));
     return;
@@ -41,14 +42,15 @@ uint8_t TkivBoundedReader::Byte(int64_t Offset) const {
 uint16_t TkivBoundedReader::Word(int64_t Offset) const {
   uint8_t B[2];
   Read(Offset, B, 2);
-  return static_cast<uint16_t>(FBigEndian ? (B[0] << 8) | B[1] : B[0] | (B[1] << 8));
+  const auto W = static_cast<uint16_t>(B[0] | (B[1] << 8));
+  return FBigEndian ? Swap16(W) : W;
 }
 
 uint32_t TkivBoundedReader::Long(int64_t Offset) const {
   uint8_t B[4];
   Read(Offset, B, 4);
-  if (FBigEndian) std::swap(B[0], B[3]), std::swap(B[1], B[2]);
-  return B[0] | (B[1] << 8) | (B[2] << 16) | (static_cast<uint32_t>(B[3]) << 24);
+  const uint32_t L = B[0] | (B[1] << 8) | (B[2] << 16) | (static_cast<uint32_t>(B[3]) << 24);
+  return FBigEndian ? Swap32(L) : L;
 }
 
 std::string TkivBoundedReader::Bytes(int64_t Offset, int64_t Count) const {
