@@ -1,6 +1,7 @@
 #include "tiff/kivTiffInfo.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "base/kivException.h"
 #include "framework/kivFormat.h"
@@ -50,17 +51,16 @@ int32_t ValueReadSize(uint16_t FieldType) {
   return FieldType >= 1 && FieldType <= 12 ? kivTiffInfo2::TypeUnitSize(FieldType) : 1;
 }
 
-TkivTiffValue ReadValue(TStream& Stream, uint16_t FieldType, bool Motorola) {
-  if (FieldType >= 1 && FieldType <= 12)
-    return kivTiffInfo2::ReadOneValue(Stream, FieldType, Motorola);
-  return ReadByte(Stream);
+TkivTiffValue ReadValue(const TkivBoundedReader& Reader, int64_t At, uint16_t FieldType) {
+  if (FieldType >= 1 && FieldType <= 12) return kivTiffInfo2::ReadValue(Reader, At, FieldType);
+  return Reader.Byte(At);
 }
 
 // ---- Items ----
 
-void TkivTiffCustomData::LoadData(TStream& Stream) {
+void TkivTiffCustomData::LoadData(const TkivBoundedReader& Reader) {
   for (int32_t I = 0; I < Count(); ++I)
-    if (auto* Child = dynamic_cast<TkivTiffCustomData*>(&GetChild(I))) Child->LoadData(Stream);
+    if (auto* Child = dynamic_cast<TkivTiffCustomData*>(&GetChild(I))) Child->LoadData(Reader);
 }
 
 bool TkivTiffCustomData::IsMotorola() const {
@@ -81,14 +81,11 @@ TkivTiffSegment* TkivTiffCustomData::OwnerSegment() const {
 
 // ---- Entries ----
 
-bool TkivTiffEntry::TClass::CanRead(TStream& Stream, bool Motorola) const {
-  if (!HasBytes(Stream, 12)) return false;
-  const int64_t Position = Stream.GetPosition();
-  const uint16_t Tag = ReadWord(Stream, Motorola);
-  const uint16_t FieldType = ReadWord(Stream, Motorola);
-  const uint32_t Count = ReadLong(Stream, Motorola);
-  Stream.SetPosition(Position);
-  return AcceptsTag(Tag) && AcceptsType(FieldType) && AcceptsCount(Count);
+bool TkivTiffEntry::TClass::CanRead(const TkivBoundedReader& Reader, int64_t At) const {
+  const std::optional<kivTiffInfo2::TkivTiffEntryFields> Fields =
+      kivTiffInfo2::PeekEntryFields(Reader, At);
+  return Fields && AcceptsTag(Fields->Tag) && AcceptsType(Fields->FieldType) &&
+         AcceptsCount(Fields->Count);
 }
 
 const TkivTiffEntry::TClass& TkivTiffEntry::ClassObject() {
@@ -131,38 +128,32 @@ int64_t TkivTiffEntry::OffsetDataSize() const {
   return IsOffsetValue() ? int64_t(FCount) * TypeUnitSize(FieldType) : 0;
 }
 
-void TkivTiffEntry::LoadFromStream(TStream& Stream) {
+void TkivTiffEntry::Load(const TkivBoundedReader& Reader, int64_t At) {
   Clear();
   Values.clear();
   Error = false;
-  const int64_t Start = Stream.GetPosition();
-  const bool Motorola = IsMotorola();
   try {
-    Tag = ReadWord(Stream, Motorola);
-    FieldType = ReadWord(Stream, Motorola);
-    FCount = ReadLong(Stream, Motorola);
-    const int32_t Unit = TypeUnitSize(FieldType);
+    kivTiffInfo2::ReadEntryFields(Reader, At, Tag, FieldType, FCount);
+    const int64_t ValuesAt = kivTiffInfo2::EntryValuesAt(Reader, At, IsOffsetValue());
+    const int32_t Step = ValueReadSize(FieldType);
     if (IsOffsetValue()) {
-      const uint32_t Offset = ReadLong(Stream, Motorola);
-      Stream.SetPosition(BaseOffset() + Offset);
       // No more values than the data holds, nor than the segment's bound allows.
-      int64_t Held = std::min<int64_t>(FCount, BytesLeft(Stream) / ValueReadSize(FieldType));
+      int64_t Held = std::min<int64_t>(FCount, kivTiffInfo2::ValuesFrom(Reader, ValuesAt, Step));
       if (TkivTiffSegment* Segment = OwnerSegment()) Held = Segment->TakeValues(Held);
       Values.reserve(size_t(Held));
       for (int64_t I = 0; I < Held; ++I)
-        Values.push_back(ReadValue(Stream, FieldType, Motorola));
+        Values.push_back(ReadValue(Reader, ValuesAt + I * Step, FieldType));
       if (Held < int64_t(FCount)) Error = true;
     } else {
-      const int32_t InField = 4 / Unit;
+      const int32_t InField = 4 / TypeUnitSize(FieldType);
       for (int32_t I = 0; I < InField; ++I) {
-        TkivTiffValue Value = ReadValue(Stream, FieldType, Motorola);
+        TkivTiffValue Value = ReadValue(Reader, ValuesAt + I * Step, FieldType);
         if (uint32_t(I) < FCount) Values.push_back(std::move(Value));
       }
     }
   } catch (const EReadError&) {
     Error = true;
   }
-  Stream.SetPosition(Start + 12);
 }
 
 void TkivTiffEntry::Process(void* Arg) {
@@ -238,42 +229,39 @@ const TkivTiffEntry* TkivTiffIFD::FindEntry(uint16_t Tag) const {
   return nullptr;
 }
 
-uint32_t TkivTiffIFD::LoadEntries(TStream& Stream) {
+uint32_t TkivTiffIFD::LoadEntries(const TkivBoundedReader& Reader, int64_t At) {
   Clear();
   Cut = false;
-  if (!HasBytes(Stream, 2)) return 0;
+  if (!Reader.Holds(At, 2)) return 0;
   TkivTiffSegment* Segment = OwnerSegment();
-  const bool Motorola = IsMotorola();
-  const uint16_t Entries = ReadWord(Stream, Motorola);
+  const uint16_t Entries = Reader.Word(At);
   for (uint16_t I = 0; I < Entries; ++I) {
-    const TkivTiffEntry::TClass* Class = TiffEntryClassList.FindReader(Stream, Motorola);
+    const int64_t EntryOffset = kivTiffInfo2::EntryAt(At, I);
+    const TkivTiffEntry::TClass* Class = TiffEntryClassList.FindReader(Reader, EntryOffset);
     if (!Class) return 0;
     if (Segment && !Segment->TakeEntry()) {
       Cut = true;
       return 0;
     }
     auto& Item = static_cast<TkivTiffEntry&>(AddChild(Class->Create()));
-    Item.LoadFromStream(Stream);
+    Item.Load(Reader, EntryOffset);
     GetTagRec(Item, Item.TagRec);
   }
-  if (!HasBytes(Stream, 4) || !Parent) return 0;
-  return ReadLong(Stream, Motorola);
+  const int64_t NextAt = kivTiffInfo2::EntryAt(At, Entries);
+  if (!Reader.Holds(NextAt, 4) || !Parent) return 0;
+  return Reader.Long(NextAt);
 }
 
-void TkivTiffIFD::LoadFromStream(TStream& Stream) {
-  uint32_t Next = LoadEntries(Stream);
-  const int64_t After = Stream.GetPosition();
+void TkivTiffIFD::Load(const TkivBoundedReader& Reader, int64_t At) {
+  uint32_t Next = LoadEntries(Reader, At);
   // The chain, one directory after another: followed here rather than by each directory,
   // so that a long chain costs no depth.
   TkivTiffSegment* Segment = OwnerSegment();
   while (Next != 0 && Parent) {
-    const int64_t Position = BaseOffset() + Next;
-    if (Position >= Stream.GetSize() || (Segment && !Segment->TakeOffset(Next))) break;
-    Stream.SetPosition(Position);
+    if (Next >= Reader.Size() || (Segment && !Segment->TakeOffset(Next))) break;
     auto& Following = static_cast<TkivTiffIFD&>(Parent->AddChild(ClassType().Create()));
-    Next = Following.LoadEntries(Stream);
+    Next = Following.LoadEntries(Reader, Next);
   }
-  Stream.SetPosition(After);
 }
 
 const TkivTiffIFD::TClass& TkivTiffFirstIFD::ClassObject() {
@@ -305,9 +293,7 @@ public:
   // A byte-order mark and room for the rest of the header.
   bool CanRead(TStream& Stream) const override {
     if (!HasBytes(Stream, 8)) return false;
-    const int64_t Position = Stream.GetPosition();
-    const std::string Mark = ReadString(Stream, 2);
-    Stream.SetPosition(Position);
+    const std::string Mark = TkivBoundedReader::Rest(Stream, false).Bytes(0, 2);
     return Mark == "II" || Mark == "MM";
   }
 };
@@ -358,14 +344,13 @@ void TkivTiffSegment::ParseData() {
   EntriesLeft = Data.GetSize() / 12 + 1;
   ValuesLeft = Data.GetSize();
   if (Data.GetSize() >= 8) {
-    Data.SetPosition(HeaderOffset() + 4);
-    const uint32_t Offset = ReadLong(Data, Motorola);
-    if (HeaderOffset() + Offset < Data.GetSize()) {
+    const TkivBoundedReader Reader = DataReader();
+    const uint32_t Offset = Reader.Long(4);
+    if (Offset < Reader.Size()) {
       TakeOffset(Offset);
-      Data.SetPosition(HeaderOffset() + Offset);
       auto& First =
           static_cast<TkivTiffIFD&>(Tree->AddChild(TkivTiffFirstIFD::ClassObject().Create()));
-      First.LoadFromStream(Data);
+      First.Load(Reader, Offset);
     }
   }
   Refresh();
@@ -388,6 +373,10 @@ void TkivTiffSegment::WriteHTML(TkivHTMLItem& Parent) {
   TkivHTMLTABLE& Table = AddReportTable(Parent);
   AddTextRow(Table, {"Entry", "Tag", "Type", "Count", "Value"});
   Tree->ForEach(&Table);
+}
+
+TkivBoundedReader TkivTiffSegment::DataReader() {
+  return TkivBoundedReader(Data, HeaderOffset(), Data.GetSize() - HeaderOffset(), Motorola);
 }
 
 bool TkivTiffSegment::TakeOffset(uint32_t Offset) {
@@ -429,10 +418,10 @@ void TkivTiffSegmentList::LoadFromStream(TStream& Stream) {
   TkivSegmentList::LoadFromStream(Stream);
   for (int32_t I = 0; I < Count(); ++I)
     if (auto* Tiff = dynamic_cast<TkivTiffSegment*>(&Segment(I))) {
+      const TkivBoundedReader Reader = Tiff->DataReader();
       for (int32_t J = 0; J < Tiff->Tree->Count(); ++J)
         if (auto* IFD = dynamic_cast<TkivTiffCustomData*>(&Tiff->Tree->GetChild(J)))
-          IFD->LoadData(Tiff->Data);
-      Tiff->Data.SetPosition(0);
+          IFD->LoadData(Reader);
     }
 }
 

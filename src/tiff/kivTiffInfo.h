@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/kivStream.h"
+#include "framework/kivBoundedReader.h"
 #include "framework/kivClassObject.h"
 #include "framework/kivHTML.h"
 #include "framework/kivInfo.h"
@@ -27,9 +28,8 @@ class TkivTiffSegment;
 // Bytes per value: the EXIF reader's sizes for the codes 1 to 12; any other code takes 4
 // bytes and is read one byte per value.
 int32_t TypeUnitSize(uint16_t FieldType);
-// One value of the type in the byte order: as the EXIF reader for the codes 1 to 12, one
-// byte otherwise.
-TkivTiffValue ReadValue(TStream& Stream, uint16_t FieldType, bool Motorola);
+// One value of the type at At: as the EXIF reader for the codes 1 to 12, one byte otherwise.
+TkivTiffValue ReadValue(const TkivBoundedReader& Reader, int64_t At, uint16_t FieldType);
 // The bytes ReadValue takes: the unit size for codes 1 to 12, one byte otherwise.
 int32_t ValueReadSize(uint16_t FieldType);
 
@@ -46,9 +46,10 @@ public:
   virtual bool IsOffsetValue() const { return false; }
   virtual int64_t OffsetDataSize() const { return 0; }
   virtual int64_t DataSize() const { return OffsetDataSize(); }
-  virtual void LoadFromStream(TStream&) {}
+  // Reads the item at offset At of the segment's data.
+  virtual void Load(const TkivBoundedReader&, int64_t) {}
   // Builds what needs the data beyond the entries (the strip picture); here the children's.
-  virtual void LoadData(TStream& Stream);
+  virtual void LoadData(const TkivBoundedReader& Reader);
   // Asked of the parent, when it is an item of the TIFF tree.
   virtual bool IsMotorola() const;
   virtual int64_t BaseOffset() const;
@@ -64,8 +65,8 @@ public:
     virtual bool AcceptsTag(uint16_t) const { return true; }
     virtual bool AcceptsType(uint16_t) const { return true; }
     virtual bool AcceptsCount(uint32_t) const { return true; }
-    // Looks at the 12 entry bytes at the stream's position; the position is kept.
-    virtual bool CanRead(TStream& Stream, bool Motorola) const;
+    // Looks at the 12 entry bytes at offset At.
+    virtual bool CanRead(const TkivBoundedReader& Reader, int64_t At) const;
   };
   static const TClass& ClassObject();
 
@@ -87,9 +88,8 @@ public:
   bool IsOffsetValue() const override;
   int64_t OffsetDataSize() const override;
   int64_t DataSize() const override { return OffsetDataSize() + 12; }
-  // Reads the 12 bytes at the stream's position and the values they point to; a failure
-  // sets Error, and the stream stands 12 bytes on in any case.
-  void LoadFromStream(TStream& Stream) override;
+  // Reads the 12 bytes at offset At and the values they point to; a failure sets Error.
+  void Load(const TkivBoundedReader& Reader, int64_t At) override;
 
   virtual void WriteValueCell(TkivHTMLTR& Row) const;
   virtual bool HasError() const { return Error; }
@@ -151,10 +151,10 @@ public:
 
   void Process(void* Arg) override;
   std::string GetName() const override;
-  // Reads the directory at the stream's position, then the directories its chain leads to,
-  // each a new item after this one under the same parent. The chain ends at an offset
-  // already read, outside the data, or when the segment's bounds on the work are spent.
-  void LoadFromStream(TStream& Stream) override;
+  // Reads the directory at offset At, then the directories its chain leads to, each a new
+  // item after this one under the same parent. The chain ends at an offset already read,
+  // outside the data, or when the segment's bounds on the work are spent.
+  void Load(const TkivBoundedReader& Reader, int64_t At) override;
   virtual void GetTagRec(const TkivTiffEntry& Entry, TTagNameRec& Rec) const;
 
   TkivTiffEntry& Entry(int32_t Index) const { return static_cast<TkivTiffEntry&>(GetChild(Index)); }
@@ -165,7 +165,7 @@ public:
 
 private:
   // Reads this directory's entries; answers the next directory's offset, or 0.
-  uint32_t LoadEntries(TStream& Stream);
+  uint32_t LoadEntries(const TkivBoundedReader& Reader, int64_t At);
   const TClass& Class;
 };
 
@@ -198,6 +198,8 @@ public:
 
   // Where the TIFF header stands in the data stream.
   virtual int64_t HeaderOffset() const { return 0; }
+  // The data from the header on, in the header's byte order.
+  TkivBoundedReader DataReader();
 
   int64_t GetSize() const override { return 2; }
   void LoadFromStream(TStream& Stream) override;

@@ -43,70 +43,72 @@ void AddIndentedCell(TkivHTMLTR& Row, const TkivHTMLCellOptions& Options, int32_
 
 } // namespace
 
-TkivTiffValue ReadOneValue(TStream& Stream, uint16_t FieldType, bool Motorola) {
+void ReadEntryFields(const TkivBoundedReader& Reader, int64_t At, uint16_t& Tag,
+                     uint16_t& FieldType, uint32_t& Count) {
+  Tag = Reader.Word(At);
+  FieldType = Reader.Word(At + 2);
+  Count = Reader.Long(At + 4);
+}
+
+std::optional<TkivTiffEntryFields> PeekEntryFields(const TkivBoundedReader& Reader, int64_t At) {
+  if (!Reader.Holds(At, EntrySize)) return std::nullopt;
+  TkivTiffEntryFields Fields;
+  ReadEntryFields(Reader, At, Fields.Tag, Fields.FieldType, Fields.Count);
+  return Fields;
+}
+
+int64_t EntryValuesAt(const TkivBoundedReader& Reader, int64_t At, bool OutOfLine) {
+  return OutOfLine ? Reader.Long(At + 8) : At + 8;
+}
+
+TkivTiffValue ReadValue(const TkivBoundedReader& Reader, int64_t At, uint16_t FieldType) {
   switch (FieldType) {
   case ftShort:
   case ftUnicode:
-    return ReadWord(Stream, Motorola);
+    return Reader.Word(At);
   case ftLong:
   case ftIFD:
-    return ReadLong(Stream, Motorola);
-  case ftRational: {
-    const uint32_t N = ReadLong(Stream, Motorola);
-    return RationalText(N, ReadLong(Stream, Motorola));
-  }
+    return Reader.Long(At);
+  case ftRational:
+    return RationalText(Reader.Long(At), Reader.Long(At + 4));
   case ftSShort:
-    return static_cast<int16_t>(ReadWord(Stream, Motorola));
+    return static_cast<int16_t>(Reader.Word(At));
   case ftSLong:
-    return static_cast<int32_t>(ReadLong(Stream, Motorola));
-  case ftSRational: {
-    const auto N = static_cast<int32_t>(ReadLong(Stream, Motorola));
-    return RationalText(N, static_cast<int32_t>(ReadLong(Stream, Motorola)));
-  }
+    return static_cast<int32_t>(Reader.Long(At));
+  case ftSRational:
+    return RationalText(static_cast<int32_t>(Reader.Long(At)),
+                        static_cast<int32_t>(Reader.Long(At + 4)));
   case ftFloat: {
-    const uint32_t Bits = ReadLong(Stream, Motorola);
+    const uint32_t Bits = Reader.Long(At);
     float F;
     std::memcpy(&F, &Bits, sizeof F);
     return static_cast<double>(F);
   }
   case ftDouble: {
-    const uint32_t First = ReadLong(Stream, Motorola);
-    const uint32_t Second = ReadLong(Stream, Motorola);
+    const uint32_t First = Reader.Long(At);
+    const uint32_t Second = Reader.Long(At + 4);
     const uint64_t Bits =
-        Motorola ? (uint64_t(First) << 32) | Second : (uint64_t(Second) << 32) | First;
+        Reader.BigEndian() ? (uint64_t(First) << 32) | Second : (uint64_t(Second) << 32) | First;
     double D;
     std::memcpy(&D, &Bits, sizeof D);
     return D;
   }
   default:
-    return ByteValue(FieldType, ReadByte(Stream));
+    return ByteValue(FieldType, Reader.Byte(At));
   }
 }
 
 // ---- The read context ----
 
-void TkivTiffReadContext::Start(TStream& Source) {
-  Stream = &Source;
-  Motorola = false;
-  Base = static_cast<uint32_t>(Source.GetPosition());
+void TkivTiffReadContext::Start(const TkivBoundedReader& Source) {
+  Reader = &Source;
+  Motorola = Source.BigEndian();
+  Base = static_cast<uint32_t>(Source.Start());
   Offsets.clear();
   Visited.clear();
   // Directories and values that do not overlap never come near these.
-  const int64_t DataSize = std::max<int64_t>(BytesLeft(Source), 0);
-  EntriesLeft = DataSize + 1;
-  ValuesLeft = 2 * DataSize;
-}
-
-uint16_t TkivTiffReadContext::ReadWord() const {
-  return ::ReadWord(*Stream, Motorola);
-}
-
-uint32_t TkivTiffReadContext::ReadLong() const {
-  return ::ReadLong(*Stream, Motorola);
-}
-
-void TkivTiffReadContext::Seek(int64_t Offset) const {
-  Stream->SetPosition(Base + Offset);
+  EntriesLeft = Source.Size() + 1;
+  ValuesLeft = 2 * Source.Size();
 }
 
 bool TkivTiffReadContext::IsNewOffset(uint32_t Offset) const {
@@ -153,14 +155,13 @@ TkivTiffEntry& TkivTiffIFD::Entry(int32_t Index) const {
   return static_cast<TkivTiffEntry&>(*Item(Index));
 }
 
-const TkivTiffEntryClass& TkivTiffIFD::GetEntryClass(TStream& Stream) const {
-  // The tag, read once, rules out most classes before they look at the stream.
-  const int64_t Position = Stream.GetPosition();
-  const uint16_t Tag = HasBytes(Stream, 2) ? ReadWord(Stream, IsMotorola()) : 0;
-  Stream.SetPosition(Position);
-  const TkivTiffEntryClass* Class = TiffEntryClassList.FindFirst([&](const TkivTiffEntryClass& C) {
-    return C.AcceptsTag(Tag) && C.CanRead(Stream, IsMotorola(), BaseOffset());
-  });
+const TkivTiffEntryClass& TkivTiffIFD::GetEntryClass(const TkivTiffReadContext& Context,
+                                                     int64_t At) const {
+  // The tag, read once, rules out most classes before they look at the entry.
+  const TkivBoundedReader& Reader = *Context.Reader;
+  const uint16_t Tag = Reader.Holds(At, 2) ? Reader.Word(At) : 0;
+  const TkivTiffEntryClass* Class = TiffEntryClassList.FindFirst(
+      [&](const TkivTiffEntryClass& C) { return C.AcceptsTag(Tag) && C.CanRead(Reader, At); });
   return Class ? *Class : TkivTiffEntry::ClassObject();
 }
 
@@ -173,35 +174,34 @@ std::string TkivTiffIFD::GetName() const {
   return "IFD" + std::to_string(Parent ? Parent->IndexOf(this) : 0);
 }
 
-bool TkivTiffIFD::LoadFromStream(TkivTiffReadContext& Context) {
+bool TkivTiffIFD::Load(TkivTiffReadContext& Context, int64_t At) {
   Clear();
   Thumbnail.reset();
   this->Context = &Context;
-  TStream& Stream = *Context.Stream;
-  if (!HasBytes(Stream, 2)) return false;
-  const uint16_t N = Context.ReadWord();
+  const TkivBoundedReader& Reader = *Context.Reader;
+  if (!Reader.Holds(At, 2)) return false;
+  const uint16_t N = Reader.Word(At);
   if (N > 100) return false;
   // The directory itself counts as one, so that even empty ones are bounded.
   if (!Context.TakeEntries(int64_t(N) + 1)) return false;
   for (uint16_t I = 0; I < N; ++I) {
-    TkivTiffEntry& Item = GetEntryClass(Stream).Create(*this);
-    Item.LoadFromStream(Context);
+    const int64_t EntryOffset = EntryAt(At, I);
+    TkivTiffEntry& Item = GetEntryClass(Context, EntryOffset).Create(*this);
+    Item.Load(Context, EntryOffset);
     TTagNameRec Rec;
     GetTagRec(Item, Rec);
     Item.TagRec = Rec;
   }
   // Pictures are drawn only within a report's budget.
   if (Context.Budget && TkivTiffJpegBitmap::ClassObject().CanLoad(*this)) {
-    const int64_t Position = Stream.GetPosition();
     try {
       std::unique_ptr<TkivCustomTiffBitmap> Bitmap =
-          TkivTiffJpegBitmap::ClassObject().CreateFromIFD(*this, Stream, *Context.Budget);
+          TkivTiffJpegBitmap::ClassObject().CreateFromIFD(*this, Reader, *Context.Budget);
       if (int64_t(Bitmap->Width()) * Bitmap->Height() != 0 || Bitmap->Refused())
         Thumbnail.reset(static_cast<TkivTiffJpegBitmap*>(Bitmap.release()));
     } catch (const EReadError&) {
       Thumbnail.reset();
     }
-    Stream.SetPosition(Position);
   }
   return true;
 }
@@ -261,30 +261,23 @@ int32_t TkivTiffCustomItem::Level() const {
   return Parent ? Parent->Level() + 1 : 0;
 }
 
-void TkivTiffCustomItem::ReadIFDChain(TkivTiffReadContext& Context) {
+void TkivTiffCustomItem::ReadIFDChain(TkivTiffReadContext& Context, int64_t At) {
   for (;;) {
-    const uint32_t Offset = Context.ReadLong();
+    const uint32_t Offset = Context.Reader->Long(At);
     if (!Context.IsNewOffset(Offset)) return;
     Context.AddOffset(Offset);
     TkivTiffIFD& IFD = IFDClass().Create(*this);
-    Context.Seek(Offset);
-    if (!IFD.LoadFromStream(Context)) return;
+    if (!IFD.Load(Context, Offset)) return;
+    At = EntryAt(Offset, IFD.Count());
   }
 }
 
 // ---- Entries ----
 
-bool TkivTiffEntryClass::CanRead(TStream& Stream, bool Motorola, int64_t) const {
-  if (!HasBytes(Stream, 12)) return false;
-  const int64_t Position = Stream.GetPosition();
-  // Most classes take one tag: type and count are read only for it.
-  bool Result = AcceptsTag(ReadWord(Stream, Motorola));
-  if (Result) {
-    const uint16_t FieldType = ReadWord(Stream, Motorola);
-    Result = AcceptsType(FieldType) && AcceptsCount(ReadLong(Stream, Motorola));
-  }
-  Stream.SetPosition(Position);
-  return Result;
+bool TkivTiffEntryClass::CanRead(const TkivBoundedReader& Reader, int64_t At) const {
+  const std::optional<TkivTiffEntryFields> Fields = PeekEntryFields(Reader, At);
+  return Fields && AcceptsTag(Fields->Tag) && AcceptsType(Fields->FieldType) &&
+         AcceptsCount(Fields->Count);
 }
 
 const TkivTiffIFDClass& TkivTiffEntryClass::IFDClass() const {
@@ -312,38 +305,35 @@ int64_t TkivTiffEntry::OffsetDataSize() const {
   return N > 4 ? N : 0;
 }
 
-void TkivTiffEntry::LoadFromStream(TkivTiffReadContext& Context) {
+void TkivTiffEntry::Load(TkivTiffReadContext& Context, int64_t At) {
   Clear();
   Values.clear();
   this->Context = &Context;
-  TStream& Stream = *Context.Stream;
-  const int64_t Start = Stream.GetPosition();
+  const TkivBoundedReader& Reader = *Context.Reader;
   try {
-    Tag = Context.ReadWord();
-    FieldType = Context.ReadWord();
-    FCount = Context.ReadLong();
-    if (IsOffsetValue()) Context.Seek(Context.ReadLong());
+    ReadEntryFields(Reader, At, Tag, FieldType, FCount);
+    const int64_t ValuesAt = EntryValuesAt(Reader, At, IsOffsetValue());
     // A count can promise far more than the data hold: hold only what can be there.
-    const int64_t Supply = std::max<int64_t>(BytesLeft(Stream), 0) / TypeUnitSize(FieldType);
+    const int64_t Supply = ValuesFrom(Reader, ValuesAt, TypeUnitSize(FieldType));
     Values.resize(static_cast<size_t>(Context.TakeValues(std::min<int64_t>(FCount, Supply))));
-    ReadValues(Context);
+    ReadValues(Context, ValuesAt);
   } catch (const EReadError&) {
     // Whatever was read stays; values not read stay empty.
   }
-  Stream.SetPosition(Start + 12);
 }
 
-void TkivTiffEntry::ReadValues(TkivTiffReadContext& Context) {
-  if (TypeUnitSize(FieldType) == 1) {
+void TkivTiffEntry::ReadValues(TkivTiffReadContext& Context, int64_t At) {
+  const int32_t Unit = TypeUnitSize(FieldType);
+  if (Unit == 1) {
     // Bytes in one read: an entry can hold thousands. The values held are never more than
     // the bytes left.
-    const std::string Bytes = ReadString(*Context.Stream, HeldValues());
+    const std::string Bytes = Context.Reader->Bytes(At, HeldValues());
     for (size_t I = 0; I < Bytes.size(); ++I)
       Values[I] = ByteValue(FieldType, static_cast<uint8_t>(Bytes[I]));
     return;
   }
-  for (auto& Value : Values)
-    Value = ReadOneValue(*Context.Stream, FieldType, Context.Motorola);
+  for (size_t I = 0; I < Values.size(); ++I)
+    Values[I] = ReadValue(*Context.Reader, At + int64_t(I) * Unit, FieldType);
 }
 
 const TkivTiffValue& TkivTiffEntry::GetValue(int64_t Index) const {
@@ -424,10 +414,10 @@ void TkivTiffEntry::WriteValueCell(TkivHTMLTR& Row) const {
 
 // ---- Offset entries ----
 
-void TkivTiffOffsetEntry::ReadValues(TkivTiffReadContext& Context) {
-  if (!IsOffsetType(FieldType) || ValueCount() != 1) return TkivTiffEntry::ReadValues(Context);
+void TkivTiffOffsetEntry::ReadValues(TkivTiffReadContext& Context, int64_t At) {
+  if (!IsOffsetType(FieldType) || ValueCount() != 1) return TkivTiffEntry::ReadValues(Context, At);
   SetValue(0, std::string());
-  if (Level() < MaxIFDLevel) ReadIFDChain(Context);
+  if (Level() < MaxIFDLevel) ReadIFDChain(Context, At);
 }
 
 namespace {
@@ -469,22 +459,24 @@ void RegisterTiffEntryClass(const TkivTiffEntryClass& Class) {
 
 void TkivTiff::LoadFromStream(TStream& Stream) {
   Clear();
-  ReadContext.Start(Stream);
+  // The byte order is the header's; until it is read, Intel.
+  TkivBoundedReader Reader = TkivBoundedReader::Rest(Stream, false);
+  ReadContext.Start(Reader);
   if (!ReportBudget) OwnBudget = TkivWorkBudget();
   ReadContext.Budget = ReportBudget ? ReportBudget : &OwnBudget;
-  // The stream and the budget are the caller's: the context lets go of them however the read
-  // ends.
+  // The reader and the budget live only for this read: the context lets go of them however
+  // the read ends.
   struct TRelease {
     TkivTiffReadContext& Context;
     ~TRelease() {
-      Context.Stream = nullptr;
+      Context.Reader = nullptr;
       Context.Budget = nullptr;
     }
   } Release{ReadContext};
-  if (!HasBytes(Stream, 8)) return;
-  ReadContext.Motorola = ReadString(Stream, 2) != "II";
-  (void)ReadContext.ReadWord(); // the magic number
-  ReadIFDChain(ReadContext);
+  if (!Reader.Holds(0, 8)) return;
+  ReadContext.Motorola = Reader.Bytes(0, 2) != "II";
+  Reader = Reader.WithByteOrder(ReadContext.Motorola);
+  ReadIFDChain(ReadContext, 4);
 }
 
 const TkivTiffIFDClass& TkivTiff::IFDClass() const {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/kivStream.h"
+#include "framework/kivBoundedReader.h"
 #include "framework/kivClassObject.h"
 #include "framework/kivHTML.h"
 #include "framework/kivInfo.h"
@@ -72,8 +73,6 @@ void GetTypeName(uint16_t FieldType, bool& Unknown, std::string& S);
 void GetTagText(uint16_t Tag, std::string& S);
 // The text of one value as the report shows it.
 std::string ValueToText(const TkivTiffValue& Value);
-// Reads one value of the type in the byte order; an invalid type reads one byte.
-TkivTiffValue ReadOneValue(TStream& Stream, uint16_t FieldType, bool Motorola);
 // An integer value; none for a rational, a number, a character or an empty value.
 std::optional<int64_t> ValueAsInteger(const TkivTiffValue& Value);
 
@@ -101,13 +100,45 @@ extern const TTagNameRec InteroperabilityTagTable[5];
 // The first row with Tag, or a row with only Tag set.
 TTagNameRec FindTagRec(const TTagNameRec* Table, size_t Count, uint16_t Tag);
 
+// ---- Entries and values as bytes ----
+// The reading both TIFF readers share, through a reader over the structure: its offsets count
+// from the header and its byte order is the structure's.
+
+constexpr int64_t EntrySize = 12;
+// Where entry Index of the directory at IFD stands; entry Count is the next-IFD field.
+inline int64_t EntryAt(int64_t IFD, int64_t Index) {
+  return IFD + 2 + EntrySize * Index;
+}
+
+struct TkivTiffEntryFields {
+  uint16_t Tag = 0;
+  uint16_t FieldType = 0;
+  uint32_t Count = 0;
+};
+// The tag, the type and the count of the entry at At, read in that order: a field that cannot
+// be read throws EReadError and leaves the ones before it set.
+void ReadEntryFields(const TkivBoundedReader& Reader, int64_t At, uint16_t& Tag,
+                     uint16_t& FieldType, uint32_t& Count);
+// The same fields as a look at an entry: none when its 12 bytes are not all there.
+std::optional<TkivTiffEntryFields> PeekEntryFields(const TkivBoundedReader& Reader, int64_t At);
+// Where the values of the entry at At stand: in its last 4 bytes or, when they do not fit
+// there, at the offset those bytes hold.
+int64_t EntryValuesAt(const TkivBoundedReader& Reader, int64_t At, bool OutOfLine);
+// How many values of UnitSize bytes the data hold from At on.
+inline int64_t ValuesFrom(const TkivBoundedReader& Reader, int64_t At, int64_t UnitSize) {
+  return Reader.BytesFrom(At) / UnitSize;
+}
+// One value of the type at At; an invalid type reads one byte.
+TkivTiffValue ReadValue(const TkivBoundedReader& Reader, int64_t At, uint16_t FieldType);
+
 // ---- Reading ----
 
-// What one read of a structure shares, owned by the root: the stream, the byte order, where
-// offsets count from, the directories already read, and the bounds on the work. The reader
-// passes it down; the items keep a pointer to it for their byte order and base offset.
+// What one read of a structure shares, owned by the root: the reader over its bytes, the byte
+// order, where offsets count from, the directories already read, and the bounds on the work.
+// The reading passes it down; the items keep a pointer to it for their byte order and base
+// offset.
 struct TkivTiffReadContext {
-  TStream* Stream = nullptr; // while the structure is read
+  const TkivBoundedReader* Reader = nullptr; // while the structure is read
   bool Motorola = false;
   int64_t Base = 0;              // the stream position of the header
   std::vector<uint32_t> Offsets; // the IFD offsets read, in order
@@ -120,12 +151,8 @@ struct TkivTiffReadContext {
   // entries, values and bytes copied are counted in it too.
   TkivWorkBudget* Budget = nullptr;
 
-  // Empties the context for a structure whose header starts at the stream's position.
-  void Start(TStream& Source);
-  uint16_t ReadWord() const;
-  uint32_t ReadLong() const;
-  // Moves the stream to an offset of the structure.
-  void Seek(int64_t Offset) const;
+  // Empties the context for a structure that Source holds, its header at Source's start.
+  void Start(const TkivBoundedReader& Source);
 
   // False below 8 (inside the header) and for an offset already read.
   bool IsNewOffset(uint32_t Offset) const;
@@ -165,7 +192,9 @@ public:
   const TkivTiffReadContext* Context = nullptr; // the root's; null without a root
   std::unique_ptr<TkivTiffJpegBitmap> Thumbnail;
 
-  virtual const TkivTiffEntryClass& GetEntryClass(TStream& Stream) const;
+  // The class of the entry at At.
+  virtual const TkivTiffEntryClass& GetEntryClass(const TkivTiffReadContext& Context,
+                                                  int64_t At) const;
   virtual void GetTagRec(const TkivTiffEntry& Entry, TTagNameRec& Rec) const;
   virtual std::string GetName() const;
 
@@ -173,9 +202,9 @@ public:
   bool IsMotorola() const { return Context && Context->Motorola; }
   int64_t BaseOffset() const { return Context ? Context->Base : 0; }
 
-  // Reads the directory at the stream's position. False when it cannot be read (too few
-  // bytes, too many entries); it then stays empty and its chain ends.
-  bool LoadFromStream(TkivTiffReadContext& Context);
+  // Reads the directory at offset At. False when it cannot be read (too few bytes, too many
+  // entries); it then stays empty and its chain ends.
+  bool Load(TkivTiffReadContext& Context, int64_t At);
   int32_t IndexOfTag(uint16_t Tag) const;
   TkivTiffEntry* FindEntry(uint16_t Tag) const;
   int32_t Level() const;
@@ -222,8 +251,8 @@ public:
   TkivTiffIFD& IFD(int32_t Index) const { return static_cast<TkivTiffIFD&>(*Item(Index)); }
 
 protected:
-  // Follows a chain of IFD offsets, the first read from the stream's position.
-  void ReadIFDChain(TkivTiffReadContext& Context);
+  // Follows a chain of IFD offsets, the first read at offset At.
+  void ReadIFDChain(TkivTiffReadContext& Context, int64_t At);
 };
 
 // The entry class object: the class-level tests that pick an entry's class, and the virtual
@@ -236,8 +265,8 @@ public:
   virtual bool AcceptsTag(uint16_t) const { return true; }
   virtual bool AcceptsType(uint16_t) const { return true; }
   virtual bool AcceptsCount(uint32_t) const { return true; }
-  // Looks at the 12 entry bytes at the stream's position; the position is kept.
-  virtual bool CanRead(TStream& Stream, bool Motorola, int64_t Base) const;
+  // Looks at the 12 entry bytes at offset At.
+  virtual bool CanRead(const TkivBoundedReader& Reader, int64_t At) const;
   virtual const TkivTiffIFDClass& IFDClass() const;
 
   // Create() makes a free-standing entry; this one a new entry at the end of Parent's list.
@@ -261,15 +290,15 @@ public:
   int32_t ItemSize() const override { return 12; }
   const TkivTiffIFDClass& IFDClass() const override { return Class.IFDClass(); }
 
-  // Reads the 12 bytes at the stream's position and the values they lead to; whatever fails
-  // leaves what was read, and the stream stands 12 bytes on.
-  void LoadFromStream(TkivTiffReadContext& Context);
+  // Reads the 12 bytes at offset At and the values they lead to; whatever fails leaves what
+  // was read.
+  void Load(TkivTiffReadContext& Context, int64_t At);
 
   virtual bool IsOffsetValue() const;
   virtual int64_t OffsetDataSize() const;
   virtual void WriteHTML(TkivHTMLTABLE& Table) const;
-  // Reads the values from the stream's position.
-  virtual void ReadValues(TkivTiffReadContext& Context);
+  // Reads the values held from offset At on.
+  virtual void ReadValues(TkivTiffReadContext& Context, int64_t At);
   virtual void WriteValueCell(TkivHTMLTR& Row) const;
   // The shown text of the value; when the tag's formatter refuses the entry S holds the raw
   // text.
@@ -302,7 +331,7 @@ public:
     bool AcceptsCount(uint32_t Count) const override { return Count == 1; }
   };
   using TkivTiffEntry::TkivTiffEntry;
-  void ReadValues(TkivTiffReadContext& Context) override;
+  void ReadValues(TkivTiffReadContext& Context, int64_t At) override;
 };
 
 class TkivTiffExifOffsetEntry : public TkivTiffOffsetEntry {
@@ -321,7 +350,7 @@ public:
 class TkivTiffEntryEx : public TkivTiffEntry {
 public:
   using TkivTiffEntry::TkivTiffEntry;
-  void ReadValues(TkivTiffReadContext& Context) override;
+  void ReadValues(TkivTiffReadContext& Context, int64_t At) override;
   // Stream holds exactly the entry's data bytes, positioned at 0.
   virtual void DecodeData(TStream&) {}
 };
@@ -408,12 +437,13 @@ public:
     virtual bool CanLoad(const TkivTiffIFD&) const { return false; }
     // The picture an IFD points to: a new bitmap of this class, loaded from the IFD, its size
     // asked of Budget.
-    std::unique_ptr<TkivCustomTiffBitmap> CreateFromIFD(const TkivTiffIFD& IFD, TStream& Stream,
+    std::unique_ptr<TkivCustomTiffBitmap> CreateFromIFD(const TkivTiffIFD& IFD,
+                                                        const TkivBoundedReader& Reader,
                                                         TkivWorkBudget& Budget) const;
   };
   explicit TkivCustomTiffBitmap(const TClass& Class) : kivInfo::TBitmap(Class) {}
   // Base: an empty picture.
-  virtual void LoadFromIFD(const TkivTiffIFD&, TStream&, TkivWorkBudget&) {}
+  virtual void LoadFromIFD(const TkivTiffIFD&, const TkivBoundedReader&, TkivWorkBudget&) {}
 };
 
 class TkivTiffJpegBitmap : public TkivCustomTiffBitmap {
@@ -423,7 +453,8 @@ public:
   std::string GetCompression() const override { return "Jpeg"; }
   // Decodes the JPEG image at the IFD's JPEGInterchangeFormat offset; an empty picture when
   // that fails, and Refusal set when Budget refuses it.
-  void LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream, TkivWorkBudget& Budget) override;
+  void LoadFromIFD(const TkivTiffIFD& IFD, const TkivBoundedReader& Reader,
+                   TkivWorkBudget& Budget) override;
 };
 
 } // namespace kivTiffInfo2

@@ -48,48 +48,39 @@ class TUserCommentClass : public TTagTypeClass<TkivTiffUserCommentEntry> {
 public:
   using TTagTypeClass::TTagTypeClass;
   bool AcceptsCount(uint32_t Count) const override { return Count > 7; }
-  bool CanRead(TStream& Stream, bool Motorola, int64_t Base) const override {
-    if (!TTagTypeClass::CanRead(Stream, Motorola, Base)) return false;
-    const int64_t Position = Stream.GetPosition();
-    bool Result = false;
+  bool CanRead(const TkivBoundedReader& Reader, int64_t At) const override {
+    if (!TTagTypeClass::CanRead(Reader, At)) return false;
     try {
-      (void)ReadWord(Stream, Motorola);
-      const uint16_t FieldType = ReadWord(Stream, Motorola);
-      const uint32_t Count = ReadLong(Stream, Motorola);
-      if (int64_t(Count) * TypeUnitSize(FieldType) > 4)
-        Stream.SetPosition(Base + ReadLong(Stream, Motorola));
-      Result = IsKnownCharSet(CutAtNul(ReadString(Stream, 8)));
+      const TkivTiffEntryFields Fields = *PeekEntryFields(Reader, At);
+      const int64_t ValuesAt =
+          EntryValuesAt(Reader, At, int64_t(Fields.Count) * TypeUnitSize(Fields.FieldType) > 4);
+      return IsKnownCharSet(CutAtNul(Reader.Bytes(ValuesAt, 8)));
     } catch (const EReadError&) {
-      Result = false;
+      return false;
     }
-    Stream.SetPosition(Position);
-    return Result;
   }
 };
 
 } // namespace
 
-void TkivTiffEntryEx::ReadValues(TkivTiffReadContext& Context) {
-  TStream& Stream = *Context.Stream;
+void TkivTiffEntryEx::ReadValues(TkivTiffReadContext& Context, int64_t At) {
+  const TkivBoundedReader& Reader = *Context.Reader;
   // Data that do not hold the count decode nothing. Otherwise only the values held are
   // copied: overlapping entries would multiply copies of the whole count.
   const int64_t Unit = TypeUnitSize(FieldType);
-  int64_t N = int64_t(ValueCount()) * Unit <= BytesLeft(Stream) ? int64_t(HeldValues()) * Unit : 0;
+  int64_t N =
+      int64_t(ValueCount()) * Unit <= Reader.BytesFrom(At) ? int64_t(HeldValues()) * Unit : 0;
   if (Context.Budget) N = Context.Budget->Take(TkivWork::BytesCopied, N);
   if (N > 0) {
-    const int64_t Position = Stream.GetPosition();
     try {
-      TMemoryStream Data;
-      Data.CopyFrom(Stream, N);
-      Data.SetPosition(0);
+      TMemoryStream Data(Reader.Bytes(At, N));
       DecodeData(Data);
     } catch (const EReadError&) {
       // What DecodeData had done stays.
     } catch (const EkivDecodeError&) {
     }
-    Stream.SetPosition(Position);
   }
-  TkivTiffEntry::ReadValues(Context);
+  TkivTiffEntry::ReadValues(Context, At);
 }
 
 void TkivTiffCustomGridEntry::WriteValueCell(TkivHTMLTR& Row) const {
@@ -147,11 +138,10 @@ const TkivTiffEntry::TClass& TkivTiffCFAPatternEntry::ClassObject() {
 }
 
 void TkivTiffCFAPatternEntry::DecodeData(TStream& Stream) {
-  // A pattern written as ASCII digits reads as the same numbers.
-  const uint8_t First = ReadByte(Stream);
-  Stream.SetPosition(Stream.GetPosition() - 1);
-  DigitOffset = First >= '0' ? '0' : 0;
-  // The dimensions are big-endian whatever the structure's byte order.
+  // A pattern written as ASCII digits reads as the same numbers. The dimensions are
+  // big-endian whatever the structure's byte order.
+  const TkivBoundedReader Pattern = TkivBoundedReader::Rest(Stream, true);
+  DigitOffset = Pattern.Byte(0) >= '0' ? '0' : 0;
   Columns = static_cast<uint16_t>(ReadWord(Stream, true) - DigitOffset * 257);
   Rows = static_cast<uint16_t>(ReadWord(Stream, true) - DigitOffset * 257);
   if (Columns > 10 || Rows > 10) {
@@ -197,10 +187,10 @@ void TkivTiffUserCommentEntry::WriteValueCell(TkivHTMLTR& Row) const {
 // ---- Thumbnails ----
 
 std::unique_ptr<TkivCustomTiffBitmap>
-TkivCustomTiffBitmap::TClass::CreateFromIFD(const TkivTiffIFD& IFD, TStream& Stream,
+TkivCustomTiffBitmap::TClass::CreateFromIFD(const TkivTiffIFD& IFD, const TkivBoundedReader& Reader,
                                             TkivWorkBudget& Budget) const {
   std::unique_ptr<TkivCustomTiffBitmap> Bitmap = CreateInstance(*this);
-  Bitmap->LoadFromIFD(IFD, Stream, Budget);
+  Bitmap->LoadFromIFD(IFD, Reader, Budget);
   return Bitmap;
 }
 
@@ -217,7 +207,7 @@ const TkivCustomTiffBitmap::TClass& TkivTiffJpegBitmap::ClassObject() {
   return Class;
 }
 
-void TkivTiffJpegBitmap::LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream,
+void TkivTiffJpegBitmap::LoadFromIFD(const TkivTiffIFD& IFD, const TkivBoundedReader& Reader,
                                      TkivWorkBudget& Budget) {
   const TkivTiffEntry* Entry = IFD.FindEntry(513);
   const std::optional<int64_t> Offset = Entry ? ValueAsInteger(Entry->GetValue(0)) : std::nullopt;
@@ -228,10 +218,10 @@ void TkivTiffJpegBitmap::LoadFromIFD(const TkivTiffIFD& IFD, TStream& Stream,
   }
   if (!Offset) return;
   try {
-    Stream.SetPosition(*Offset + IFD.BaseOffset());
     // The decoder reads as far as the picture goes; the stored length is not needed.
+    TStreamRange Picture = Reader.Sub(*Offset, Reader.Size()).AsStream();
     TkivJpegImage Image;
-    Image.LoadFromStream(Stream, Budget);
+    Image.LoadFromStream(Picture, Budget);
     CopyFrom(Image.Bitmap());
   } catch (const EkivPictureRefused& E) {
     SetSize(0, 0);

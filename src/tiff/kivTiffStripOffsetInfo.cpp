@@ -62,7 +62,7 @@ void TkivTiffStripOffsetInfo::WriteValueCell(TkivHTMLTR& Row) const {
   }
 }
 
-void TkivTiffStripOffsetInfo::LoadData(TStream& Stream) {
+void TkivTiffStripOffsetInfo::LoadData(const TkivBoundedReader& Reader) {
   Bitmap.reset();
   PictureNote.clear();
   const kivTiffInfo::TkivTiffIFD* IFD = this->IFD();
@@ -87,7 +87,7 @@ void TkivTiffStripOffsetInfo::LoadData(TStream& Stream) {
   if (*Width <= 0 || *Height <= 0) return;
   // A picture larger than the file could hold is not built: it would cost more than the file.
   // Asked by division, so that sides of up to 32 bits each cannot overflow the product.
-  if (*Width > Stream.GetSize() / 3 / *Height) {
+  if (*Width > Reader.Size() / 3 / *Height) {
     PictureNote = Format("The %lld x %lld picture is larger than the file's data; not shown",
                          static_cast<long long>(*Width), static_cast<long long>(*Height));
     return;
@@ -103,12 +103,13 @@ void TkivTiffStripOffsetInfo::LoadData(TStream& Stream) {
   const int64_t Pixels = *Width * *Height;
   Bitmap = std::make_unique<TkivRGBBitmap>(TkivRGBBitmap::ClassObject());
   Bitmap->SetSize(int32_t(*Width), int32_t(*Height));
-  Stream.SetPosition(BaseOffset() + *Offset);
-  int64_t Left = std::min({Pixels * 3, *ByteCount, BytesLeft(Stream)});
+  int64_t At = *Offset;
+  int64_t Left = std::min({Pixels * 3, *ByteCount, Reader.BytesFrom(At)});
   std::vector<TkivColor> Row;
   for (int32_t Y = 0; Left >= 3; ++Y) {
     const int64_t InRow = std::min<int64_t>(*Width, Left / 3);
-    const std::string Bytes = ReadString(Stream, InRow * 3);
+    const std::string Bytes = Reader.Bytes(At, InRow * 3);
+    At += InRow * 3;
     Row.resize(size_t(InRow));
     for (size_t X = 0; X < Row.size(); ++X)
       Row[X] = {uint8_t(Bytes[3 * X]), uint8_t(Bytes[3 * X + 1]), uint8_t(Bytes[3 * X + 2])};

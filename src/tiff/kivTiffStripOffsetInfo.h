@@ -29,7 +29,7 @@ public:
   void WriteValueCell(TkivHTMLTR& Row) const override;
   // Builds the picture when the directory describes one strip of 8-bit red, green and blue
   // samples without compression.
-  void LoadData(TStream& Stream) override;
+  void LoadData(const TkivBoundedReader& Reader) override;
 };
 
 void kivTiffStripOffsetInfo_Initialize();
