@@ -151,14 +151,15 @@ void TkivAdobeBlock::LoadFromStream(TStream& Stream) {
     if (Count > Left) throw EReadError();
   }
   if (Count % 2 == 1) (void)ReadByte(Stream);
+  OwnValuesLeft = TkivAdobeBlockList::MaxValues;
   DataLoaded();
 }
 
 int64_t TkivAdobeBlock::TakeValues(int64_t Count) {
-  int64_t Granted =
-      std::clamp<int64_t>(Count, 0, ValuesLeft ? *ValuesLeft : TkivAdobeBlockList::MaxValues);
+  int64_t& Left = ValuesLeft ? *ValuesLeft : OwnValuesLeft;
+  int64_t Granted = std::clamp<int64_t>(Count, 0, Left);
   if (Budget) Granted = Budget->Take(TkivWork::Values, Granted);
-  if (ValuesLeft) *ValuesLeft -= Granted;
+  Left -= Granted;
   return Granted;
 }
 

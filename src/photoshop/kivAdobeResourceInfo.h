@@ -48,7 +48,7 @@ public:
   // The report's work budget while the list reads or writes the block; null otherwise.
   TkivWorkBudget* Budget = nullptr;
   // The values (guides, flags, names) the list may still hold while it reads the block; null
-  // otherwise, when the block may hold as many as a list.
+  // otherwise (a block read on its own may hold as many as a list).
   int64_t* ValuesLeft = nullptr;
   // The values of the data that were neither held nor shown: past what the list and the
   // budget allow. A block that left any out saves its data as read.
@@ -79,6 +79,8 @@ public:
 
 private:
   const TClass& Class;
+  // What a block read on its own may still hold; set as each load starts.
+  int64_t OwnValuesLeft = 0;
 };
 
 // An "8BIM" block shown undecoded, named from the resource name table.
