@@ -289,13 +289,18 @@ void TkivAdobePHUTBlock::PrepareSave() {
 
 void TkivAdobeBlockList::LoadFromStream(TStream& Stream, bool KeepTrailing,
                                         TkivWorkBudget& Budget) {
+  TAllowance Left;
+  LoadFromStream(Stream, KeepTrailing, Budget, Left);
+}
+
+void TkivAdobeBlockList::LoadFromStream(TStream& Stream, bool KeepTrailing, TkivWorkBudget& Budget,
+                                        TAllowance& Left) {
   Clear();
   TrailingData.Clear();
   BlocksLeftOut = 0;
-  int64_t ValuesLeft = MaxValues;
   // Every pass takes at least the signature and ID that the class saw, so the loop ends.
   while (const TkivAdobeBlock::TClass* Class = FindAdobeBlockClass(Stream)) {
-    if (Count() >= MaxBlocks || Budget.Take(TkivWork::Entries, 1) < 1) {
+    if (Left.Blocks <= 0 || Budget.Take(TkivWork::Entries, 1) < 1) {
       ++BlocksLeftOut;
       try {
         SkipRecord(Stream);
@@ -303,9 +308,10 @@ void TkivAdobeBlockList::LoadFromStream(TStream& Stream, bool KeepTrailing,
       }
       continue;
     }
+    --Left.Blocks;
     TkivAdobeBlock& Block = Add(Class->Create());
     Block.Budget = &Budget;
-    Block.ValuesLeft = &ValuesLeft;
+    Block.ValuesLeft = &Left.Values;
     try {
       Block.LoadFromStream(Stream);
       Block.ReadError = false;
@@ -317,8 +323,8 @@ void TkivAdobeBlockList::LoadFromStream(TStream& Stream, bool KeepTrailing,
     Block.Budget = nullptr;
     Block.ValuesLeft = nullptr;
   }
-  const int64_t Left = BytesLeft(Stream);
-  if (KeepTrailing && Left > 0) TrailingData.CopyFrom(Stream, Left);
+  const int64_t Rest = BytesLeft(Stream);
+  if (KeepTrailing && Rest > 0) TrailingData.CopyFrom(Stream, Rest);
 }
 
 void TkivAdobeBlockList::SaveToStream(TStream& Stream) {
@@ -366,7 +372,7 @@ void TkivAdobeBlockList::WriteHTML(TkivHTMLItem& Parent, TkivWorkBudget& Budget)
   }
   if (BlocksLeftOut > 0)
     AddTextCell(AddRow(Table),
-                Format("%lld blocks not shown: one block table shows at most %lld blocks",
+                Format("%lld blocks not shown: one report shows at most %lld blocks",
                        static_cast<long long>(BlocksLeftOut), static_cast<long long>(MaxBlocks)),
                 {.ColSpan = Columns});
   if (TrailingData.GetSize() != 0)
@@ -375,7 +381,7 @@ void TkivAdobeBlockList::WriteHTML(TkivHTMLItem& Parent, TkivWorkBudget& Budget)
 }
 
 std::string ValuesNotShownText(int64_t Count, const char* What) {
-  return Format("%lld %s not shown: one block table shows at most %lld guides, flags and names",
+  return Format("%lld %s not shown: one report shows at most %lld guides, flags and names",
                 static_cast<long long>(Count), What,
                 static_cast<long long>(TkivAdobeBlockList::MaxValues));
 }

@@ -111,7 +111,20 @@ void TkivJpegAdobeResourceSegment::ParseData() {
   Data.SetPosition(0);
   TJoinedPayloads Payload(Data, ClassType());
   const int64_t End = Data.GetPosition();
-  Blocks->LoadFromStream(Payload, true, WorkBudget());
+  Left = {};
+  // The resource segment before this one in the file, if any, passed on what is left: found
+  // walking back to it, so that the walks of a file's segments cover it once.
+  if (Owner && Owner->Count() > 0) {
+    int32_t I = Owner->Count() - 1;
+    if (&Owner->Segment(I) != this) I = Owner->IndexOf(this);
+    for (--I; I >= 0; --I)
+      if (const auto* Before =
+              dynamic_cast<const TkivJpegAdobeResourceSegment*>(&Owner->Segment(I))) {
+        Left = Before->Left;
+        break;
+      }
+  }
+  Blocks->LoadFromStream(Payload, true, WorkBudget(), Left);
   Data.SetPosition(End);
   ExtraData.TakeRest();
 }

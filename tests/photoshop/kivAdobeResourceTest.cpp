@@ -349,8 +349,8 @@ TEST(AdobeResourceSegment, TablesShowAFixedNumberOfBlocksAndValues) {
     Pieces += Piece(P < 15 ? Empty : Empty + "\x01\x02");
   std::string Page = RenderPage(Pieces);
   EXPECT_EQ(Occurrences(Page, "<TD ROWSPAN=1>LayerStateInfo?</TD>"), 4096u);
-  const size_t Note = Page.find("<TD COLSPAN=4>83248 blocks not shown: one block table shows at "
-                                "most 4096 blocks</TD>");
+  const size_t Note = Page.find("<TD COLSPAN=4>83248 blocks not shown: one report shows at most "
+                                "4096 blocks</TD>");
   EXPECT_NE(Note, std::string::npos);
   EXPECT_LT(Note, Page.find("Extra info"));
   EXPECT_LT(Page.size(), size_t(2) << 20);
@@ -387,10 +387,24 @@ TEST(AdobeResourceSegment, TablesShowAFixedNumberOfBlocksAndValues) {
   EXPECT_EQ(Occurrences(Page, "<TD>Horizontal</TD>"), 10000u);
   for (const char* Text : {"<TD COLSPAN=3>3000 guides not shown: ",
                            "<TD COLSPAN=2>12 flags not shown: ", "<TD>2 names not shown: "})
-    EXPECT_EQ(Occurrences(Page, std::string(Text) + "one block table shows at most 10000 guides, "
+    EXPECT_EQ(Occurrences(Page, std::string(Text) + "one report shows at most 10000 guides, "
                                                     "flags and names</TD>"),
               1u)
         << Text;
+
+  // Resource segments apart in one file share what the report shows.
+  std::string Apart;
+  for (int I = 0; I < 3000; ++I)
+    Apart += Block(1024, "");
+  TMemoryStream File(Hex("FF D8") + Piece(Apart) + Hex("FF FE 00 03 78") + Piece(Apart) +
+                     Hex("FF D9"));
+  std::unique_ptr<TkivSegmentList> List = FindSegmentListClass(File)->Create();
+  List->LoadFromStream(File);
+  TkivHTMLHTML Document;
+  List->WriteHTML(Document.Body());
+  Page = Html(Document);
+  EXPECT_EQ(Occurrences(Page, "<TD ROWSPAN=1>LayerStateInfo?</TD>"), 4096u);
+  EXPECT_EQ(Occurrences(Page, ">1904 blocks not shown: "), 1u);
 
   // Blocks past the report's entries are passed over as well, a cut one to the data's end.
   for (const auto& [Bytes, Trailing] :
