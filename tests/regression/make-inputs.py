@@ -250,6 +250,9 @@ LARGE = {
     "photoshop-4mb-of-empty-blocks.MRK": lambda: empty_8bim_blocks(4 << 20),
     "photoshop-4mb-of-grid-guides.jpg": lambda: grid_guides_blocks(4 << 20),
     "photoshop-16mb-of-grid-guides.jpg": lambda: grid_guides_blocks(16 << 20),
+    # Resource segments of empty blocks kept apart by comments: each is a block list of its own.
+    "photoshop-256-segments-apart.jpg":
+        lambda: whole_file([empty_8bim_blocks(65519) + segment(0xFE, b"x")] * 256),
 }
 
 XMP_ID = b"http://ns.adobe.com/xap/1.0/\0"
