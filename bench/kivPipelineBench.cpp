@@ -177,6 +177,22 @@ std::string LargestResourceSegment() {
          std::string("Photoshop 3.0\0", 14) + Payload;
 }
 
+// Four megabytes of empty Photoshop blocks in consecutive pieces of the largest size, as
+// tests/regression/make-inputs.py --large writes them: a table shows a fixed number of them.
+std::string EmptyResourceBlocks() {
+  const std::string Block("8BIM\x04\0\0\0\0\0\0\0", 12);
+  std::string Payload;
+  for (int I = 0; I < (4 << 20) / 12; ++I)
+    Payload += Block;
+  std::string Bytes;
+  for (size_t At = 0; At < Payload.size(); At += 65519) {
+    const size_t N = std::min<size_t>(65519, Payload.size() - At), Length = N + 16;
+    Bytes += std::string("\xFF\xED") + static_cast<char>(Length >> 8) + static_cast<char>(Length) +
+             std::string("Photoshop 3.0\0", 14) + Payload.substr(At, N);
+  }
+  return Bytes;
+}
+
 std::string FileBytes(const std::filesystem::path& Path) {
   std::ifstream In(Path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(In), {});
@@ -212,6 +228,9 @@ int main(int argc, char** argv) {
     if (Entry.path().extension() == ".MRK")
       benchmark::RegisterBenchmark(("Render/hostile/" + Entry.path().filename().string()).c_str(),
                                    BM_Render, FileBytes(Entry.path()));
+  benchmark::RegisterBenchmark("Render/hostile/photoshop-4mb-of-empty-blocks.MRK", BM_Render,
+                               EmptyResourceBlocks())
+      ->Unit(benchmark::kMillisecond);
   // A real camera's EXIF segment with its thumbnail, when the shared corpus is there.
   const std::filesystem::path Camera = KIV_CORPUS_DIR "/segments/kphotoalbum__search/0002_FFE1.MRK";
   if (std::filesystem::exists(Camera))

@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -122,6 +123,29 @@ void BM_Page(benchmark::State& State, const std::string& Bytes) {
   }
 }
 
+// A small JPEG whose consecutive Photoshop pieces hold about Size bytes of grid-and-guide
+// blocks of 13,000 guides each, as tests/regression/make-inputs.py --large writes them.
+std::string GridGuidesFile(size_t Size) {
+  const auto BE32 = [](uint32_t V) {
+    return std::string{char(V >> 24), char(V >> 16), char(V >> 8), char(V)};
+  };
+  const uint32_t Guides = 13000;
+  std::string Block = std::string("8BIM\x04\x08\0\0", 8) + BE32(16 + 5 * Guides) + BE32(1) +
+                      BE32(576) + BE32(576) + BE32(Guides);
+  for (uint32_t I = 0; I < Guides; ++I)
+    Block += std::string("\0\0\x01\0\x01", 5);
+  std::string Payload;
+  for (size_t I = 0; I < Size / Block.size(); ++I)
+    Payload += Block;
+  std::string Bytes("\xFF\xD8", 2);
+  for (size_t At = 0; At < Payload.size(); At += 65519) {
+    const size_t N = std::min<size_t>(65519, Payload.size() - At), Length = N + 16;
+    Bytes += std::string("\xFF\xED") + char(Length >> 8) + char(Length) +
+             std::string("Photoshop 3.0\0", 14) + Payload.substr(At, N);
+  }
+  return Bytes + BigJpeg(0).substr(2);
+}
+
 void BM_EntropyScan(benchmark::State& State) {
   static const std::string Bytes = BigJpeg(64 << 20);
   TMemoryStream Stream(Bytes);
@@ -233,6 +257,10 @@ int main(int argc, char** argv) {
       ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("Render/hostile/jfxx-9990-rgb-thumbnails.jpg", BM_Page,
                                Jfxx + "\xFF\xD9")
+      ->Unit(benchmark::kMillisecond);
+  // Sixteen megabytes of Photoshop grid-and-guide blocks: a table shows a fixed number of guides.
+  benchmark::RegisterBenchmark("Render/hostile/photoshop-16mb-of-grid-guides.jpg", BM_Page,
+                               GridGuidesFile(16 << 20))
       ->Unit(benchmark::kMillisecond);
   const fs::path ScanFile = Work / "scan.jpg";
   WriteBigJpegFile(ScanFile, 64 << 20);

@@ -85,6 +85,9 @@ void TkivAdobeListBlock::WriteDataHTML(TkivHTMLTR& Row) {
     if (I > 0) AddLineBreak(Cell);
     AddText(Cell, Strings[I]);
   }
+  if (ValuesLeftOut == 0) return;
+  if (!Strings.empty()) AddLineBreak(Cell);
+  AddText(Cell, ValuesNotShownText(ValuesLeftOut, "names"));
 }
 
 // ---- Print flags information (10000) ----
@@ -238,21 +241,27 @@ uint8_t TkivAdobePrintFlagsBlock::Flag(size_t I) {
 }
 
 void TkivAdobePrintFlagsBlock::DecodeData() {
-  // As many flags as there are bytes: the count is the data's own size.
-  Flags.assign(size_t(Data.GetSize()), 0);
+  // As many flags as there are bytes: the count is the data's own size. The eight named ones
+  // are always held, those after them as the list allows.
+  const int64_t Size = Data.GetSize();
+  const int64_t Held = std::min<int64_t>(Size, 8) + TakeValues(Size - 8);
+  Flags.assign(size_t(Held), 0);
   for (uint8_t& F : Flags)
     F = ReadByte(Data);
+  ValuesLeftOut = Size - Held;
+  Data.SetPosition(Size);
 }
 
 void TkivAdobePrintFlagsBlock::PrepareSave() {
   TkivAdobeKnown8BIMBlock::PrepareSave();
+  if (ValuesLeftOut > 0) return;
   Data.Clear();
   if (Flags.size() < 8) Flags.resize(8, 0);
   Data.WriteBuffer(Flags.data(), int64_t(Flags.size()));
 }
 
 uint32_t TkivAdobePrintFlagsBlock::GetDataSize() {
-  return uint32_t(std::max<size_t>(8, Flags.size()));
+  return uint32_t(std::max<int64_t>(8, int64_t(Flags.size()) + ValuesLeftOut));
 }
 
 void TkivAdobePrintFlagsBlock::WriteDataHTML(TkivHTMLTR& Row) {
@@ -267,6 +276,8 @@ void TkivAdobePrintFlagsBlock::WriteDataHTML(TkivHTMLTR& Row) {
     AddTextCell(FlagRow, "Field " + std::to_string(I), "Yellow");
     AddTextCell(FlagRow, BooleanText(Flags[I] != 0));
   }
+  if (ValuesLeftOut > 0)
+    AddTextCell(AddRow(Table), ValuesNotShownText(ValuesLeftOut, "flags"), {.ColSpan = 2});
 }
 
 // ---- Channel names (1006, 1045) ----
@@ -279,12 +290,25 @@ const TkivAdobeBlock::TClass& TkivAdobeAlphaChannelNamesBlock::ClassObject() {
 
 void TkivAdobeAlphaChannelNamesBlock::DecodeData() {
   Strings.clear();
-  while (HasBytes(Data, 1))
-    Strings.push_back(ReadCountedString(Data));
+  while (HasBytes(Data, 1)) {
+    if (TakeValues(1) == 1) {
+      Strings.push_back(ReadCountedString(Data));
+      continue;
+    }
+    // Passed over as reading it would: a length beyond the data fails at the data's end.
+    ++ValuesLeftOut;
+    const uint8_t Length = ReadByte(Data);
+    if (Length > BytesLeft(Data)) {
+      Data.SetPosition(Data.GetSize());
+      throw EReadError();
+    }
+    Data.SetPosition(Data.GetPosition() + Length);
+  }
 }
 
 void TkivAdobeAlphaChannelNamesBlock::PrepareSave() {
   TkivAdobeKnown8BIMBlock::PrepareSave();
+  if (ValuesLeftOut > 0) return;
   Data.Clear();
   for (const std::string& S : Strings)
     WriteCountedString(Data, S);
@@ -305,7 +329,12 @@ void TkivAdobeUnicodeAlphaChannelNamesBlock::DecodeData() {
       Data.SetPosition(Data.GetSize());
       throw EReadError();
     }
-    Strings.push_back(kivPlatform::WideToAnsi(ReadWideString(Data, int64_t(Length) * 2, true)));
+    if (TakeValues(1) == 1) {
+      Strings.push_back(kivPlatform::WideToAnsi(ReadWideString(Data, int64_t(Length) * 2, true)));
+    } else {
+      ++ValuesLeftOut;
+      Data.SetPosition(Data.GetPosition() + int64_t(Length) * 2);
+    }
   }
 }
 

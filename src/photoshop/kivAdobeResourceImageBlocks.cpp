@@ -158,18 +158,28 @@ void TkivAdobeGridGuidesInfoBlock::DecodeData() {
   GridCycle1 = ReadLong(Data, true);
   GridCycle2 = ReadLong(Data, true);
   const uint32_t Count = ReadLong(Data, true);
-  // Each guide is read before it is stored, so a count larger than the data stops at the
-  // data's end, having held only what was there.
-  for (uint32_t I = 0; I < Count; ++I) {
+  // The whole guides the data hold, of which those the list allows are held; the rest are
+  // passed over and counted. A count larger than the data then stops at the data's end.
+  const int64_t Whole = std::min<int64_t>(Count, BytesLeft(Data) / 5);
+  const int64_t Held = TakeValues(Whole);
+  Guides.reserve(size_t(Held));
+  for (int64_t I = 0; I < Held; ++I) {
     TGuide Guide;
     Guide.Location = ReadLong(Data, true);
     Guide.Direction = ReadByte(Data);
     Guides.push_back(Guide);
   }
+  ValuesLeftOut = Whole - Held;
+  Data.SetPosition(Data.GetPosition() + 5 * ValuesLeftOut);
+  if (Count > Whole) {
+    Data.SetPosition(Data.GetSize());
+    throw EReadError();
+  }
 }
 
 void TkivAdobeGridGuidesInfoBlock::PrepareSave() {
   TkivAdobeKnown8BIMBlock::PrepareSave();
+  if (ValuesLeftOut > 0) return;
   Data.Clear();
   WriteLong(Data, Version, true);
   WriteLong(Data, GridCycle1, true);
@@ -189,7 +199,7 @@ void TkivAdobeGridGuidesInfoBlock::WriteDataHTML(TkivHTMLTR& Row) {
   AddFieldRow(Fields, "GridCycle1", std::to_string(GridCycle1));
   AddFieldRow(Fields, "GridCycle2", std::to_string(GridCycle2));
   AddFieldRow(Fields, "Count", std::to_string(Count()));
-  if (Guides.empty()) return;
+  if (Count() == 0) return;
   TkivHTMLTABLE& Table = AddReportTable(Cell);
   AddTextRow(Table, {"\xB9", "Location", "Direction"});
   for (size_t I = 0; I < Guides.size(); ++I) {
@@ -207,6 +217,8 @@ void TkivAdobeGridGuidesInfoBlock::WriteDataHTML(TkivHTMLTR& Row) {
       AddTextCell(GuideRow, FormatCannotDecode(std::to_string(Guides[I].Direction)), "Yellow");
     }
   }
+  if (ValuesLeftOut > 0)
+    AddTextCell(AddRow(Table), ValuesNotShownText(ValuesLeftOut, "guides"), {.ColSpan = 3});
 }
 
 // ---- Thumbnail (1036, 1033) ----

@@ -112,24 +112,55 @@ int64_t TkivAdobeBlock::GetSize() {
          (NameNeedsPad(NameLength) ? 1 : 0) + (D % 2 == 1 ? 1 : 0);
 }
 
-void TkivAdobeBlock::LoadFromStream(TStream& Stream) {
-  Data.Clear();
+namespace {
+// Reads a record up to its data: signature, ID, name with its pad, and size. Returns the data
+// bytes the record takes: at most those left, except for a size of 2^31 or more (compared as a
+// signed number), which asks for more than there is.
+int64_t ReadRecordHead(TStream& Stream, std::string& Signature, uint16_t& ID, std::string& Name) {
   Signature = ReadString(Stream, 4);
   ID = ReadWord(Stream, true);
   const uint8_t NameLength = ReadByte(Stream);
   Name = ReadString(Stream, NameLength);
   if (NameNeedsPad(NameLength)) (void)ReadByte(Stream);
   const uint32_t Size = ReadLong(Stream, true);
-  // Sizes are compared as signed numbers: one of 2^31 or more asks for more than there is.
   const int64_t Left = BytesLeft(Stream);
-  const int64_t Count = static_cast<int32_t>(Size) < Left ? int64_t(Size) : Left;
+  return static_cast<int32_t>(Size) < Left ? int64_t(Size) : Left;
+}
+
+// Moves past the record at the stream's position as loading it would, holding nothing.
+void SkipRecord(TStream& Stream) {
+  std::string Signature, Name;
+  uint16_t ID = 0;
+  const int64_t Count = ReadRecordHead(Stream, Signature, ID, Name);
+  const int64_t Left = BytesLeft(Stream);
+  Stream.SetPosition(Stream.GetPosition() + std::min(Count, Left));
+  if (Count > Left) throw EReadError();
+  if (Count % 2 == 1) (void)ReadByte(Stream);
+}
+} // namespace
+
+void TkivAdobeBlock::LoadFromStream(TStream& Stream) {
+  Data.Clear();
+  const int64_t Count = ReadRecordHead(Stream, Signature, ID, Name);
+  const int64_t Left = BytesLeft(Stream);
   if (Count != 0) {
-    // Whatever there is goes into Data before a size that promised more fails.
+    // Whatever there is goes into Data, in room of its size, before a size that promised more
+    // fails.
+    Data.Reserve(std::min(Count, Left));
     Data.CopyFrom(Stream, std::min(Count, Left));
     if (Count > Left) throw EReadError();
   }
   if (Count % 2 == 1) (void)ReadByte(Stream);
+  OwnValuesLeft = TkivAdobeBlockList::MaxValues;
   DataLoaded();
+}
+
+int64_t TkivAdobeBlock::TakeValues(int64_t Count) {
+  int64_t& Left = ValuesLeft ? *ValuesLeft : OwnValuesLeft;
+  int64_t Granted = std::clamp<int64_t>(Count, 0, Left);
+  if (Budget) Granted = Budget->Take(TkivWork::Values, Granted);
+  Left -= Granted;
+  return Granted;
 }
 
 void TkivAdobeBlock::SaveToStream(TStream& Stream) {
@@ -150,14 +181,16 @@ void TkivAdobeBlock::WriteHTML(TkivHTMLTABLE& Table, bool ShowType, bool ShowNam
   TkivHTMLTR& Row = AddRow(Table);
   const int32_t Rows = RowCount();
   const std::string BlockName = GetName();
-  AddText(AddCell(Row, {.RowSpan = Rows, .BgColor = YellowColorIf(BlockName == DefaultName())}),
-          BlockName);
-  if (ShowType) AddText(AddCell(Row, {.RowSpan = Rows}), Signature);
-  AddText(AddCell(Row, {.RowSpan = Rows}), Format("%.4X", unsigned(ID)));
-  if (ShowName) AddText(AddCell(Row, {.RowSpan = Rows}), Name);
-  AddText(AddCell(Row, {.RowSpan = Rows}), std::to_string(GetDataSize()));
+  // The cells before the data as page text of the row: a row a block, whatever the data.
+  AddTextCell(Row, BlockName,
+              {.RowSpan = Rows, .BgColor = YellowColorIf(BlockName == DefaultName())});
+  const TkivHTMLCellOptions Spanned{.RowSpan = Rows};
+  if (ShowType) AddTextCell(Row, Signature, Spanned);
+  AddTextCell(Row, Format("%.4X", unsigned(ID)), Spanned);
+  if (ShowName) AddTextCell(Row, Name, Spanned);
+  AddTextCell(Row, std::to_string(GetDataSize()), Spanned);
   WriteDataHTML(Row);
-  if (ReadError) AddText(AddColorCell(AddRow(Table), "Red"), "Read error");
+  if (ReadError) AddTextCell(AddRow(Table), "Read error", "Red");
 }
 
 void TkivAdobeBlock::WriteDataHTML(TkivHTMLTR& Row) {
@@ -218,6 +251,7 @@ int32_t TkivAdobeKnown8BIMBlock::RowCount() const {
 
 void TkivAdobeKnown8BIMBlock::DataLoaded() {
   Data.SetPosition(0);
+  ValuesLeftOut = 0;
   ExtraData.Clear();
   DecodeData();
   ExtraData.TakeRest();
@@ -255,12 +289,29 @@ void TkivAdobePHUTBlock::PrepareSave() {
 
 void TkivAdobeBlockList::LoadFromStream(TStream& Stream, bool KeepTrailing,
                                         TkivWorkBudget& Budget) {
+  TAllowance Left;
+  LoadFromStream(Stream, KeepTrailing, Budget, Left);
+}
+
+void TkivAdobeBlockList::LoadFromStream(TStream& Stream, bool KeepTrailing, TkivWorkBudget& Budget,
+                                        TAllowance& Left) {
   Clear();
   TrailingData.Clear();
+  BlocksLeftOut = 0;
   // Every pass takes at least the signature and ID that the class saw, so the loop ends.
   while (const TkivAdobeBlock::TClass* Class = FindAdobeBlockClass(Stream)) {
+    if (Left.Blocks <= 0 || Budget.Take(TkivWork::Entries, 1) < 1) {
+      ++BlocksLeftOut;
+      try {
+        SkipRecord(Stream);
+      } catch (const EReadError&) {
+      }
+      continue;
+    }
+    --Left.Blocks;
     TkivAdobeBlock& Block = Add(Class->Create());
     Block.Budget = &Budget;
+    Block.ValuesLeft = &Left.Values;
     try {
       Block.LoadFromStream(Stream);
       Block.ReadError = false;
@@ -270,9 +321,10 @@ void TkivAdobeBlockList::LoadFromStream(TStream& Stream, bool KeepTrailing,
       Block.ReadError = true;
     }
     Block.Budget = nullptr;
+    Block.ValuesLeft = nullptr;
   }
-  const int64_t Left = BytesLeft(Stream);
-  if (KeepTrailing && Left > 0) TrailingData.CopyFrom(Stream, Left);
+  const int64_t Rest = BytesLeft(Stream);
+  if (KeepTrailing && Rest > 0) TrailingData.CopyFrom(Stream, Rest);
 }
 
 void TkivAdobeBlockList::SaveToStream(TStream& Stream) {
@@ -318,9 +370,20 @@ void TkivAdobeBlockList::WriteHTML(TkivHTMLItem& Parent, TkivWorkBudget& Budget)
     } Unset{B};
     B.WriteHTML(Table, ShowType, ShowName);
   }
+  if (BlocksLeftOut > 0)
+    AddTextCell(AddRow(Table),
+                Format("%lld blocks not shown: one report shows at most %lld blocks",
+                       static_cast<long long>(BlocksLeftOut), static_cast<long long>(MaxBlocks)),
+                {.ColSpan = Columns});
   if (TrailingData.GetSize() != 0)
     WriteExtraInfo(AddCell(AddRow(Table, {.BgColor = "Yellow"}), {.ColSpan = Columns}),
                    TrailingData, Budget);
+}
+
+std::string ValuesNotShownText(int64_t Count, const char* What) {
+  return Format("%lld %s not shown: one report shows at most %lld guides, flags and names",
+                static_cast<long long>(Count), What,
+                static_cast<long long>(TkivAdobeBlockList::MaxValues));
 }
 
 // ---- Registry ----

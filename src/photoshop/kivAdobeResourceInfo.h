@@ -47,6 +47,15 @@ public:
   bool ReadError = false; // set by the list: loading failed
   // The report's work budget while the list reads or writes the block; null otherwise.
   TkivWorkBudget* Budget = nullptr;
+  // The values (guides, flags, names) the report may still hold while the list reads the
+  // block; null otherwise (a block read on its own may hold as many as a report).
+  int64_t* ValuesLeft = nullptr;
+  // The values of the data that were neither held nor shown: past what the report and the
+  // budget allow. A block that left any out saves its data as read.
+  int64_t ValuesLeftOut = 0;
+
+  // Grants up to Count values of those the report and the budget have left, and counts them.
+  int64_t TakeValues(int64_t Count);
 
   // The bytes the block takes when saved; 0 when it has no data (it is then left out).
   virtual int64_t GetSize();
@@ -70,6 +79,8 @@ public:
 
 private:
   const TClass& Class;
+  // What a block read on its own may still hold; set as each load starts.
+  int64_t OwnValuesLeft = 0;
 };
 
 // An "8BIM" block shown undecoded, named from the resource name table.
@@ -109,19 +120,40 @@ public:
 // The blocks read from one payload, and the bytes after the last block that could be read.
 class TkivAdobeBlockList : public TkivTraceObjectList {
 public:
+  // A real file's resources are a few dozen blocks, a thousand with every path; each block held
+  // costs a row or more of the page, so a report's blocks beyond are passed over and counted,
+  // however many segments hold them.
+  static constexpr int64_t MaxBlocks = 4096;
+  // The guides, flags and names a report's blocks hold and show together: far above what real
+  // blocks have, while a payload of guides would otherwise make a row of every 5 bytes.
+  static constexpr int64_t MaxValues = 10000;
+  // What a report may still hold; its lists read one after the other from the same.
+  struct TAllowance {
+    int64_t Blocks = MaxBlocks;
+    int64_t Values = MaxValues;
+  };
+
   TMemoryStream TrailingData;
+  // The blocks passed over, past the report's MaxBlocks or the budget's entries; a save leaves
+  // them out.
+  int64_t BlocksLeftOut = 0;
 
   TkivAdobeBlock& Block(int32_t Index) const { return static_cast<TkivAdobeBlock&>(*Item(Index)); }
   // Reads blocks until no class takes the bytes at the position; a block that fails to load
-  // is kept and marked. The rest goes to TrailingData when KeepTrailing. The blocks' pictures
-  // are asked of Budget, the report's.
+  // is kept and marked. The rest goes to TrailingData when KeepTrailing. Each block held is an
+  // entry of Budget, the report's, and its values and pictures are asked of it too.
   void LoadFromStream(TStream& Stream, bool KeepTrailing, TkivWorkBudget& Budget);
+  // The same for a list of a report that Left says what it may still hold.
+  void LoadFromStream(TStream& Stream, bool KeepTrailing, TkivWorkBudget& Budget, TAllowance& Left);
   // The blocks in order, without the trailing bytes.
   void SaveToStream(TStream& Stream);
   int64_t GetSize();
   // A line break and the block table; what it dumps as hex is asked of Budget.
   void WriteHTML(TkivHTMLItem& Parent, TkivWorkBudget& Budget);
 };
+
+// The line a block table shows where it left out Count of its guides, flags or names (What).
+std::string ValuesNotShownText(int64_t Count, const char* What);
 
 // ---- The registry ----
 
@@ -357,9 +389,11 @@ public:
   uint32_t Version = 1;
   uint32_t GridCycle1 = 576;
   uint32_t GridCycle2 = 576;
-  // Only the guides the data held: a count larger than the data is not believed.
+  // Only the guides the data held and the list allowed: a count larger than the data is not
+  // believed.
   std::vector<TGuide> Guides;
-  uint32_t Count() const { return uint32_t(Guides.size()); }
+  // The guides the data held, with those left out.
+  uint32_t Count() const { return uint32_t(int64_t(Guides.size()) + ValuesLeftOut); }
   void DecodeData() override;
   void PrepareSave() override;
   uint32_t GetDataSize() override { return 16 + 5 * Count(); }

@@ -18,6 +18,9 @@ public:
   static constexpr int64_t MaxPiecePayload = 32000;
 
   std::unique_ptr<TkivAdobeBlockList> Blocks;
+  // What the report may still hold after this segment's blocks: the next resource segment of
+  // the same file goes on from there.
+  TkivAdobeBlockList::TAllowance Left;
 
   // The blocks' size with one piece header for every MaxPiecePayload bytes, as InitDefault
   // writes them; 0 without blocks.

@@ -332,6 +332,95 @@ TEST(AdobeResourceSegment, CountsLargerThanTheData) {
   EXPECT_FALSE(Segment->Blocks->Block(2).ReadError);
 }
 
+TEST(AdobeResourceSegment, TablesShowAFixedNumberOfBlocksAndValues) {
+  const auto Occurrences = [](const std::string& Page, const std::string& Text) {
+    size_t N = 0;
+    for (size_t At = Page.find(Text); At != std::string::npos; At = Page.find(Text, At + 1))
+      ++N;
+    return N;
+  };
+  // A megabyte of empty blocks in consecutive pieces, then two bytes that no block takes: the
+  // blocks past those a table shows are passed over and counted, and the bytes still found.
+  std::string Empty;
+  for (int I = 0; I < 5459; ++I)
+    Empty += Block(1024, "");
+  std::string Pieces;
+  for (int P = 0; P < 16; ++P)
+    Pieces += Piece(P < 15 ? Empty : Empty + "\x01\x02");
+  std::string Page = RenderPage(Pieces);
+  EXPECT_EQ(Occurrences(Page, "<TD ROWSPAN=1>LayerStateInfo?</TD>"), 4096u);
+  const size_t Note = Page.find("<TD COLSPAN=4>83248 blocks not shown: one report shows at most "
+                                "4096 blocks</TD>");
+  EXPECT_NE(Note, std::string::npos);
+  EXPECT_LT(Note, Page.find("Extra info"));
+  EXPECT_LT(Page.size(), size_t(2) << 20);
+
+  // Guides, flags and names share what a table shows, across pieces of a thousand bytes; a
+  // block that left values out saves its data as read.
+  std::string Guides = BE32(1) + BE32(576) + BE32(576) + BE32(13000);
+  for (int I = 0; I < 13000; ++I)
+    Guides += Hex("00 00 01 00 01");
+  const std::string Payload = Block(1032, Guides) + Block(1011, std::string(20, '\1')) +
+                              Block(1006, "\x01"
+                                          "A"
+                                          "\x01"
+                                          "B");
+  Pieces.clear();
+  for (size_t At = 0; At < Payload.size(); At += 1000)
+    Pieces += Piece(Payload.substr(At, 1000));
+  auto Segment = LoadSegment(Pieces);
+  ASSERT_EQ(Segment->Blocks->Count(), 3);
+  auto& Grid = dynamic_cast<TkivAdobeGridGuidesInfoBlock&>(Segment->Blocks->Block(0));
+  EXPECT_FALSE(Grid.ReadError);
+  ASSERT_EQ(Grid.Guides.size(), 10000u);
+  EXPECT_EQ(Grid.Guides.back().Location, 256u);
+  EXPECT_EQ(Grid.Count(), 13000u);
+  EXPECT_EQ(Grid.GetDataSize(), 16u + 5 * 13000);
+  EXPECT_EQ(Segment->Blocks->Block(1).GetDataSize(), 20u);
+  EXPECT_EQ(Segment->Blocks->Block(2).ValuesLeftOut, 2);
+  EXPECT_EQ(Segment->WorkBudget().Taken(TkivWork::Entries), 3);
+  EXPECT_EQ(Segment->WorkBudget().Taken(TkivWork::Values), 10000);
+  TMemoryStream Saved;
+  Segment->Blocks->SaveToStream(Saved);
+  EXPECT_EQ(Saved.ToString(), Payload);
+  Page = RenderPage(Pieces);
+  EXPECT_EQ(Occurrences(Page, "<TD>Horizontal</TD>"), 10000u);
+  for (const char* Text : {"<TD COLSPAN=3>3000 guides not shown: ",
+                           "<TD COLSPAN=2>12 flags not shown: ", "<TD>2 names not shown: "})
+    EXPECT_EQ(Occurrences(Page, std::string(Text) + "one report shows at most 10000 guides, "
+                                                    "flags and names</TD>"),
+              1u)
+        << Text;
+
+  // Resource segments apart in one file share what the report shows.
+  std::string Apart;
+  for (int I = 0; I < 3000; ++I)
+    Apart += Block(1024, "");
+  TMemoryStream File(Hex("FF D8") + Piece(Apart) + Hex("FF FE 00 03 78") + Piece(Apart) +
+                     Hex("FF D9"));
+  std::unique_ptr<TkivSegmentList> List = FindSegmentListClass(File)->Create();
+  List->LoadFromStream(File);
+  TkivHTMLHTML Document;
+  List->WriteHTML(Document.Body());
+  Page = Html(Document);
+  EXPECT_EQ(Occurrences(Page, "<TD ROWSPAN=1>LayerStateInfo?</TD>"), 4096u);
+  EXPECT_EQ(Occurrences(Page, ">1904 blocks not shown: "), 1u);
+
+  // Blocks past the report's entries are passed over as well, a cut one to the data's end.
+  for (const auto& [Bytes, Trailing] :
+       {std::pair<std::string, std::string>{IPTC + IPTC + IPTC + "xy", "xy"},
+        {IPTC + IPTC + Truncated(0x80000000u, "ABCD"), ""}}) {
+    TkivWorkBudget Budget;
+    Budget.Take(TkivWork::Entries, TkivWorkBudget::MaxEntries - 2);
+    TkivAdobeBlockList List;
+    TMemoryStream Stream(Bytes);
+    List.LoadFromStream(Stream, true, Budget);
+    EXPECT_EQ(List.Count(), 2);
+    EXPECT_EQ(List.BlocksLeftOut, 1);
+    EXPECT_EQ(List.TrailingData.ToString(), Trailing);
+  }
+}
+
 TEST(AdobeResourceSegment, NumberAndNameTexts) {
   const struct {
     uint32_t Fixed;

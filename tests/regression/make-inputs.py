@@ -225,6 +225,17 @@ def empty_8bim_blocks(size):
     return photoshop_pieces(b"8BIM\x04\x00\x00\x00\x00\x00\x00\x00" * (size // 12))
 
 
+def photoshop_block(resource, data):
+    # A block of no name, with the pad its data needs.
+    return b"8BIM" + struct.pack(">H", resource) + b"\x00\x00" + struct.pack(">I", len(data)) + \
+        data + b"\x00" * (len(data) % 2)
+
+
+def guides_block(guides):
+    return photoshop_block(0x0408, struct.pack(">4I", 1, 576, 576, guides) +
+                           b"\x00\x00\x01\x00\x01" * guides)
+
+
 def grid_guides_blocks(size):
     # Grid-and-guides blocks each as large as a piece, each guide a row of its own.
     guides = 13000
@@ -239,6 +250,9 @@ LARGE = {
     "photoshop-4mb-of-empty-blocks.MRK": lambda: empty_8bim_blocks(4 << 20),
     "photoshop-4mb-of-grid-guides.jpg": lambda: grid_guides_blocks(4 << 20),
     "photoshop-16mb-of-grid-guides.jpg": lambda: grid_guides_blocks(16 << 20),
+    # Resource segments of empty blocks kept apart by comments: each is a block list of its own.
+    "photoshop-256-segments-apart.jpg":
+        lambda: whole_file([empty_8bim_blocks(65519) + segment(0xFE, b"x")] * 256),
 }
 
 XMP_ID = b"http://ns.adobe.com/xap/1.0/\0"
@@ -299,6 +313,14 @@ INPUTS = {
         segment(0xE1, XMP_EXTENSION_ID + b"0" * 32 + struct.pack(">2I", 10, 0xFFFFFFF0) + b"<x/>"),
     "exif-3600-thumbnails-1x1.MRK": many_thumbnails(),
     "icc-100000-overlapping-tags.MRK": icc_many_overlapping_tags(),
+    # As many empty blocks as a piece holds, more than a block table shows.
+    "photoshop-5459-empty-blocks.MRK": empty_8bim_blocks(65519),
+    # One block of more guides than a block table shows, and two that share what it shows:
+    # print flags (eight named, the rest a row each) and channel names of no characters.
+    "photoshop-13000-guides.MRK": photoshop_pieces(guides_block(13000)),
+    "photoshop-20000-flags-and-20000-names.MRK":
+        photoshop_pieces(photoshop_block(0x03F3, b"\x01" * 20000) +
+                         photoshop_block(0x03EE, b"\x00" * 20000)),
 }
 
 WHOLE_FILES = {
