@@ -19,6 +19,7 @@
 #include "framework/kivFormat.h"
 #include "host/kivReportPipeline.h"
 #include "jpeg/kivJpegFile.h"
+#include "kivCleanup.h"
 #include "kivInfoText.h"
 #include "platform/kivTempFiles.h"
 #include "tiff/kivTiffInfo.h"
@@ -324,6 +325,7 @@ public:
       Temp = Path + "." + std::to_string(N) + ".tmp";
       const int Fd = ::open(Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (Fd >= 0) {
+        kivCleanup::Remember(Temp);
         File = ::fdopen(Fd, "wb");
         if (!File) ::close(Fd);
       } else if (errno != EEXIST) {
@@ -331,8 +333,9 @@ public:
       }
     }
     if (!File) {
-      Temp.clear();
-      return "cannot write " + NameForUtf8(Path) + ": " + SystemError(errno);
+      const int Error = errno;
+      Abandon();
+      return "cannot write " + NameForUtf8(Path) + ": " + SystemError(Error);
     }
     return {};
   }
@@ -341,11 +344,15 @@ public:
     return File && std::fwrite(Bytes.data(), 1, Bytes.size(), File) == Bytes.size();
   }
 
+  // The file put in place together with the pictures it refers to: a signal that comes now
+  // leaves both, or, before, neither.
   std::string Commit() {
     const bool Closed = File && std::fclose(File) == 0;
     File = nullptr;
+    const kivCleanup::TSignalsHeld Held;
     if (Closed && ::rename(Temp.c_str(), Path.c_str()) == 0) {
       Temp.clear();
+      kivCleanup::KeepAll();
       return {};
     }
     const std::string Error = "cannot write " + NameForUtf8(Path) + ": " + SystemError(errno);
@@ -356,7 +363,10 @@ public:
   void Abandon() {
     if (File) std::fclose(File);
     File = nullptr;
-    if (!Temp.empty()) ::unlink(Temp.c_str());
+    if (!Temp.empty()) {
+      ::unlink(Temp.c_str());
+      kivCleanup::Forget(Temp);
+    }
     Temp.clear();
   }
 

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Opens Path for writing, emptied: a new file, or a regular file that is there already.
 // Anything else at the name (a symbolic link, a device, a FIFO, a directory) is left alone: -1
@@ -13,3 +14,9 @@ int OpenRegularFileForWriting(const std::string& Path, bool& NotRegular);
 
 // Writes all of Bytes to Fd.
 bool WriteAll(int Fd, std::string_view Bytes);
+
+// The picture files of the page at PagePath: the kivBMP<n>.bmp files beside it that its
+// file: URLs name. A page that cannot be read has none.
+std::vector<std::string> PicturesOfPage(const std::string& PagePath);
+// Removes those of Paths that are regular files still (not what a link there points to).
+void RemovePictures(const std::vector<std::string>& Paths);

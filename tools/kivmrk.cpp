@@ -18,6 +18,7 @@
 #include "host/kivModules.h"
 #include "host/kivReportPipeline.h"
 #include "kivBatch.h"
+#include "kivCleanup.h"
 #include "kivFdStream.h"
 #include "kivFiles.h"
 #include "kivInfoText.h"
@@ -117,13 +118,17 @@ public:
       // Held open from here on: the bytes go to this file, not to whatever may later be put
       // under its name.
       Fd = ::open(Name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-      if (Fd >= 0)
+      if (Fd >= 0) {
         Temp = Name;
-      else if (errno != EEXIST)
+        kivCleanup::Remember(Temp);
+      } else if (errno != EEXIST) {
         return false;
+      }
     }
     if (Fd < 0) return false;
     if (WithThumbnails) {
+      // The pictures of the page this one replaces go once it is in place.
+      if (LookAtName() == TName::Regular) OldPictures = PicturesOfPage(File.string());
       std::string Dir = File.parent_path().string();
       if (Dir.empty() || Dir.back() != '/') Dir += '/';
       kivInfo::SetTempDirectory(Dir);
@@ -141,7 +146,10 @@ public:
   void Abandon() {
     if (Fd >= 0) ::close(Fd);
     Fd = -1;
-    if (!Temp.empty()) kivPlatform::DeleteFile(Temp);
+    if (!Temp.empty()) {
+      kivPlatform::DeleteFile(Temp);
+      kivCleanup::Forget(Temp);
+    }
     Temp.clear();
   }
 
@@ -181,16 +189,28 @@ private:
     return TName::Refused;
   }
 
+  // Puts the output in place together with the pictures it refers to (a signal that comes now
+  // leaves both, or, before, neither), then removes the pictures of the page it replaced.
+  bool MoveIntoPlace() {
+    {
+      const kivCleanup::TSignalsHeld Held;
+      if (!Rename()) return false;
+      kivCleanup::KeepAll();
+    }
+    RemovePictures(OldPictures);
+    return true;
+  }
+
   // Renames the written temporary file to the output's name, looked at once more just before.
   // A free name is taken only while it stays free; a regular file is replaced by the rename,
   // which never writes through what the name holds.
-  bool MoveIntoPlace() {
+  bool Rename() {
     for (int Tries = 0; Tries < 3; ++Tries) {
       switch (LookAtName()) {
       case TName::Refused:
         return false;
       case TName::Regular:
-        return Rename();
+        return Replace();
       case TName::Free:
         if (::renameat2(AT_FDCWD, Temp.c_str(), AT_FDCWD, File.c_str(), RENAME_NOREPLACE) == 0) {
           Temp.clear();
@@ -198,7 +218,7 @@ private:
         }
         // A file system that cannot keep the name free gets the plain rename; a name taken
         // meanwhile is looked at again.
-        if (errno == EINVAL) return Rename();
+        if (errno == EINVAL) return Replace();
         if (errno != EEXIST) return false;
         break;
       }
@@ -206,13 +226,14 @@ private:
     return false;
   }
 
-  bool Rename() {
+  bool Replace() {
     if (::rename(Temp.c_str(), File.c_str()) != 0) return false;
     Temp.clear();
     return true;
   }
 
   std::string Path;
+  std::vector<std::string> OldPictures;
   std::filesystem::path File;
   std::string Temp;
   std::string Reason;
@@ -416,6 +437,7 @@ int Run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+  kivCleanup::Install();
   InitializeModules();
   int Status = 1;
   // The one guard for faults of ours that no report caught.

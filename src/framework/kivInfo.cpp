@@ -327,11 +327,15 @@ TBitmap::TBitmap(const TClass& Class) : Class(Class) {
 namespace {
 std::string TempDirectoryOverride;
 bool KeepTempFiles = false;
+TkivTempFileWatcher TempFileWatcher = nullptr;
 TkivPictureReferences PictureReferences = TkivPictureReferences::Files;
 } // namespace
 
 TBitmap::~TBitmap() {
-  if (!FileName.empty() && !KeepTempFiles) kivPlatform::DeleteFile(FileName);
+  if (!FileName.empty() && !KeepTempFiles) {
+    kivPlatform::DeleteFile(FileName);
+    if (TempFileWatcher) TempFileWatcher(TkivTempFileEvent::Deleted, FileName);
+  }
   --TraceObjectCount;
 }
 
@@ -362,6 +366,10 @@ void SetKeepTempFiles(bool Keep) {
   KeepTempFiles = Keep;
 }
 
+void SetTempFileWatcher(TkivTempFileWatcher Watcher) {
+  TempFileWatcher = Watcher;
+}
+
 namespace {
 // Where the search for a free name goes on: within one report every number below Next was
 // found taken, so a report of many pictures does not try all the names before each one again.
@@ -382,7 +390,13 @@ std::string MakeTempFileName(const char* Pattern, int32_t Limit) {
   // Claiming the name by creating the file keeps two processes from sharing one file.
   for (int32_t N = NameSearch.Next; N < Limit; ++N) {
     const std::string Path = Dir + Format(Pattern, N);
-    switch (kivPlatform::CreateFileExclusive(Path)) {
+    if (TempFileWatcher) TempFileWatcher(TkivTempFileEvent::Creating, Path);
+    const kivPlatform::TCreateResult Result = kivPlatform::CreateFileExclusive(Path);
+    if (TempFileWatcher)
+      TempFileWatcher(Result == kivPlatform::TCreateResult::Created ? TkivTempFileEvent::Created
+                                                                    : TkivTempFileEvent::NotCreated,
+                      Path);
+    switch (Result) {
     case kivPlatform::TCreateResult::Created:
       NameSearch.Next = N + 1;
       return Path;

@@ -287,6 +287,13 @@ void SetTempDirectory(const std::string& Dir);
 // Keeps the files when their bitmaps are freed: for pages saved by the user, whose pictures
 // must outlive the run.
 void SetKeepTempFiles(bool Keep);
+// Told of each temporary file as it is made and as it is deleted, so that a command stopped by
+// a signal can remove what it made: Creating comes before each try to create a file, and
+// Created (with its path) or NotCreated after it, so that the command may hold its signals in
+// between. None by default.
+enum class TkivTempFileEvent { Creating, Created, NotCreated, Deleted };
+using TkivTempFileWatcher = void (*)(TkivTempFileEvent Event, const std::string& Path);
+void SetTempFileWatcher(TkivTempFileWatcher Watcher);
 // How a page refers to its pictures: by the file each bitmap is written to (the viewer's way),
 // or with the picture itself inside the page as a data: URL, for a page that travels alone.
 enum class TkivPictureReferences { Files, Inline };
