@@ -9,6 +9,7 @@
 #include <iterator>
 #include <memory>
 #include <sstream>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "framework/kivHTML.h"
@@ -51,6 +52,19 @@ std::string RenderPage(const std::string& Bytes, const std::string& ThumbnailDir
   Segment.reset();
   kivInfo::SetTempDirectory({});
   return Page;
+}
+
+std::string Quoted(const std::filesystem::path& Path) {
+  return "'" + Path.native() + "'";
+}
+
+TRun RunCli(const std::string& Args, const std::string& Before) {
+  TTempDir Dir;
+  const std::filesystem::path Out = Dir.Path() / "out", Err = Dir.Path() / "err";
+  const std::string Command = Before + Quoted(KIV_CLI) + " " + Args + " >" + Quoted(Out) + " 2>" +
+                              Quoted(Err) + " </dev/null";
+  const int Raw = std::system(Command.c_str());
+  return {WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1, ReadFileBytes(Out), ReadFileBytes(Err)};
 }
 
 std::string Golden(const std::string& Name) {

@@ -30,6 +30,17 @@ private:
   std::filesystem::path FPath;
 };
 
+// A run of the command: its exit status (-1 when it did not exit) and what it wrote.
+struct TRun {
+  int Status = -1;
+  std::string Out, Err;
+};
+// Path quoted for the shell.
+std::string Quoted(const std::filesystem::path& Path);
+// Runs the command with the given (already quoted) arguments, after the shell commands Before,
+// with nothing on its standard input.
+TRun RunCli(const std::string& Args, const std::string& Before = {});
+
 // The page the pipeline writes for a segment file holding Bytes; empty when the run failed.
 // Thumbnail files go to ThumbnailDir when it is given.
 std::string RenderPage(const std::string& Bytes, const std::string& ThumbnailDir = {});

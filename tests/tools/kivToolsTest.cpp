@@ -29,26 +29,6 @@ namespace {
 
 constexpr size_t npos = std::string::npos;
 
-struct TRun {
-  int Status = -1;
-  std::string Out, Err;
-};
-
-std::string Quoted(const fs::path& Path) {
-  const std::string& Text = Path.native();
-  return "'" + Text + "'";
-}
-
-// Runs the command with the given (already quoted) arguments, after the shell commands Before.
-TRun RunCli(const std::string& Args, const std::string& Before = {}) {
-  TTempDir Dir;
-  const fs::path Out = Dir.Path() / "out", Err = Dir.Path() / "err";
-  const std::string Command = Before + Quoted(KIV_CLI) + " " + Args + " >" + Quoted(Out) + " 2>" +
-                              Quoted(Err) + " </dev/null";
-  const int Raw = std::system(Command.c_str());
-  return {WIFEXITED(Raw) ? WEXITSTATUS(Raw) : -1, ReadFileBytes(Out), ReadFileBytes(Err)};
-}
-
 fs::path Put(const TTempDir& Dir, const std::string& Name, const std::string& Bytes) {
   WriteFileBytes(Dir.Path() / Name, Bytes);
   return Dir.Path() / Name;
