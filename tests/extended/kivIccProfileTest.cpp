@@ -22,13 +22,6 @@ namespace {
 
 const std::string IccId("ICC_PROFILE\0", 12);
 
-std::string Be16(uint32_t V) {
-  return {char(V >> 8), char(V)};
-}
-std::string Be32(uint32_t V) {
-  return Be16(V >> 16) + Be16(V & 0xFFFF);
-}
-
 struct TTagData {
   std::string Signature;
   std::string Data;
@@ -37,16 +30,16 @@ struct TTagData {
 // A profile: the header with the version and the class given, the tags' data after the table,
 // each at a multiple of four. When Id is set the profile ID is the MD5 the ICC defines.
 std::string Profile(uint8_t Major, const std::vector<TTagData>& Tags, bool Id = false) {
-  std::string Table = Be32(uint32_t(Tags.size())), Data;
+  std::string Table = Long(uint32_t(Tags.size())), Data;
   const size_t DataAt = 128 + 4 + 12 * Tags.size();
   for (const TTagData& Tag : Tags) {
-    Table += Tag.Signature + Be32(uint32_t(DataAt + Data.size())) + Be32(uint32_t(Tag.Data.size()));
+    Table += Tag.Signature + Long(uint32_t(DataAt + Data.size())) + Long(uint32_t(Tag.Data.size()));
     Data += Tag.Data + std::string((4 - Tag.Data.size() % 4) % 4, '\0');
   }
-  std::string P = Be32(uint32_t(128 + Table.size() + Data.size())) + "lcms" +
-                  std::string{char(Major), 0x20, 0, 0} + "mntrRGB XYZ " + Be16(2026) + Be16(12) +
-                  Be16(8) + Be16(7) + Be16(30) + Be16(5) + "acspAPPL" + Be32(1) + "TESTMDL1" +
-                  Be32(0) + Be32(2) + Be32(1) + Be32(0xF6D6) + Be32(0x10000) + Be32(0xD32D) +
+  std::string P = Long(uint32_t(128 + Table.size() + Data.size())) + "lcms" +
+                  std::string{char(Major), 0x20, 0, 0} + "mntrRGB XYZ " + Word(2026) + Word(12) +
+                  Word(8) + Word(7) + Word(30) + Word(5) + "acspAPPL" + Long(1) + "TESTMDL1" +
+                  Long(0) + Long(2) + Long(1) + Long(0xF6D6) + Long(0x10000) + Long(0xD32D) +
                   "kivm" + std::string(16 + 28, '\0') + Table + Data;
   if (Id) {
     std::string Zeroed = P;
@@ -59,31 +52,31 @@ std::string Profile(uint8_t Major, const std::vector<TTagData>& Tags, bool Id = 
 }
 
 std::string Desc(const std::string& Text) {
-  return "desc" + Be32(0) + Be32(uint32_t(Text.size() + 1)) + Text + '\0' + Be32(0) + Be32(0) +
+  return "desc" + Long(0) + Long(uint32_t(Text.size() + 1)) + Text + '\0' + Long(0) + Long(0) +
          std::string(3 + 67, '\0');
 }
 std::string TextType(const std::string& Text) {
-  return "text" + Be32(0) + Text + '\0';
+  return "text" + Long(0) + Text + '\0';
 }
 std::string Xyz(uint32_t X, uint32_t Y, uint32_t Z) {
-  return "XYZ " + Be32(0) + Be32(X) + Be32(Y) + Be32(Z);
+  return "XYZ " + Long(0) + Long(X) + Long(Y) + Long(Z);
 }
 std::string Curve(const std::vector<uint16_t>& Points) {
-  std::string S = "curv" + Be32(0) + Be32(uint32_t(Points.size()));
+  std::string S = "curv" + Long(0) + Long(uint32_t(Points.size()));
   for (const uint16_t P : Points)
-    S += Be16(P);
+    S += Word(P);
   return S;
 }
 // A multi-localised text: records of language, country and UTF-16BE text (ASCII here).
 std::string Mluc(const std::vector<std::array<std::string, 3>>& Records) {
-  std::string Head = "mluc" + Be32(0) + Be32(uint32_t(Records.size())) + Be32(12), Texts;
+  std::string Head = "mluc" + Long(0) + Long(uint32_t(Records.size())) + Long(12), Texts;
   const size_t TextsAt = 16 + 12 * Records.size();
   for (const auto& [Language, Country, Text] : Records) {
     std::string Wide;
     for (const char C : Text)
       Wide += std::string{0, C};
     Head +=
-        Language + Country + Be32(uint32_t(Wide.size())) + Be32(uint32_t(TextsAt + Texts.size()));
+        Language + Country + Long(uint32_t(Wide.size())) + Long(uint32_t(TextsAt + Texts.size()));
     Texts += Wide;
   }
   return Head + Texts;
@@ -99,25 +92,9 @@ std::string Pieces(const std::string& Profile, size_t PieceSize = 60000) {
   return S;
 }
 
-// The extended parts of a file (SOI, Segments, EOI) as text, each after its segment's index.
+// The extended parts of a file (SOI, Segments, EOI) as text.
 std::string TreeOf(const std::string& Segments) {
-  TkivJpegFile File;
-  TMemoryStream Stream(Hex("FF D8") + Segments + Hex("FF D9"));
-  File.LoadFromStream(Stream);
-  TkivExtendedReport Report(&File);
-  std::string Text;
-  for (int32_t I = 0; I < File.Count(); ++I) {
-    TkivSegment& S = File.Segment(I);
-    const int32_t Before = S.Info->Count();
-    Report.FillSegmentInfo(S);
-    for (int32_t C = Before; C < S.Info->Count(); ++C)
-      Text += std::to_string(I) + " " + InfoTreeText(S.Info->GetChild(C));
-  }
-  return Text;
-}
-
-bool Has(const std::string& Text, const std::string& Part) {
-  return Text.find(Part) != std::string::npos;
+  return ExtendedTree(Hex("FF D8") + Segments + Hex("FF D9"));
 }
 
 const std::string HeaderText = "  Header:\n"
@@ -183,8 +160,8 @@ TEST(IccProfile, Version2HeaderTagsTextsWhitePointAndCurves) {
 }
 
 TEST(IccProfile, Version4MultiLocalisedTextsParametricCurveAndProfileId) {
-  const std::string Para = "para" + Be32(0) + Be16(3) + Be16(0) + Be32(0x26666) + Be32(0xF2A7) +
-                           Be32(0xD59) + Be32(0x13D0) + Be32(0xA5B);
+  const std::string Para = "para" + Long(0) + Word(3) + Word(0) + Long(0x26666) + Long(0xF2A7) +
+                           Long(0xD59) + Long(0x13D0) + Long(0xA5B);
   const std::vector<TTagData> Tags = {
       {"desc", Mluc({{"en", "US", "Test P3"}, {"de", "DE", "Test P3 (de)"}})},
       {"cprt", Mluc({{"en", "US", "CC0"}})},
@@ -241,9 +218,9 @@ TEST(IccProfile, BadTablesAndPiecesAreBoundedAndSaid) {
   // A tag whose data runs past the profile's end, one that starts inside another, and a count
   // of 100,000 tags in a profile that holds two.
   std::string PastEnd = Good, Overlap = Good, Many = Good;
-  PastEnd.replace(128 + 4 + 12 + 8, 4, Be32(0x7FFFFFF0));
-  Overlap.replace(128 + 4 + 12 + 4, 4, Be32(uint32_t(128 + 4 + 24 + 8)));
-  Many.replace(128, 4, Be32(100000));
+  PastEnd.replace(128 + 4 + 12 + 8, 4, Long(0x7FFFFFF0));
+  Overlap.replace(128 + 4 + 12 + 4, 4, Long(uint32_t(128 + 4 + 24 + 8)));
+  Many.replace(128, 4, Long(100000));
   const std::string S = Pieces(Good, 100);
   const size_t Second = S.find("\xFF\xE2", 1), Third = S.find("\xFF\xE2", Second + 1);
   const std::vector<TCase> Cases = {

@@ -39,19 +39,7 @@ std::string PhotoshopSegment(const std::string& Resources) {
 
 // The IPTC part of a file holding Segments.
 std::string IptcTree(const std::string& Segments) {
-  TkivJpegFile File;
-  TMemoryStream Stream(Hex("FF D8") + Segments + Hex("FF D9"));
-  File.LoadFromStream(Stream);
-  TkivExtendedReport Report(&File);
-  std::string Text;
-  for (int32_t I = 0; I < File.Count(); ++I) {
-    TkivSegment& S = File.Segment(I);
-    const int32_t Before = S.Info->Count();
-    Report.FillSegmentInfo(S);
-    for (int32_t C = Before; C < S.Info->Count(); ++C)
-      if (S.Info->GetChild(C).GetName() == "IPTC") Text += InfoTreeText(S.Info->GetChild(C));
-  }
-  return Text;
+  return ExtendedTree(Hex("FF D8") + Segments + Hex("FF D9"), false, "IPTC");
 }
 
 std::string Md5(const std::string& Data) {

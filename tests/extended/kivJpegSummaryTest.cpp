@@ -24,10 +24,6 @@ std::string Le16(int V) {
 std::string Le32(int64_t V) {
   return Le16(int(V & 0xFFFF)) + Le16(int(V >> 16));
 }
-std::string Be32(int64_t V) {
-  return {char(V >> 24), char(V >> 16), char(V >> 8), char(V)};
-}
-
 // An EXIF segment whose first directory holds ASCII entries.
 std::string Exif(const std::vector<std::pair<uint16_t, std::string>>& Entries) {
   std::string Ifd = Le16(int(Entries.size())), Values;
@@ -44,9 +40,9 @@ std::string Exif(const std::vector<std::pair<uint16_t, std::string>>& Entries) {
 // An ICC profile of one tag, its description, in pieces of at most PieceSize bytes.
 std::string Icc(const std::string& Description, size_t PieceSize = 60000) {
   const std::string Desc =
-      "desc" + Be32(0) + Be32(int64_t(Description.size()) + 1) + Description + '\0';
+      "desc" + Long(0) + Long(int64_t(Description.size()) + 1) + Description + '\0';
   std::string Profile =
-      std::string(128, '\0') + Be32(1) + "desc" + Be32(144) + Be32(int64_t(Desc.size())) + Desc;
+      std::string(128, '\0') + Long(1) + "desc" + Long(144) + Long(int64_t(Desc.size())) + Desc;
   const size_t Count = (Profile.size() + PieceSize - 1) / PieceSize;
   std::string Pieces;
   for (size_t I = 0; I < Count; ++I)

@@ -18,10 +18,6 @@ using namespace kivTest;
 
 namespace {
 
-std::string Long(uint32_t V) {
-  return {char(V >> 24), char(V >> 16), char(V >> 8), char(V)};
-}
-
 std::string Box(const std::string& Type, const std::string& Data) {
   return Long(uint32_t(8 + Data.size())) + Type + Data;
 }
@@ -56,28 +52,6 @@ std::string Joined(const std::vector<std::string>& Segments) {
   for (const std::string& Piece : Segments)
     S += Piece;
   return S;
-}
-
-// The extended parts of a whole file, its bytes at hand.
-std::string TreeOfFile(const std::string& Bytes) {
-  TkivJpegFile File;
-  TMemoryStream Stream(Bytes);
-  File.LoadFromStream(Stream);
-  File.Source = std::make_unique<TMemoryStream>(Bytes);
-  TkivExtendedReport Report(&File);
-  std::string Text;
-  for (int32_t I = 0; I < File.Count(); ++I) {
-    TkivSegment& S = File.Segment(I);
-    const int32_t Before = S.Info->Count();
-    Report.FillSegmentInfo(S);
-    for (int32_t C = Before; C < S.Info->Count(); ++C)
-      Text += std::to_string(I) + " " + InfoTreeText(S.Info->GetChild(C));
-  }
-  return Text;
-}
-
-bool Has(const std::string& Text, const std::string& Part) {
-  return Text.find(Part) != std::string::npos;
 }
 
 // A file of SOI, a comment, the manifest store's pieces and EOI, whose c2pa.hash.data excludes
@@ -115,7 +89,7 @@ TEST(Jumbf, ManifestTreeAndHardBinding) {
   // SOI and the comment "ok" end at 8; EOI follows the pieces.
   ASSERT_EQ(File.size(), 401u);
   const std::string Hash = "6e982054d109f77aa01b55a42cd1baee8a00d25c9883a10d80bef8d2f3085d14";
-  EXPECT_EQ(TreeOfFile(File),
+  EXPECT_EQ(ExtendedTree(File),
             "2 Content credentials (JUMBF):\n  Pieces: 1 (joined from segments 2)\n"
             "  Superbox c2pa:\n"
             "    Content type: 63327061-0011-0010-8000-00aa00389b71 (c2pa: manifest store)\n"
@@ -154,14 +128,14 @@ TEST(Jumbf, ManifestTreeAndHardBinding) {
                 "  Signature: not checked (No signature or certificate is checked)\n");
 
   // The same store in pieces of 100 bytes, each repeating the box's header.
-  const std::string Split = TreeOfFile(SignedFile("ok", true));
+  const std::string Split = ExtendedTree(SignedFile("ok", true));
   EXPECT_TRUE(Has(Split, "Pieces: 4 (joined from segments 2, 3, 4 and 5)")) << Split;
   EXPECT_TRUE(Has(Split, "Check: the file's bytes match the manifest")) << Split;
 
   // One byte changed outside the exclusions: the comment.
   std::string Changed = File;
   Changed[6] = 'K';
-  EXPECT_TRUE(Has(TreeOfFile(Changed), "Check: the file's bytes do not match the manifest"));
+  EXPECT_TRUE(Has(ExtendedTree(Changed), "Check: the file's bytes do not match the manifest"));
 }
 
 TEST(Jumbf, PiecesJoinedInSequenceOrderWithGapsAndRepeatsSaid) {
@@ -191,7 +165,7 @@ TEST(Jumbf, PiecesJoinedInSequenceOrderWithGapsAndRepeatsSaid) {
        {"Box length: 88 (the pieces hold 60 bytes)", "declares 88 bytes, but only 60 are left"}},
   };
   for (const auto& C : Cases) {
-    const std::string Tree = TreeOfFile(Hex("FF D8") + C.Segments + Hex("FF D9"));
+    const std::string Tree = ExtendedTree(Hex("FF D8") + C.Segments + Hex("FF D9"));
     for (const std::string& Said : C.Said)
       EXPECT_TRUE(Has(Tree, Said)) << C.Name << ": " << Said << "\n" << Tree;
     EXPECT_FALSE(Has(Tree, "The data ends inside")) << C.Name << "\n" << Tree;
@@ -225,7 +199,7 @@ TEST(Jumbf, HostileBoxesAreBoundedAndSaidSo) {
   };
   for (const auto& C : Cases) {
     const std::string Tree =
-        TreeOfFile(Hex("FF D8") + Joined(Pieces(C.Store, 60000)) + Hex("FF D9"));
+        ExtendedTree(Hex("FF D8") + Joined(Pieces(C.Store, 60000)) + Hex("FF D9"));
     EXPECT_TRUE(Has(Tree, C.Said)) << C.Name << "\n" << Tree;
     EXPECT_FALSE(Has(Tree, "The data ends inside")) << C.Name << "\n" << Tree;
   }
@@ -238,7 +212,7 @@ TEST(Jumbf, CorpusManifestsMatchTheirFilesAndLabelsAgreeWithExiftool) {
   for (const char* Name : {"c2pa-rs__C.jpg", "c2pa-rs__CA.jpg", "c2pa-rs__CACAE-uri-CA.jpg"}) {
     const auto Path = Dir / "modern" / Name;
     if (!std::filesystem::exists(Path)) continue;
-    const std::string Tree = TreeOfFile(ReadFileBytes(Path));
+    const std::string Tree = ExtendedTree(ReadFileBytes(Path));
     EXPECT_FALSE(Has(Tree, "The data ends inside")) << Name;
     EXPECT_FALSE(Has(Tree, "not read as")) << Name;
     EXPECT_TRUE(Has(Tree, "Check: the file's bytes match the manifest")) << Name;

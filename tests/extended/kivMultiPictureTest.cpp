@@ -19,15 +19,6 @@ using namespace kivTest;
 
 namespace {
 
-std::string Word(uint16_t V, bool Motorola) {
-  return Motorola ? std::string{char(V >> 8), char(V)} : std::string{char(V), char(V >> 8)};
-}
-
-std::string Long(uint32_t V, bool Motorola) {
-  return Motorola ? Word(V >> 16, true) + Word(V & 0xFFFF, true)
-                  : Word(V & 0xFFFF, false) + Word(V >> 16, false);
-}
-
 struct TEntry {
   uint32_t Attributes, Size, Offset;
   uint16_t Dependent1 = 0, Dependent2 = 0;
@@ -100,20 +91,7 @@ std::string PageOf(TkivJpegFile& File) {
 
 // The extended parts of the file as text.
 std::string TreeOf(TkivJpegFile& File) {
-  TkivExtendedReport Report(&File);
-  std::string Text;
-  for (int32_t I = 0; I < File.Count(); ++I) {
-    TkivSegment& Segment = File.Segment(I);
-    const int32_t Before = Segment.Info->Count();
-    Report.FillSegmentInfo(Segment);
-    for (int32_t C = Before; C < Segment.Info->Count(); ++C)
-      Text += InfoTreeText(Segment.Info->GetChild(C));
-  }
-  return Text;
-}
-
-bool Has(const std::string& Text, const std::string& Part) {
-  return Text.find(Part) != std::string::npos;
+  return ExtendedTree(File, false);
 }
 
 constexpr uint32_t Primary = 0xA0030000, Vga = 0x00010001, FullHd = 0x00010002;

@@ -13,23 +13,13 @@ using namespace kivTest;
 
 namespace {
 
-std::string Le16(uint16_t V) {
-  return {char(V), char(V >> 8)};
-}
-std::string Le32(uint32_t V) {
-  return Le16(V & 0xFFFF) + Le16(V >> 16);
-}
-std::string Be32(uint32_t V) {
-  return {char(V >> 24), char(V >> 16), char(V >> 8), char(V)};
-}
-
 std::string Picture() {
   return JpegOf(8, 8, [](int X, int Y) { return TkivColor{uint8_t(X * 30), uint8_t(Y * 30), 0}; });
 }
 
 // An MP4 file: its type box, a media data box and an empty movie box.
 std::string Mp4() {
-  return Be32(24) + "ftypmp42" + Be32(0) + "isommp42" + Be32(16) + "mdat" + "12345678" + Be32(8) +
+  return Long(24) + "ftypmp42" + Long(0) + "isommp42" + Long(16) + "mdat" + "12345678" + Long(8) +
          "moov";
 }
 
@@ -44,15 +34,16 @@ std::string SamsungTrailer(const std::vector<TBlock>& Blocks, int64_t DeclaredEx
   std::vector<std::pair<size_t, size_t>> At;
   for (const TBlock& B : Blocks) {
     At.emplace_back(Bytes.size(), 8 + B.Name.size() + B.Data.size());
-    Bytes += Le16(0) + Le16(B.Type) + Le32(uint32_t(B.Name.size())) + B.Name + B.Data;
+    Bytes += Word(0, false) + Word(B.Type, false) + Long(uint32_t(B.Name.size()), false) + B.Name +
+             B.Data;
   }
   const size_t Directory = Bytes.size();
   for (size_t I = 0; I < Blocks.size(); ++I)
-    Entries += Le16(0) + Le16(Blocks[I].Type) + Le32(uint32_t(Directory - At[I].first)) +
-               Le32(uint32_t(At[I].second));
+    Entries += Word(0, false) + Word(Blocks[I].Type, false) +
+               Long(uint32_t(Directory - At[I].first), false) + Long(uint32_t(At[I].second), false);
   const std::string Head =
-      "SEFH" + Le32(107) + Le32(uint32_t(Blocks.size() + DeclaredExtra)) + Entries;
-  return Bytes + Head + Le32(uint32_t(Head.size())) + "SEFT";
+      "SEFH" + Long(107, false) + Long(uint32_t(Blocks.size() + DeclaredExtra), false) + Entries;
+  return Bytes + Head + Long(uint32_t(Head.size()), false) + "SEFT";
 }
 
 std::unique_ptr<TkivJpegFile> FileOf(const std::string& Bytes) {
@@ -70,10 +61,6 @@ std::string PageOf(TkivJpegFile& File) {
 
 std::string TreeOf(const TkivSegment& Segment) {
   return InfoTreeText(*Segment.Info);
-}
-
-bool Has(const std::string& Text, const std::string& Part) {
-  return Text.find(Part) != std::string::npos;
 }
 
 } // namespace
@@ -102,13 +89,13 @@ TEST(Trailers, SamsungTrailerReadFromTheEnd) {
   EXPECT_TRUE(Has(BadTree, "The directory declares 1001 entries")) << BadTree;
   std::string Before = SamsungTrailer({{0x0A01, "Image_UTC_Data", "1"}});
   // The entry's distance back from the directory reaches into the image.
-  Before.replace(Before.size() - 8 - 12 + 4, 4, Le32(5000));
+  Before.replace(Before.size() - 8 - 12 + 4, 4, Long(5000, false));
   auto BeforeFile = FileOf(P + Before);
   const std::string BeforeTree = TreeOf(BeforeFile->Segment(BeforeFile->Count() - 1));
   EXPECT_TRUE(Has(BeforeTree, "the block does not lie between the image and the directory"))
       << BeforeTree;
   // A length that reaches before the file's start is no trailer to read.
-  auto Huge = FileOf(P + std::string(16, 'x') + Le32(0xFFFFFFF0) + "SEFT");
+  auto Huge = FileOf(P + std::string(16, 'x') + Long(0xFFFFFFF0, false) + "SEFT");
   EXPECT_TRUE(Has(TreeOf(Huge->Segment(Huge->Count() - 1)), "does not fit"));
 }
 
@@ -130,7 +117,7 @@ TEST(Trailers, MotionPhotoVideoAfterTheImagesAndDataAfterIt) {
   EXPECT_TRUE(Has(Page, "MP4 video at offset "));
   EXPECT_TRUE(Has(Page, "Outside the images: " + std::to_string(V.size() + 4) + " bytes at "));
   // A box that declares more than the file holds ends the video where the boxes stop.
-  auto Cut = FileOf(P + V.substr(0, 24) + Be32(1000) + "mdat");
+  auto Cut = FileOf(P + V.substr(0, 24) + Long(1000) + "mdat");
   const std::string CutTree = TreeOf(Cut->Segment(Cut->Count() - 2));
   EXPECT_TRUE(Has(CutTree, "declares 1000 bytes; 8 are left")) << CutTree;
 }

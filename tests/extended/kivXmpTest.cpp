@@ -26,10 +26,6 @@ std::string Packet(const std::string& Properties, size_t Padding = 0) {
          Properties + "</rdf:RDF></x:xmpmeta>" + std::string(Padding, ' ') + "<?xpacket end='w'?>";
 }
 
-std::string Long(uint32_t V) {
-  return {char(V >> 24), char(V >> 16), char(V >> 8), char(V)};
-}
-
 std::string ExtPiece(const std::string& Guid, uint32_t Full, uint32_t Offset,
                      const std::string& Data) {
   return Segment(0xE1, ExtId + Guid + Long(Full) + Long(Offset) + Data);
@@ -45,19 +41,7 @@ std::string Md5Guid(const std::string& Data) {
 
 // The extended parts of a file (SOI, Segments, EOI) as text.
 std::string TreeOf(const std::string& Segments) {
-  TkivJpegFile File;
-  TMemoryStream Stream(Hex("FF D8") + Segments + Hex("FF D9"));
-  File.LoadFromStream(Stream);
-  TkivExtendedReport Report(&File);
-  std::string Text;
-  for (int32_t I = 0; I < File.Count(); ++I) {
-    TkivSegment& S = File.Segment(I);
-    const int32_t Before = S.Info->Count();
-    Report.FillSegmentInfo(S);
-    for (int32_t C = Before; C < S.Info->Count(); ++C)
-      Text += std::to_string(I) + " " + InfoTreeText(S.Info->GetChild(C));
-  }
-  return Text;
+  return ExtendedTree(Hex("FF D8") + Segments + Hex("FF D9"));
 }
 
 // One segment as the viewer shows it with the setting on.
@@ -67,10 +51,6 @@ std::string ViewerPage(const std::string& Bytes) {
   std::string Page;
   LoadSegment(Stream, S, [&](TMemoryStream& H) { Page = H.ToString(); }, {.Extended = true});
   return Page;
-}
-
-bool Has(const std::string& Text, const std::string& Part) {
-  return Text.find(Part) != std::string::npos;
 }
 
 } // namespace

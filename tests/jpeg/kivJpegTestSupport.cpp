@@ -7,8 +7,10 @@
 #include <filesystem>
 #include <iostream>
 
+#include "extended/kivExtendedReport.h"
 #include "framework/kivJpegImage.h"
 #include "jpeg/kivJpegInfo.h"
+#include "kivInfoText.h"
 
 namespace kivTest {
 
@@ -111,6 +113,31 @@ std::vector<std::string> InfoNames(const TkivSegment& Segment) {
   for (int32_t I = 0; I < Segment.Info->Count(); ++I)
     Names.push_back(Segment.Info->GetChild(I).Name + "=" + Segment.Info->GetChild(I).Value);
   return Names;
+}
+
+std::string ExtendedTree(TkivJpegFile& File, bool Numbered, const std::string& Only) {
+  TkivExtendedReport Report(&File);
+  std::string Text;
+  for (int32_t I = 0; I < File.Count(); ++I) {
+    TkivSegment& S = File.Segment(I);
+    const int32_t Before = S.Info->Count();
+    Report.FillSegmentInfo(S);
+    for (int32_t C = Before; C < S.Info->Count(); ++C) {
+      const TkivTreeItem& Part = S.Info->GetChild(C);
+      if (!Only.empty() && Part.GetName() != Only) continue;
+      if (Numbered) Text += std::to_string(I) + " ";
+      Text += InfoTreeText(Part);
+    }
+  }
+  return Text;
+}
+
+std::string ExtendedTree(const std::string& Bytes, bool Numbered, const std::string& Only) {
+  TkivJpegFile File;
+  TMemoryStream Stream(Bytes);
+  File.LoadFromStream(Stream);
+  File.Source = std::make_unique<TMemoryStream>(Bytes);
+  return ExtendedTree(File, Numbered, Only);
 }
 
 } // namespace kivTest

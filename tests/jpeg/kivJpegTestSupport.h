@@ -10,6 +10,7 @@
 
 #include "framework/kivDIBitmap.h"
 #include "framework/kivInfo.h"
+#include "jpeg/kivJpegFile.h"
 #include "support/kivTestSupport.h"
 
 namespace kivTest {
@@ -67,6 +68,13 @@ struct TCorpusSegment {
   const TkivSegment::TClass* Class; // the class that reads it
 };
 std::vector<TCorpusSegment> CorpusSegments();
+
+// What the extended report adds to each segment of File, as text: each part after its
+// segment's index when Numbered, and, given Only, only the parts of that name.
+std::string ExtendedTree(TkivJpegFile& File, bool Numbered = true, const std::string& Only = {});
+// The same for the whole file Bytes, which stay at hand as its source.
+std::string ExtendedTree(const std::string& Bytes, bool Numbered = true,
+                         const std::string& Only = {});
 
 // The top items of the segment's information tree as "name=value".
 std::vector<std::string> InfoNames(const TkivSegment& Segment);

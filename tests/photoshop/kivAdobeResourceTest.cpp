@@ -27,19 +27,11 @@ using namespace kivTest;
 
 namespace {
 
-std::string BE16(uint16_t V) {
-  return {char(V >> 8), char(V & 0xFF)};
-}
-
-std::string BE32(uint32_t V) {
-  return BE16(uint16_t(V >> 16)) + BE16(uint16_t(V & 0xFFFF));
-}
-
 // A well-formed block record with both pads.
 std::string Block(const std::string& Signature, uint16_t ID, const std::string& Name,
                   const std::string& Data) {
-  return Signature + BE16(ID) + char(Name.size()) + Name +
-         (Name.size() % 2 == 0 ? std::string(1, '\0') : "") + BE32(uint32_t(Data.size())) + Data +
+  return Signature + Word(ID) + char(Name.size()) + Name +
+         (Name.size() % 2 == 0 ? std::string(1, '\0') : "") + Long(uint32_t(Data.size())) + Data +
          (Data.size() % 2 == 1 ? std::string(1, '\0') : "");
 }
 
@@ -49,11 +41,11 @@ std::string Block(uint16_t ID, const std::string& Data) {
 
 // An IPTC block without a name whose size field says Size, followed by Data and nothing else.
 std::string Truncated(uint32_t Size, const std::string& Data) {
-  return "8BIM" + BE16(1028) + std::string(2, '\0') + BE32(Size) + Data;
+  return "8BIM" + Word(1028) + std::string(2, '\0') + Long(Size) + Data;
 }
 
 std::string Piece(const std::string& Payload) {
-  return "\xFF\xED" + BE16(uint16_t(Payload.size() + 16)) + std::string("Photoshop 3.0\0", 14) +
+  return "\xFF\xED" + Word(uint16_t(Payload.size() + 16)) + std::string("Photoshop 3.0\0", 14) +
          Payload;
 }
 
@@ -82,8 +74,8 @@ std::string SmallJpeg(int W, int H, const TkivColor* Color = nullptr) {
 std::string ThumbnailData(uint32_t Format, uint32_t W, uint32_t H, uint32_t Compressed,
                           const std::string& Rest) {
   const uint32_t Stride = (24 * W + 31) / 32 * 4;
-  return BE32(Format) + BE32(W) + BE32(H) + BE32(Stride) + BE32(Stride * H) + BE32(Compressed) +
-         BE16(24) + BE16(1) + Rest;
+  return Long(Format) + Long(W) + Long(H) + Long(Stride) + Long(Stride * H) + Long(Compressed) +
+         Word(24) + Word(1) + Rest;
 }
 
 // The four curves of a transfer block, each with an override word of 0.
@@ -91,8 +83,8 @@ std::string Curves(const std::vector<std::vector<uint16_t>>& Points) {
   std::string S;
   for (const auto& Curve : Points) {
     for (uint16_t P : Curve)
-      S += BE16(P);
-    S += BE16(0);
+      S += Word(P);
+    S += Word(0);
   }
   return S;
 }
@@ -106,7 +98,7 @@ const std::vector<uint16_t> SavedCurve = {0,   50,  100, 200,   300, 400, 505,
 
 std::string Screen(const char* Frequency, uint16_t Units, const char* Angle, int16_t Shape,
                    uint32_t Mics, bool Accurate, bool Default) {
-  return Hex(Frequency) + BE16(Units) + Hex(Angle) + BE16(uint16_t(Shape)) + BE32(Mics) +
+  return Hex(Frequency) + Word(Units) + Hex(Angle) + Word(uint16_t(Shape)) + Long(Mics) +
          char(Accurate) + char(Default);
 }
 
@@ -123,7 +115,7 @@ TEST(AdobeResourceSegment, BlockTables) {
   const std::string Print =
       Block(1011, Hex("01 00 01 00 00 00 00 01 01")) + Block(1011, Hex("00 01 00")) +
       Block(10000, Hex("00 01 01 00 00 00 0F 1E 00 02")) + Block(1009, Hex("00 02 40 00 00 07")) +
-      Block(1037, BE32(400)) + Block(1037, BE32(120)) + Block(1049, BE32(30)) +
+      Block(1037, Long(400)) + Block(1037, Long(120)) + Block(1049, Long(30)) +
       Block(1034, "\x01") + Block(1006, Hex("03 52 65 64 05 47 72 65 65 6E")) +
       Block(1045, Hex("00 00 00 03 00 52 00 65 00 64")) + Block(1035, "http://example.com/");
   const std::string URLs = Block(1035, "javascript:alert(1)") +
@@ -142,7 +134,7 @@ TEST(AdobeResourceSegment, BlockTables) {
                            65535, 65535, 65535},
                           NoPoints,
                           NoPoints})) +
-      Block(1032, BE32(1) + BE32(576) + BE32(576) + BE32(2) + BE32(100) + '\0' + BE32(200) + '\2');
+      Block(1032, Long(1) + Long(576) + Long(576) + Long(2) + Long(100) + '\0' + Long(200) + '\2');
   const struct {
     const char* Golden;
     std::string Segment;
@@ -151,7 +143,7 @@ TEST(AdobeResourceSegment, BlockTables) {
       {"empty", Piece("")},
       {"trailing", Piece(IPTC + '\0')},
       // A block cut by the border of two pieces; the APP13 piece after them is not Photoshop's.
-      {"two-pieces", Piece(IPTC.substr(0, 10)) + Piece(IPTC.substr(10)) + "\xFF\xED" + BE16(8) +
+      {"two-pieces", Piece(IPTC.substr(0, 10)) + Piece(IPTC.substr(10)) + "\xFF\xED" + Word(8) +
                          std::string("Other\0", 6)},
       {"past-end-odd", Piece(Truncated(16, "ABCDE"))},
       {"past-end-even", Piece(Truncated(16, "ABCDEF"))},
@@ -220,13 +212,13 @@ TEST(AdobeResourceSegment, RegistriesChooseTheClass) {
     std::string Bytes;
     const TkivAdobeBlock::TClass* Class;
   } Cases[] = {
-      {"8BIM" + BE16(1005), &TkivAdobeResolutionInfoBlock::ClassObject()},
-      {"8BIM" + BE16(1033), &TkivAdobeThumbnailBlock::ClassObject()},
-      {"8BIM" + BE16(1036), &TkivAdobeThumbnailBlock::ClassObject()},
-      {"8BIM" + BE16(10000), &TkivAdobePrintFlagsInfoBlock::ClassObject()},
-      {"8BIM" + BE16(1028), &TkivAdobe8BIMBlock::ClassObject()},
-      {"PHUT" + BE16(1005), &TkivAdobePHUTBlock::ClassObject()},
-      {"8BIX" + BE16(1005), nullptr},
+      {"8BIM" + Word(1005), &TkivAdobeResolutionInfoBlock::ClassObject()},
+      {"8BIM" + Word(1033), &TkivAdobeThumbnailBlock::ClassObject()},
+      {"8BIM" + Word(1036), &TkivAdobeThumbnailBlock::ClassObject()},
+      {"8BIM" + Word(10000), &TkivAdobePrintFlagsInfoBlock::ClassObject()},
+      {"8BIM" + Word(1028), &TkivAdobe8BIMBlock::ClassObject()},
+      {"PHUT" + Word(1005), &TkivAdobePHUTBlock::ClassObject()},
+      {"8BIX" + Word(1005), nullptr},
       {"8BIM\x03", nullptr},
       {"", nullptr},
   };
@@ -242,8 +234,8 @@ TEST(AdobeResourceSegment, RegistriesChooseTheClass) {
   // Among the segment classes: another identifier, or a length short of it, is the generic APP13.
   for (const auto& [Bytes, Class] :
        {std::pair<std::string, std::string>{Piece(""), "TkivJpegAdobeResourceSegment"},
-        {"\xFF\xED" + BE16(16) + std::string("Photoshop 3.1\0", 14), "TkivJpegAPPSegment13"},
-        {"\xFF\xED" + BE16(15) + std::string("Photoshop 3.0\0", 14), "TkivJpegAPPSegment13"}}) {
+        {"\xFF\xED" + Word(16) + std::string("Photoshop 3.1\0", 14), "TkivJpegAPPSegment13"},
+        {"\xFF\xED" + Word(15) + std::string("Photoshop 3.0\0", 14), "TkivJpegAPPSegment13"}}) {
     TMemoryStream Stream(Bytes);
     const TkivSegment::TClass* Found = JpegSegmentClassList.FindReader(Stream);
     EXPECT_EQ(Found ? Found->ClassName() : "(none)", Class);
@@ -297,10 +289,10 @@ TEST(AdobeResourceSegment, DecodedBlocksSaveWhatTheyRead) {
       Block(1013, Screen("00 35 00 00", 1, "FF 4C 00 00", -3, 9, true, false) +
                       std::string(54, '\x01') + "xyz") +
       Block(1016, Curves({SavedCurve, NoPoints, SavedCurve, NoPoints})) +
-      Block(1032, BE32(1) + BE32(10) + BE32(20) + BE32(1) + BE32(300) + '\1') +
+      Block(1032, Long(1) + Long(10) + Long(20) + Long(1) + Long(300) + '\1') +
       Block(1034, "\x01") + Block(1035, "http://example.com/") +
-      Block(1036, ThumbnailData(1, 16, 8, uint32_t(Jpeg.size()), Jpeg)) + Block(1037, BE32(45)) +
-      Block(1045, Hex("00 00 00 02 00 41 00 42")) + Block(1049, BE32(30)) +
+      Block(1036, ThumbnailData(1, 16, 8, uint32_t(Jpeg.size()), Jpeg)) + Block(1037, Long(45)) +
+      Block(1045, Hex("00 00 00 02 00 41 00 42")) + Block(1049, Long(30)) +
       Block("PHUT", 1000, "n", "AB") + Block("8BIM", 1028, "", "IPTC");
   auto Segment = LoadSegment(Piece(Payload));
   ASSERT_EQ(Segment->Blocks->Count(), 16);
@@ -315,9 +307,9 @@ TEST(AdobeResourceSegment, CountsLargerThanTheData) {
   // Promised names and guides that the data cannot hold end in a read error at the data's
   // end, holding what was there.
   auto Segment =
-      LoadSegment(Piece(Block(1045, Hex("00 00 00 01 00 41") + BE32(0xFFFFFFFF) + Hex("00 42")) +
-                        Block(1032, BE32(1) + BE32(576) + BE32(576) + BE32(0xFFFFFFFF) + BE32(7) +
-                                        '\1' + BE32(8) + '\0' + "xy") +
+      LoadSegment(Piece(Block(1045, Hex("00 00 00 01 00 41") + Long(0xFFFFFFFF) + Hex("00 42")) +
+                        Block(1032, Long(1) + Long(576) + Long(576) + Long(0xFFFFFFFF) + Long(7) +
+                                        '\1' + Long(8) + '\0' + "xy") +
                         IPTC));
   ASSERT_EQ(Segment->Blocks->Count(), 3);
   auto& Names = dynamic_cast<TkivAdobeUnicodeAlphaChannelNamesBlock&>(Segment->Blocks->Block(0));
@@ -357,7 +349,7 @@ TEST(AdobeResourceSegment, TablesShowAFixedNumberOfBlocksAndValues) {
 
   // Guides, flags and names share what a table shows, across pieces of a thousand bytes; a
   // block that left values out saves its data as read.
-  std::string Guides = BE32(1) + BE32(576) + BE32(576) + BE32(13000);
+  std::string Guides = Long(1) + Long(576) + Long(576) + Long(13000);
   for (int I = 0; I < 13000; ++I)
     Guides += Hex("00 00 01 00 01");
   const std::string Payload = Block(1032, Guides) + Block(1011, std::string(20, '\1')) +

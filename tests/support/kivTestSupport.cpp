@@ -54,6 +54,19 @@ std::string RenderPage(const std::string& Bytes, const std::string& ThumbnailDir
   return Page;
 }
 
+std::string Word(uint16_t V, bool BigEndian) {
+  return BigEndian ? std::string{char(V >> 8), char(V)} : std::string{char(V), char(V >> 8)};
+}
+
+std::string Long(uint32_t V, bool BigEndian) {
+  return BigEndian ? Word(uint16_t(V >> 16)) + Word(uint16_t(V))
+                   : Word(uint16_t(V), false) + Word(uint16_t(V >> 16), false);
+}
+
+bool Has(const std::string& Text, const std::string& Part) {
+  return Text.find(Part) != std::string::npos;
+}
+
 std::string Quoted(const std::filesystem::path& Path) {
   return "'" + Path.native() + "'";
 }

@@ -2,6 +2,7 @@
 // Shared helpers of the test suites: bytes in and out of files, running the report pipeline
 // on bytes, and comparing with golden pages.
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -66,6 +67,13 @@ std::string Html(const TkivHTMLItem& Item);
 // A whole file's page without the summary that opens it (from its heading to the contents
 // table), for comparing the rest with the pages of other runs.
 std::string WithoutSummary(const std::string& Page);
+
+// A 16- or 32-bit number as bytes in the byte order.
+std::string Word(uint16_t V, bool BigEndian = true);
+std::string Long(uint32_t V, bool BigEndian = true);
+
+// Text holds Part.
+bool Has(const std::string& Text, const std::string& Part);
 
 // Bytes from a hex text such as "FF D8 00"; spaces are ignored.
 std::string Hex(const std::string& Text);
