@@ -15,11 +15,13 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "framework/kivFormat.h"
 #include "host/kivReportPipeline.h"
 #include "jpeg/kivJpegFile.h"
 #include "kivCleanup.h"
+#include "kivFiles.h"
 #include "kivInfoText.h"
 #include "platform/kivTempFiles.h"
 #include "tiff/kivTiffInfo.h"
@@ -470,13 +472,11 @@ std::string FirstPictureFile(const std::string& Page) {
 
 // Removes the picture files an earlier run left in Directory.
 void RemoveOldPictures(const std::string& Directory) {
+  std::vector<std::string> Old;
   std::error_code Ec;
-  for (fs::directory_iterator It(Directory, Ec), End; !Ec && It != End; It.increment(Ec)) {
-    const std::string Name = It->path().filename().string();
-    if (Name.rfind("kivBMP", 0) == 0 && It->path().extension() == ".bmp" &&
-        It->symlink_status(Ec).type() == fs::file_type::regular)
-      ::unlink(It->path().c_str());
-  }
+  for (fs::directory_iterator It(Directory, Ec), End; !Ec && It != End; It.increment(Ec))
+    if (IsPictureFileName(It->path().filename().string())) Old.push_back(It->path().string());
+  RemovePictures(Old);
 }
 
 // The page names taken in this run: a second file of the same name gets "~2", "~3", ...

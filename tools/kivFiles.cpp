@@ -75,15 +75,6 @@ std::string PercentDecoded(std::string_view Url) {
   return Path;
 }
 
-bool IsPictureName(const std::string& Name) {
-  const std::string_view Prefix = "kivBMP", Suffix = ".bmp";
-  if (Name.size() <= Prefix.size() + Suffix.size() || !Name.starts_with(Prefix) ||
-      !Name.ends_with(Suffix))
-    return false;
-  for (size_t I = Prefix.size(); I < Name.size() - Suffix.size(); ++I)
-    if (Name[I] < '0' || Name[I] > '9') return false;
-  return true;
-}
 } // namespace
 
 std::vector<std::string> PicturesOfPage(const std::string& PagePath) {
@@ -107,13 +98,17 @@ std::vector<std::string> PicturesOfPage(const std::string& PagePath) {
       Done = End + 1;
       if (End - Begin > Longest) continue;
       const fs::path Picture = PercentDecoded(std::string_view(Window).substr(Begin, End - Begin));
-      if (Picture.parent_path() == Directory && IsPictureName(Picture.filename().string()))
+      if (Picture.parent_path() == Directory && IsPictureFileName(Picture.filename().string()))
         Pictures.push_back(Picture.string());
     }
     Window.erase(0, std::max(Done, Window.size() - std::min(Window.size(), Mark.size() + Longest)));
   }
   ::close(Fd);
   return Pictures;
+}
+
+bool IsPictureFileName(const std::string& Name) {
+  return Name.starts_with("kivBMP") && Name.ends_with(".bmp");
 }
 
 void RemovePictures(const std::vector<std::string>& Paths) {

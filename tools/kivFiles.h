@@ -15,6 +15,8 @@ int OpenRegularFileForWriting(const std::string& Path, bool& NotRegular);
 // Writes all of Bytes to Fd.
 bool WriteAll(int Fd, std::string_view Bytes);
 
+// A name of the picture files written beside pages (kivBMP<n>.bmp).
+bool IsPictureFileName(const std::string& Name);
 // The picture files of the page at PagePath: the kivBMP<n>.bmp files beside it that its
 // file: URLs name. A page that cannot be read has none.
 std::vector<std::string> PicturesOfPage(const std::string& PagePath);

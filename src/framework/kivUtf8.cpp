@@ -102,18 +102,14 @@ std::string Utf8ToPageHtml(std::string_view Utf8) {
   const std::string Text = ShowControlBytes(Utf8, "\t\n\r");
   std::string Html;
   Html.reserve(Text.size());
-  std::string Run; // the characters the code page has, since the last reference
-
-  ForEachCodePoint(Utf8ToWide(Text), [&Html, &Run](char32_t C) {
+  ForEachCodePoint(Utf8ToWide(Text), [&Html](char32_t C) {
     const int B = kivPlatform::CharToWindows1251(C);
     if (B < 0) {
-      AppendHTMLEscaped(Html, Run, TkivEntities::Closed);
-      Run.clear();
       Html += "&#" + std::to_string(uint32_t(C)) + ";";
     } else {
-      Run += static_cast<char>(B);
+      const char Byte = static_cast<char>(B);
+      AppendHTMLEscaped(Html, std::string_view(&Byte, 1), TkivEntities::Closed);
     }
   });
-  AppendHTMLEscaped(Html, Run, TkivEntities::Closed);
   return Html;
 }
